@@ -1,0 +1,97 @@
+// The one gateway to the registry. Every call opens its key, does one thing and closes it
+// again, reports nothing, and reads what it cannot read as empty.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/registry_backend.h"
+
+namespace ui {
+class Prompter;
+}
+
+namespace store {
+
+using platform::HKey;
+using platform::kHKLM;
+using platform::REG_BINARY;
+using platform::REG_DWORD;
+using platform::REG_SZ;
+
+// The result of a read: empty, text (every stored byte) or a signed 32-bit number.
+class RegValue {
+public:
+    enum class Kind { Empty, Text, Number };
+
+    RegValue() = default;
+    static RegValue Text(std::string text);
+    static RegValue Number(std::int32_t number);
+
+    Kind kind() const { return kind_; }
+    bool empty() const { return kind_ == Kind::Empty; }
+    // "" when empty, decimal digits for a number, the text itself for a text.
+    std::string str() const;
+    bool operator==(const RegValue&) const = default;
+
+private:
+    Kind kind_ = Kind::Empty;
+    std::string text_;
+    std::int32_t number_ = 0;
+};
+
+// Decimal text to a signed 32-bit number the way the layer accepts it: optional blanks and
+// sign, digits only, within range. nullopt for anything else.
+std::optional<std::int32_t> ParseNumber(std::string_view text);
+
+class Registry {
+public:
+    explicit Registry(platform::RegistryBackend& backend) : backend_(backend) {}
+
+    void StoreValue(HKey root, const std::string& path, const std::string& name,
+                    const std::string& text, std::uint32_t type);
+    void StoreValue(HKey root, const std::string& path, const std::string& name,
+                    std::int32_t number, std::uint32_t type);
+    RegValue FetchValue(HKey root, const std::string& path, const std::string& name);
+    void EnsureKey(HKey root, const std::string& path);
+    void EraseValue(HKey root, const std::string& path, const std::string& name);
+
+    long StoreOpenValue(HKey key, const std::string& name, std::uint32_t type,
+                        const RegValue& value);
+    long FetchOpenValue(HKey key, const std::string& name, RegValue& value);
+    void StoreHexBinary(HKey key, const std::string& name, const std::string& hexList);
+
+    platform::RegistryBackend& backend() { return backend_; }
+
+private:
+    void Store(HKey root, const std::string& path, const std::string& name, const RegValue& v,
+               std::uint32_t type);
+
+    platform::RegistryBackend& backend_;
+};
+
+// The binary write pattern: the key is opened with the create call (creating it when
+// missing); a failure shows "unable to open key" titled "Sorry". The key closes when this
+// object goes, whether or not anything was written.
+class BinaryKey {
+public:
+    BinaryKey(Registry& registry, ui::Prompter& prompter, const std::string& path);
+    ~BinaryKey();
+    BinaryKey(const BinaryKey&) = delete;
+    BinaryKey& operator=(const BinaryKey&) = delete;
+
+    bool is_open() const { return open_; }
+    void Write(const std::string& name, const std::string& hexList);
+
+private:
+    Registry& registry_;
+    HKey key_ = 0;
+    bool open_ = false;
+};
+
+// Bytes to the hex list text the binary writer takes ("00,01,ff").
+std::string HexList(const std::uint8_t* data, std::size_t size);
+
+}  // namespace store
