@@ -33,7 +33,7 @@ struct FileSize {
 };
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     virtual RegistryBackend& Registry() = 0;

@@ -38,7 +38,7 @@ constexpr std::uint32_t kKeyCreateSubKey = 0x4;
 constexpr std::uint32_t kAccessAll63 = 63;
 
 class RegistryBackend {
-public:
+  public:
     virtual ~RegistryBackend() = default;
 
     // RegOpenKeyExA: fails with kFileNotFound for a missing key, kAccessDenied when write

@@ -26,9 +26,12 @@ RegValue RegValue::Number(std::int32_t number) {
 
 std::string RegValue::str() const {
     switch (kind_) {
-        case Kind::Empty: return "";
-        case Kind::Text: return text_;
-        case Kind::Number: return std::to_string(number_);
+        case Kind::Empty:
+            return "";
+        case Kind::Text:
+            return text_;
+        case Kind::Number:
+            return std::to_string(number_);
     }
     return "";
 }

@@ -23,7 +23,7 @@ using platform::REG_SZ;
 
 // The result of a read: empty, text (every stored byte) or a signed 32-bit number.
 class RegValue {
-public:
+  public:
     enum class Kind { Empty, Text, Number };
 
     RegValue() = default;
@@ -36,7 +36,7 @@ public:
     std::string str() const;
     bool operator==(const RegValue&) const = default;
 
-private:
+  private:
     Kind kind_ = Kind::Empty;
     std::string text_;
     std::int32_t number_ = 0;
@@ -47,7 +47,7 @@ private:
 std::optional<std::int32_t> ParseNumber(std::string_view text);
 
 class Registry {
-public:
+  public:
     explicit Registry(platform::RegistryBackend& backend) : backend_(backend) {}
 
     void StoreValue(HKey root, const std::string& path, const std::string& name,
@@ -65,7 +65,7 @@ public:
 
     platform::RegistryBackend& backend() { return backend_; }
 
-private:
+  private:
     void Store(HKey root, const std::string& path, const std::string& name, const RegValue& v,
                std::uint32_t type);
 
@@ -76,7 +76,7 @@ private:
 // missing); a failure shows "unable to open key" titled "Sorry". The key closes when this
 // object goes, whether or not anything was written.
 class BinaryKey {
-public:
+  public:
     BinaryKey(Registry& registry, ui::Prompter& prompter, const std::string& path);
     ~BinaryKey();
     BinaryKey(const BinaryKey&) = delete;
@@ -85,7 +85,7 @@ public:
     bool is_open() const { return open_; }
     void Write(const std::string& name, const std::string& hexList);
 
-private:
+  private:
     Registry& registry_;
     HKey key_ = 0;
     bool open_ = false;

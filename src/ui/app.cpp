@@ -57,11 +57,12 @@ bool App::StartProcess(const std::string& commandLine) {
     return ok;
 }
 
-void App::AddObserver(AppObserver* observer) { observers_.push_back(observer); }
+void App::AddObserver(AppObserver* observer) {
+    observers_.push_back(observer);
+}
 
 void App::RemoveObserver(AppObserver* observer) {
-    observers_.erase(std::remove(observers_.begin(), observers_.end(), observer),
-                     observers_.end());
+    observers_.erase(std::remove(observers_.begin(), observers_.end(), observer), observers_.end());
 }
 
 void App::NotifyFormChanged(Form& form) {

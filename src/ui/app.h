@@ -19,7 +19,7 @@ class Registry;
 namespace ui {
 
 class AppObserver {
-public:
+  public:
     virtual ~AppObserver() = default;
     virtual void FormOpened(Form&) {}
     virtual void FormChanged(Form&) {}  // shown, hidden, enabled or disabled
@@ -30,7 +30,7 @@ public:
 };
 
 class App : public Prompter {
-public:
+  public:
     App(store::Registry& registry, platform::Platform& platform, Prompter& prompter);
     ~App() override;
 
@@ -67,7 +67,7 @@ public:
     void NotifyFormUnloaded(Form& form);
     void NotifyControlChanged(Control& control);
 
-private:
+  private:
     void Adopt(std::unique_ptr<Form> form);
 
     store::Registry& registry_;

@@ -6,18 +6,30 @@ namespace ui {
 
 const char* KindName(Kind kind) {
     switch (kind) {
-        case Kind::Button: return "button";
-        case Kind::CheckBox: return "checkbox";
-        case Kind::Option: return "option";
-        case Kind::List: return "list";
-        case Kind::ScrollBar: return "scrollbar";
-        case Kind::Slider: return "slider";
-        case Kind::Label: return "label";
-        case Kind::TextBox: return "textbox";
-        case Kind::Picture: return "picture";
-        case Kind::Frame: return "frame";
-        case Kind::Tabs: return "tabs";
-        case Kind::IconList: return "iconlist";
+        case Kind::Button:
+            return "button";
+        case Kind::CheckBox:
+            return "checkbox";
+        case Kind::Option:
+            return "option";
+        case Kind::List:
+            return "list";
+        case Kind::ScrollBar:
+            return "scrollbar";
+        case Kind::Slider:
+            return "slider";
+        case Kind::Label:
+            return "label";
+        case Kind::TextBox:
+            return "textbox";
+        case Kind::Picture:
+            return "picture";
+        case Kind::Frame:
+            return "frame";
+        case Kind::Tabs:
+            return "tabs";
+        case Kind::IconList:
+            return "iconlist";
     }
     return "control";
 }
@@ -47,13 +59,17 @@ void Control::SetText(const std::string& text) {
 bool Control::Accepts(int value) const {
     switch (kind_) {
         case Kind::CheckBox:
-        case Kind::Option: return value == 0 || value == 1;
+        case Kind::Option:
+            return value == 0 || value == 1;
         case Kind::List:
         case Kind::IconList:
-        case Kind::Tabs: return value >= -1 && value < static_cast<int>(items.size());
+        case Kind::Tabs:
+            return value >= -1 && value < static_cast<int>(items.size());
         case Kind::ScrollBar:
-        case Kind::Slider: return value >= min && value <= max;
-        default: return false;
+        case Kind::Slider:
+            return value >= min && value <= max;
+        default:
+            return false;
     }
 }
 
@@ -110,6 +126,8 @@ void Control::DblClick() {
     if (onDblClick) onDblClick();
 }
 
-void Control::Changed() { form_.ControlChanged(*this); }
+void Control::Changed() {
+    form_.ControlChanged(*this);
+}
 
 }  // namespace ui

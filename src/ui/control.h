@@ -47,7 +47,7 @@ struct Color {
 class Form;
 
 class Control {
-public:
+  public:
     Control(Form& form, Kind kind, std::string name, int index);
     Control(const Control&) = delete;
     Control& operator=(const Control&) = delete;
@@ -56,7 +56,7 @@ public:
     Kind kind() const { return kind_; }
     const std::string& name() const { return name_; }
     int index() const { return index_; }  // -1 when not in a group
-    std::string id() const;                // "cmdOK" or "optEQ(1)"
+    std::string id() const;               // "cmdOK" or "optEQ(1)"
 
     // Design properties, set while the form is built.
     Control* container = nullptr;  // the frame holding it
@@ -68,9 +68,9 @@ public:
     int max = 0;
     int smallChange = 1;
     int largeChange = 1;
-    int tickEvery = 0;       // sliders: a tick mark every so many steps
-    bool readOnly = false;   // text boxes the user cannot edit
-    std::string picture;     // picture name (pictures) or image names (icon lists: picture + N)
+    int tickEvery = 0;      // sliders: a tick mark every so many steps
+    bool readOnly = false;  // text boxes the user cannot edit
+    std::string picture;    // picture name (pictures) or image names (icon lists: picture + N)
     Font font;
     Color color;
     bool isDefault = false;  // Enter presses it
@@ -100,7 +100,7 @@ public:
     std::function<void()> onChange;  // the Click or Change handler
     std::function<void()> onDblClick;
 
-private:
+  private:
     void Changed();
 
     Form& form_;

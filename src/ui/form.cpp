@@ -5,7 +5,10 @@
 namespace ui {
 
 Form::Form(App& app, std::string name, std::string caption, int width, int height)
-    : app_(app), name_(std::move(name)), caption_(std::move(caption)), width_(width),
+    : app_(app),
+      name_(std::move(name)),
+      caption_(std::move(caption)),
+      width_(width),
       height_(height) {}
 
 Form::~Form() = default;

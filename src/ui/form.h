@@ -13,7 +13,7 @@ namespace ui {
 class App;
 
 class Form {
-public:
+  public:
     Form(App& app, std::string name, std::string caption, int width, int height);
     virtual ~Form();
     Form(const Form&) = delete;
@@ -53,10 +53,10 @@ public:
     // Used by controls to report a state change to the adapters.
     void ControlChanged(Control& control);
 
-protected:
+  protected:
     virtual void Load() {}
 
-private:
+  private:
     App& app_;
     std::string name_;
     std::string caption_;

@@ -20,7 +20,7 @@ struct Message {
 };
 
 class Prompter {
-public:
+  public:
     virtual ~Prompter() = default;
     // Shows the box and waits for the user's answer (Ok for an OK box).
     virtual Answer Show(const Message& message) = 0;
