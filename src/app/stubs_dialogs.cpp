@@ -1,12 +1,9 @@
-// Placeholders until the other windows and the tools list land.
+// Placeholders until the quad, mixer location and About windows and the tools list land.
 #include "app/frm_main.h"
 
 namespace app {
 void FrmMain::cmdAbout_Click() {}
 void FrmMain::cmdAboutA3D_Click() {}
-void FrmMain::cmdReset_Click() {}
-void FrmMain::cmdWPCRSET_Click() {}
 void FrmMain::cmdQuad_Click() {}
 void FrmMain::ListView1_DblClick() {}
-void FrmMain::chkTray_Click() {}
 }  // namespace app

@@ -33,4 +33,5 @@ void FrmMain::chkEnOut_Click() {}
 void FrmMain::chkEnIn_Click() {}
 void FrmMain::optDigOut_Click(int) {}
 void FrmMain::cmdFixDetect_Click() {}
+void FrmMain::chkTray_Click() {}
 }  // namespace app
