@@ -1,0 +1,33 @@
+// The About A3D window: a short description of the A3D positional-audio technology. Fixed
+// content; reads and writes no setting.
+#pragma once
+
+#include "ui/app.h"
+#include "ui/form.h"
+
+namespace dialogs {
+
+using ui::Control;
+
+class FrmAboutA3D : public ui::Form {
+  public:
+    // main: the window that opened this one and gets it back when it closes.
+    FrmAboutA3D(ui::App& app, ui::Form& main);
+
+    void RequestClose() override;
+
+    Control* Label1;
+    Control* Label2;
+    Control* Label3;
+    Control* cmdOK;
+    Control* Label4;
+    Control* Label5;
+    Control* Image1;
+
+  private:
+    void cmdOK_Click();
+
+    ui::Form& main_;
+};
+
+}  // namespace dialogs
