@@ -1,0 +1,606 @@
+#include "platform/sqlite_store_posix.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace platform {
+
+namespace {
+
+using namespace winerr;
+
+// "CXPR" in the header's application_id field: how a store is told from any other file.
+constexpr std::uint32_t kApplicationId = 0x43585052;
+constexpr int kBusyTimeoutMs = 5000;
+constexpr std::uint32_t kWriteAccess = kKeySetValue | kKeyCreateSubKey;
+
+const char* const kSchema =
+    "CREATE TABLE reg_keys("
+    "  path TEXT NOT NULL PRIMARY KEY COLLATE NOCASE,"
+    "  parent TEXT NOT NULL COLLATE NOCASE,"
+    "  name TEXT NOT NULL COLLATE NOCASE) WITHOUT ROWID;"
+    "CREATE INDEX reg_keys_parent ON reg_keys(parent);"
+    "CREATE TABLE reg_values("
+    "  key TEXT NOT NULL COLLATE NOCASE,"
+    "  name TEXT NOT NULL COLLATE NOCASE,"
+    "  type INTEGER NOT NULL,"
+    "  data BLOB NOT NULL,"
+    "  PRIMARY KEY(key, name)) WITHOUT ROWID;"
+    "PRAGMA user_version = 1;";
+
+// Splits a key path into its names. A single trailing backslash is allowed, as the Windows
+// functions allow it; a leading one or an empty name in between is a bad path.
+bool SplitPath(const std::string& path, std::vector<std::string>* names) {
+    names->clear();
+    if (path.empty()) return true;
+    if (path.find('\0') != std::string::npos) return false;
+    std::string text = path;
+    if (text.back() == '\\') text.pop_back();
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = text.find('\\', start);
+        const std::string name =
+            text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (name.empty()) return false;
+        names->push_back(name);
+        if (end == std::string::npos) return true;
+        start = end + 1;
+    }
+}
+
+std::string JoinPath(const std::string& base, const std::string& name) {
+    return base.empty() ? name : base + "\\" + name;
+}
+
+// The header of an existing, non-empty file, read without opening it as a database:
+// "" when it is one of our stores, otherwise why not.
+std::string CheckHeader(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::strerror(errno);
+    unsigned char header[100];
+    std::size_t got = 0;
+    while (got < sizeof header) {
+        const ssize_t n = ::read(fd, header + got, sizeof header - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    static const char kMagic[] = "SQLite format 3";  // with its NUL: 16 bytes
+    if (got < sizeof header || std::memcmp(header, kMagic, sizeof kMagic) != 0) {
+        return "file is not a store";
+    }
+    const std::uint32_t id =
+        (std::uint32_t{header[68]} << 24) | (header[69] << 16) | (header[70] << 8) | header[71];
+    if (id != kApplicationId) return "file is not a store";
+    return "";
+}
+
+}  // namespace
+
+class SqliteStore::Statement {
+  public:
+    Statement(sqlite3* db, const char* sql) {
+        if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) stmt_ = nullptr;
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool ok() const { return stmt_ != nullptr; }
+    Statement& Bind(int index, const std::string& text) {
+        if (stmt_) {
+            sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
+                              SQLITE_TRANSIENT);
+        }
+        return *this;
+    }
+    Statement& Bind(int index, std::int64_t number) {
+        if (stmt_) sqlite3_bind_int64(stmt_, index, number);
+        return *this;
+    }
+    Statement& BindBlob(int index, const std::uint8_t* data, std::uint32_t size) {
+        // A zero-length blob, not NULL, for an empty value.
+        static const std::uint8_t kNothing = 0;
+        if (stmt_) {
+            sqlite3_bind_blob(stmt_, index, size ? data : &kNothing, static_cast<int>(size),
+                              SQLITE_TRANSIENT);
+        }
+        return *this;
+    }
+    // SQLITE_ROW, SQLITE_DONE or an error.
+    int Step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
+    std::string Text(int column) const {
+        const auto* text = sqlite3_column_text(stmt_, column);
+        return text ? std::string(reinterpret_cast<const char*>(text),
+                                  static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
+                    : std::string();
+    }
+    std::int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+    std::vector<std::uint8_t> Blob(int column) const {
+        const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, column));
+        const int size = sqlite3_column_bytes(stmt_, column);
+        return data ? std::vector<std::uint8_t>(data, data + size) : std::vector<std::uint8_t>();
+    }
+
+  private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+// One write operation: its own transaction, or a savepoint inside a batch so that a failed
+// operation leaves nothing half done there either.
+class SqliteStore::Transaction {
+  public:
+    explicit Transaction(SqliteStore& store) : store_(store) {
+        began_ = store_.Exec(store_.inBatch_ ? "SAVEPOINT op" : "BEGIN IMMEDIATE");
+    }
+    ~Transaction() {
+        if (!began_ || done_) return;
+        if (store_.inBatch_) {
+            store_.Exec("ROLLBACK TO op");
+            store_.Exec("RELEASE op");
+        } else {
+            store_.Exec("ROLLBACK");
+        }
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    bool began() const { return began_; }
+    long Commit() {
+        if (!store_.Exec(store_.inBatch_ ? "RELEASE op" : "COMMIT")) return kRegistryIoFailed;
+        done_ = true;
+        return kSuccess;
+    }
+
+  private:
+    SqliteStore& store_;
+    bool began_ = false;
+    bool done_ = false;
+};
+
+SqliteStore::SqliteStore(sqlite3* db, std::string path, bool readOnly)
+    : db_(db), path_(std::move(path)), readOnly_(readOnly) {}
+
+SqliteStore::~SqliteStore() {
+    sqlite3_close_v2(db_);
+}
+
+std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string& path, std::string* error,
+                                               Access access) {
+    const auto fail = [&](const std::string& reason) {
+        if (error) *error = "cannot open store \"" + path + "\": " + reason;
+        return std::unique_ptr<SqliteStore>();
+    };
+    struct stat info {};
+    const bool exists = ::stat(path.c_str(), &info) == 0;
+    if (!exists && errno != ENOENT) return fail(std::strerror(errno));
+    if (exists && !S_ISREG(info.st_mode)) return fail("file is not a store");
+    // Nothing but the header is read until the file is known to be ours: a foreign file must
+    // come out of this untouched.
+    if (exists && info.st_size > 0) {
+        const std::string reason = CheckHeader(path);
+        if (!reason.empty()) return fail(reason);
+    }
+    const bool readOnly =
+        access == Access::ReadOnly || (exists && ::access(path.c_str(), W_OK) != 0);
+    // An empty file (as another process creating the store leaves it for a moment) becomes
+    // a store like a missing one.
+    const bool fresh = !exists || info.st_size == 0;
+    if (fresh && readOnly) {
+        return fail(exists ? "file is not a store" : "no such file (and read-only access)");
+    }
+
+    sqlite3* db = nullptr;
+    const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
+        const std::string reason = db ? sqlite3_errmsg(db) : "out of memory";
+        sqlite3_close_v2(db);
+        return fail(reason);
+    }
+    std::unique_ptr<SqliteStore> store(new SqliteStore(db, path, readOnly));
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_extended_result_codes(db, 1);
+
+    if (fresh) {
+        // The schema and the application id are committed in rollback-journal mode, so that
+        // the main file's header carries the id from the first moment on; only then WAL.
+        if (!store->Exec("BEGIN IMMEDIATE")) return fail(sqlite3_errmsg(db));
+        std::int64_t current = -1;
+        std::int64_t objects = -1;
+        {
+            Statement id(db, "PRAGMA application_id");
+            if (id.Step() == SQLITE_ROW) current = id.Int(0);
+            Statement tables(db, "SELECT count(*) FROM sqlite_master");
+            if (tables.Step() == SQLITE_ROW) objects = tables.Int(0);
+        }
+        if (current == 0 && objects == 0) {
+            const std::string setId = "PRAGMA application_id = " + std::to_string(kApplicationId);
+            if (!store->Exec(kSchema) || !store->Exec(setId.c_str()) || !store->Exec("COMMIT")) {
+                const std::string reason = sqlite3_errmsg(db);
+                store->Exec("ROLLBACK");
+                return fail(reason);
+            }
+        } else {
+            store->Exec("ROLLBACK");
+            if (current != kApplicationId) return fail("file is not a store");
+        }
+    }
+
+    {
+        Statement tables(db,
+                         "SELECT count(*) FROM sqlite_master WHERE type = 'table'"
+                         " AND name IN ('reg_keys', 'reg_values')");
+        if (tables.Step() != SQLITE_ROW) return fail(sqlite3_errmsg(db));
+        if (tables.Int(0) != 2) return fail("file is not a store");
+    }
+
+    if (!readOnly) {
+        Statement mode(db, "PRAGMA journal_mode = WAL");
+        if (mode.Step() != SQLITE_ROW || mode.Text(0) != "wal") {
+            return fail("cannot use a write-ahead log: " + std::string(sqlite3_errmsg(db)));
+        }
+        if (!store->Exec("PRAGMA synchronous = FULL")) return fail(sqlite3_errmsg(db));
+    }
+    return store;
+}
+
+bool SqliteStore::Exec(const char* sql) {
+    return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+bool SqliteStore::BasePath(HKey root, std::string* base) const {
+    if (root == kHKLM) {
+        base->clear();
+        return true;
+    }
+    const auto it = handles_.find(root);
+    if (it == handles_.end()) return false;
+    *base = it->second.path;
+    return true;
+}
+
+long SqliteStore::ResolveOpen(HKey root, const std::string& subPath, std::string* full) const {
+    std::string base;
+    if (!BasePath(root, &base)) return kInvalidHandle;
+    std::vector<std::string> names;
+    if (!SplitPath(subPath, &names)) return kBadPathname;
+    for (const auto& name : names) base = JoinPath(base, name);
+    *full = base;
+    return kSuccess;
+}
+
+long SqliteStore::FindKey(const std::string& path, std::string* stored) {
+    if (path.empty()) {
+        stored->clear();
+        return kSuccess;
+    }
+    Statement find(db_, "SELECT path FROM reg_keys WHERE path = ?1");
+    find.Bind(1, path);
+    const int step = find.Step();
+    if (step == SQLITE_ROW) {
+        *stored = find.Text(0);
+        return kSuccess;
+    }
+    return step == SQLITE_DONE ? kFileNotFound : kRegistryIoFailed;
+}
+
+long SqliteStore::CreatePath(const std::string& path, std::string* stored) {
+    std::vector<std::string> names;
+    if (!SplitPath(path, &names)) return kBadPathname;
+    std::string current;
+    for (const auto& name : names) {
+        const std::string wanted = JoinPath(current, name);
+        std::string found;
+        const long status = FindKey(wanted, &found);
+        if (status == kSuccess) {
+            current = found;
+            continue;
+        }
+        if (status != kFileNotFound) return status;
+        Statement insert(db_, "INSERT INTO reg_keys(path, parent, name) VALUES(?1, ?2, ?3)");
+        insert.Bind(1, wanted).Bind(2, current).Bind(3, name);
+        if (insert.Step() != SQLITE_DONE) return kRegistryIoFailed;
+        current = wanted;
+    }
+    *stored = current;
+    return kSuccess;
+}
+
+long SqliteStore::NewHandle(const std::string& path, std::uint32_t access, HKey* out) {
+    HKey handle = nextHandle_;
+    nextHandle_ += 4;
+    if (handle == kHKLM) {
+        handle = nextHandle_;
+        nextHandle_ += 4;
+    }
+    handles_[handle] = Handle{path, access};
+    *out = handle;
+    return kSuccess;
+}
+
+long SqliteStore::KeyOfHandle(HKey key, bool write, std::string* path) const {
+    if (key == kHKLM) {
+        if (write && readOnly_) return kAccessDenied;
+        path->clear();
+        return kSuccess;
+    }
+    const auto it = handles_.find(key);
+    if (it == handles_.end()) return kInvalidHandle;
+    const std::uint32_t needed = write ? kKeySetValue : kKeyQueryValue;
+    if ((it->second.access & needed) == 0 || (write && readOnly_)) return kAccessDenied;
+    *path = it->second.path;
+    return kSuccess;
+}
+
+long SqliteStore::OpenKey(HKey root, const std::string& path, std::uint32_t access, HKey* out) {
+    if (!out) return kInvalidParameter;
+    *out = 0;
+    std::string full;
+    long status = ResolveOpen(root, path, &full);
+    if (status != kSuccess) return status;
+    std::string stored;
+    status = FindKey(full, &stored);
+    if (status != kSuccess) return status;
+    // Windows grants or refuses the access asked for as a whole: a store that cannot be
+    // written refuses every open that asks to write, reads included.
+    if (readOnly_ && (access & kWriteAccess) != 0) return kAccessDenied;
+    return NewHandle(stored, access, out);
+}
+
+long SqliteStore::CreateKeyEx(HKey root, const std::string& path, std::uint32_t options,
+                              std::uint32_t access, HKey* out) {
+    if (!out) return kInvalidParameter;
+    *out = 0;
+    if (options != 0) return kInvalidParameter;  // volatile keys are not kept
+    std::string full;
+    long status = ResolveOpen(root, path, &full);
+    if (status != kSuccess) return status;
+    std::string stored;
+    if (readOnly_) {
+        status = FindKey(full, &stored);
+        if (status == kFileNotFound || (status == kSuccess && (access & kWriteAccess) != 0)) {
+            return kAccessDenied;
+        }
+        if (status != kSuccess) return status;
+        return NewHandle(stored, access, out);
+    }
+    Transaction transaction(*this);
+    if (!transaction.began()) return kRegistryIoFailed;
+    status = CreatePath(full, &stored);
+    if (status != kSuccess) return status;
+    status = transaction.Commit();
+    if (status != kSuccess) return status;
+    return NewHandle(stored, access, out);
+}
+
+long SqliteStore::CreateKey(HKey root, const std::string& path, HKey* out) {
+    return CreateKeyEx(root, path, 0, kAccessAll63, out);
+}
+
+long SqliteStore::QueryValue(HKey key, const std::string& name, std::uint32_t* type,
+                             std::uint8_t* data, std::uint32_t* size) {
+    std::string path;
+    long status = KeyOfHandle(key, false, &path);
+    if (status != kSuccess) return status;
+    if (data && !size) return kInvalidParameter;
+    Statement query(db_, "SELECT type, data FROM reg_values WHERE key = ?1 AND name = ?2");
+    query.Bind(1, path).Bind(2, name);
+    const int step = query.Step();
+    if (step == SQLITE_DONE) {
+        std::string stored;
+        status = FindKey(path, &stored);
+        return status == kFileNotFound ? kKeyDeleted : status == kSuccess ? kFileNotFound : status;
+    }
+    if (step != SQLITE_ROW) return kRegistryIoFailed;
+    const auto bytes = query.Blob(1);
+    const auto needed = static_cast<std::uint32_t>(bytes.size());
+    if (type) *type = static_cast<std::uint32_t>(query.Int(0));
+    if (!data) {
+        if (size) *size = needed;
+        return kSuccess;
+    }
+    if (*size < needed) {
+        *size = needed;
+        return kMoreData;
+    }
+    if (needed) std::memcpy(data, bytes.data(), needed);
+    *size = needed;
+    return kSuccess;
+}
+
+long SqliteStore::DoPutValue(const std::string& keyPath, const std::string& name,
+                             std::uint32_t type, const std::uint8_t* data, std::uint32_t size) {
+    if (readOnly_) return kAccessDenied;
+    if (name.find('\0') != std::string::npos || (!data && size)) return kInvalidParameter;
+    Transaction transaction(*this);
+    if (!transaction.began()) return kRegistryIoFailed;
+    std::string stored;
+    long status = FindKey(keyPath, &stored);
+    if (status != kSuccess) return status;
+    // A value keeps the spelling of its name from when it was first written, as in Windows.
+    Statement upsert(db_,
+                     "INSERT INTO reg_values(key, name, type, data) VALUES(?1, ?2, ?3, ?4)"
+                     " ON CONFLICT(key, name) DO UPDATE SET type = excluded.type,"
+                     " data = excluded.data");
+    upsert.Bind(1, stored).Bind(2, name).Bind(3, std::int64_t{type}).BindBlob(4, data, size);
+    if (upsert.Step() != SQLITE_DONE) return kRegistryIoFailed;
+    return transaction.Commit();
+}
+
+long SqliteStore::DoRemoveValue(const std::string& keyPath, const std::string& name) {
+    if (readOnly_) return kAccessDenied;
+    Transaction transaction(*this);
+    if (!transaction.began()) return kRegistryIoFailed;
+    std::string stored;
+    long status = FindKey(keyPath, &stored);
+    if (status != kSuccess) return status;
+    Statement remove(db_, "DELETE FROM reg_values WHERE key = ?1 AND name = ?2");
+    remove.Bind(1, stored).Bind(2, name);
+    if (remove.Step() != SQLITE_DONE) return kRegistryIoFailed;
+    if (sqlite3_changes(db_) == 0) return kFileNotFound;
+    return transaction.Commit();
+}
+
+long SqliteStore::SetValue(HKey key, const std::string& name, std::uint32_t type,
+                           const std::uint8_t* data, std::uint32_t size) {
+    std::string path;
+    const long status = KeyOfHandle(key, true, &path);
+    if (status != kSuccess) return status;
+    const long result = DoPutValue(path, name, type, data, size);
+    return result == kFileNotFound ? kKeyDeleted : result;
+}
+
+long SqliteStore::DeleteValue(HKey key, const std::string& name) {
+    std::string path;
+    long status = KeyOfHandle(key, true, &path);
+    if (status != kSuccess) return status;
+    if (!path.empty()) {
+        std::string stored;
+        status = FindKey(path, &stored);
+        if (status == kFileNotFound) return kKeyDeleted;
+        if (status != kSuccess) return status;
+    }
+    return DoRemoveValue(path, name);
+}
+
+long SqliteStore::CloseKey(HKey key) {
+    if (key == 0 || key == kHKLM) return kSuccess;
+    return handles_.erase(key) ? kSuccess : kInvalidHandle;
+}
+
+bool SqliteStore::KeyExists(const std::string& path) {
+    return !StoredKeyPath(path).empty();
+}
+
+std::string SqliteStore::StoredKeyPath(const std::string& path) {
+    std::string full;
+    std::string stored;
+    if (ResolveOpen(kHKLM, path, &full) != kSuccess || full.empty()) return "";
+    return FindKey(full, &stored) == kSuccess ? stored : "";
+}
+
+long SqliteStore::SubKeys(const std::string& path, std::vector<std::string>* names) {
+    names->clear();
+    std::string full;
+    std::string stored;
+    long status = ResolveOpen(kHKLM, path, &full);
+    if (status == kSuccess) status = FindKey(full, &stored);
+    if (status != kSuccess) return status;
+    Statement list(db_, "SELECT name FROM reg_keys WHERE parent = ?1 ORDER BY name");
+    list.Bind(1, stored);
+    int step;
+    while ((step = list.Step()) == SQLITE_ROW) names->push_back(list.Text(0));
+    return step == SQLITE_DONE ? kSuccess : kRegistryIoFailed;
+}
+
+long SqliteStore::Values(const std::string& path, std::vector<StoredValue>* values) {
+    values->clear();
+    std::string full;
+    std::string stored;
+    long status = ResolveOpen(kHKLM, path, &full);
+    if (status == kSuccess) status = FindKey(full, &stored);
+    if (status != kSuccess) return status;
+    Statement list(db_, "SELECT name, type, data FROM reg_values WHERE key = ?1 ORDER BY name");
+    list.Bind(1, stored);
+    int step;
+    while ((step = list.Step()) == SQLITE_ROW) {
+        values->push_back(
+            StoredValue{list.Text(0), static_cast<std::uint32_t>(list.Int(1)), list.Blob(2)});
+    }
+    return step == SQLITE_DONE ? kSuccess : kRegistryIoFailed;
+}
+
+long SqliteStore::CreateKeyPath(const std::string& path) {
+    if (readOnly_) return kAccessDenied;
+    Transaction transaction(*this);
+    if (!transaction.began()) return kRegistryIoFailed;
+    std::string stored;
+    const long status = CreatePath(path, &stored);
+    if (status != kSuccess) return status;
+    return transaction.Commit();
+}
+
+long SqliteStore::DeleteKeyTree(const std::string& path) {
+    if (readOnly_) return kAccessDenied;
+    std::string full;
+    long status = ResolveOpen(kHKLM, path, &full);
+    if (status != kSuccess) return status;
+    if (full.empty()) return kAccessDenied;  // the root cannot go
+    Transaction transaction(*this);
+    if (!transaction.began()) return kRegistryIoFailed;
+    std::string stored;
+    status = FindKey(full, &stored);
+    if (status != kSuccess) return status;
+    static const char* const kTree =
+        "WITH RECURSIVE tree(path) AS (SELECT ?1 UNION ALL"
+        " SELECT k.path FROM reg_keys k JOIN tree t ON k.parent = t.path) ";
+    Statement values(
+        db_, (std::string(kTree) + "DELETE FROM reg_values WHERE key IN (SELECT path FROM tree)")
+                 .c_str());
+    values.Bind(1, stored);
+    if (values.Step() != SQLITE_DONE) return kRegistryIoFailed;
+    Statement keys(
+        db_, (std::string(kTree) + "DELETE FROM reg_keys WHERE path IN (SELECT path FROM tree)")
+                 .c_str());
+    keys.Bind(1, stored);
+    if (keys.Step() != SQLITE_DONE) return kRegistryIoFailed;
+    return transaction.Commit();
+}
+
+long SqliteStore::PutValue(const std::string& path, const std::string& name, std::uint32_t type,
+                           const std::vector<std::uint8_t>& data) {
+    std::string full;
+    const long status = ResolveOpen(kHKLM, path, &full);
+    if (status != kSuccess) return status;
+    return DoPutValue(full, name, type, data.data(), static_cast<std::uint32_t>(data.size()));
+}
+
+long SqliteStore::RemoveValue(const std::string& path, const std::string& name) {
+    std::string full;
+    const long status = ResolveOpen(kHKLM, path, &full);
+    if (status != kSuccess) return status;
+    return DoRemoveValue(full, name);
+}
+
+long SqliteStore::Batch(const std::function<long()>& body) {
+    if (inBatch_) return kInvalidParameter;
+    if (!Exec(readOnly_ ? "BEGIN" : "BEGIN IMMEDIATE")) return kRegistryIoFailed;
+    inBatch_ = true;
+    long status;
+    try {
+        status = body();
+    } catch (...) {
+        inBatch_ = false;
+        Exec("ROLLBACK");
+        throw;
+    }
+    inBatch_ = false;
+    if (status != kSuccess) {
+        Exec("ROLLBACK");
+        return status;
+    }
+    if (!Exec("COMMIT")) {
+        Exec("ROLLBACK");
+        return kRegistryIoFailed;
+    }
+    return kSuccess;
+}
+
+std::string SqliteStore::IntegrityCheck() {
+    Statement check(db_, "PRAGMA integrity_check");
+    std::string result;
+    while (check.Step() == SQLITE_ROW) {
+        if (!result.empty()) result += "; ";
+        result += check.Text(0);
+    }
+    return result.empty() ? std::string(sqlite3_errmsg(db_)) : result;
+}
+
+}  // namespace platform

@@ -1,0 +1,124 @@
+// The Linux build's registry: one SQLite file holding keys and typed values with the
+// semantics of the Windows registry (key paths and value names compared without regard to
+// ASCII case, Win32 status codes). Every operation is its own transaction, committed to disk
+// before it returns; two processes may share one file.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/registry_backend.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace platform {
+
+namespace winerr {
+// Codes only this store produces: a handle whose key another caller deleted, and a store
+// that failed underneath (disk full, I/O error, a lock held too long).
+constexpr long kKeyDeleted = 1018;
+constexpr long kRegistryIoFailed = 1016;
+}  // namespace winerr
+
+// One value as enumerated from a key.
+struct StoredValue {
+    std::string name;
+    std::uint32_t type = REG_NONE;
+    std::vector<std::uint8_t> data;
+    bool operator==(const StoredValue&) const = default;
+};
+
+class SqliteStore : public RegistryBackend {
+  public:
+    enum class Access {
+        // Read-write when the process may write the file, read-only otherwise.
+        Automatic,
+        // Never writes, even when the file is writable.
+        ReadOnly,
+    };
+
+    // Opens the store at path, creating an empty store when the file does not exist. A file
+    // that is not a store, or cannot be opened, gives nullptr and a one-line error naming the
+    // file; such a file is left exactly as it was.
+    static std::unique_ptr<SqliteStore> Open(const std::string& path, std::string* error,
+                                             Access access = Access::Automatic);
+    ~SqliteStore() override;
+    SqliteStore(const SqliteStore&) = delete;
+    SqliteStore& operator=(const SqliteStore&) = delete;
+
+    const std::string& path() const { return path_; }
+    bool read_only() const { return readOnly_; }
+
+    long OpenKey(HKey root, const std::string& path, std::uint32_t access, HKey* out) override;
+    long CreateKeyEx(HKey root, const std::string& path, std::uint32_t options,
+                     std::uint32_t access, HKey* out) override;
+    long CreateKey(HKey root, const std::string& path, HKey* out) override;
+    long QueryValue(HKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
+                    std::uint32_t* size) override;
+    long SetValue(HKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
+                  std::uint32_t size) override;
+    long DeleteValue(HKey key, const std::string& name) override;
+    long CloseKey(HKey key) override;
+
+    // Operations by key path under HKEY_LOCAL_MACHINE ("" is the root itself), for import,
+    // export and tests. Each is its own transaction unless it runs inside Batch.
+    bool KeyExists(const std::string& path);
+    // The stored spelling of a key's path, "" when missing.
+    std::string StoredKeyPath(const std::string& path);
+    // Names of the direct subkeys, as stored, in case-insensitive order.
+    long SubKeys(const std::string& path, std::vector<std::string>* names);
+    // The values of a key, in case-insensitive order of their names.
+    long Values(const std::string& path, std::vector<StoredValue>* values);
+    // Creates the key and any missing parents.
+    long CreateKeyPath(const std::string& path);
+    // Deletes the key with all its subkeys and values; a missing key is kFileNotFound.
+    long DeleteKeyTree(const std::string& path);
+    // Writes a value under an existing key.
+    long PutValue(const std::string& path, const std::string& name, std::uint32_t type,
+                  const std::vector<std::uint8_t>& data);
+    long RemoveValue(const std::string& path, const std::string& name);
+
+    // Runs body inside one transaction: everything it writes is committed together when it
+    // returns kSuccess, and nothing when it returns anything else (which Batch returns).
+    long Batch(const std::function<long()>& body);
+
+    // SQLite's integrity check: "ok" for a sound file.
+    std::string IntegrityCheck();
+
+  private:
+    SqliteStore(sqlite3* db, std::string path, bool readOnly);
+
+    class Statement;
+    class Transaction;
+
+    bool Exec(const char* sql);
+    // The base path of a root or open handle; false for an unknown handle.
+    bool BasePath(HKey root, std::string* base) const;
+    long ResolveOpen(HKey root, const std::string& subPath, std::string* full) const;
+    long FindKey(const std::string& path, std::string* stored);
+    long CreatePath(const std::string& path, std::string* stored);
+    long KeyOfHandle(HKey key, bool write, std::string* path) const;
+    long NewHandle(const std::string& path, std::uint32_t access, HKey* out);
+    long DoPutValue(const std::string& keyPath, const std::string& name, std::uint32_t type,
+                    const std::uint8_t* data, std::uint32_t size);
+    long DoRemoveValue(const std::string& keyPath, const std::string& name);
+
+    struct Handle {
+        std::string path;
+        std::uint32_t access = 0;
+    };
+
+    sqlite3* db_ = nullptr;
+    std::string path_;
+    bool readOnly_ = false;
+    bool inBatch_ = false;
+    std::map<HKey, Handle> handles_;
+    HKey nextHandle_ = 0x100;
+};
+
+}  // namespace platform

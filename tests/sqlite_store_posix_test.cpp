@@ -1,0 +1,505 @@
+#include "platform/sqlite_store_posix.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "store/registry.h"
+
+namespace {
+
+using namespace platform;
+namespace fs = std::filesystem;
+
+std::vector<std::uint8_t> Bytes(const std::string& text) {
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+std::vector<std::uint8_t> Dword(std::uint32_t number) {
+    return {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
+            static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)};
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class SqliteStoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/calvenor-store-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        file_ = (dir_ / "registry.db").string();
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::unique_ptr<SqliteStore> OpenStore(
+        SqliteStore::Access access = SqliteStore::Access::Automatic) {
+        std::string error;
+        auto store = SqliteStore::Open(file_, &error, access);
+        EXPECT_NE(store, nullptr) << error;
+        return store;
+    }
+
+    // Reads one value through a handle opened for reading only.
+    static long Read(SqliteStore& store, const std::string& path, const std::string& name,
+                     std::uint32_t* type, std::vector<std::uint8_t>* data) {
+        HKey key = 0;
+        long status = store.OpenKey(kHKLM, path, kKeyQueryValue, &key);
+        if (status != winerr::kSuccess) return status;
+        std::uint32_t size = 0;
+        status = store.QueryValue(key, name, type, nullptr, &size);
+        if (status == winerr::kSuccess) {
+            data->assign(size, 0);
+            status = store.QueryValue(key, name, type, data->data(), &size);
+        }
+        store.CloseKey(key);
+        return status;
+    }
+
+    fs::path dir_;
+    std::string file_;
+};
+
+TEST_F(SqliteStoreTest, KeysAndValueNamesIgnoreAsciiCase) {
+    auto store = OpenStore();
+    ASSERT_TRUE(store);
+    HKey key = 0;
+    ASSERT_EQ(store->CreateKey(kHKLM, "SOFTWARE\\Aureal\\Vortex\\AU8830\\Equalizer", &key), 0);
+    const auto seven = Dword(7);
+    ASSERT_EQ(store->SetValue(key, "PresetNumber", REG_DWORD, seven.data(), 4), 0);
+    ASSERT_EQ(store->CloseKey(key), 0);
+
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    ASSERT_EQ(
+        Read(*store, "Software\\aureal\\VORTEX\\au8830\\Equalizer", "presetNUMBER", &type, &data),
+        0);
+    EXPECT_EQ(type, REG_DWORD);
+    EXPECT_EQ(data, seven);
+
+    // Writing under another spelling replaces the one value and keeps the first spelling.
+    ASSERT_EQ(store->CreateKey(kHKLM, "software\\AUREAL\\vortex\\Au8830\\EQUALIZER", &key), 0);
+    const auto text = Bytes("x");
+    ASSERT_EQ(store->SetValue(key, "PRESETNUMBER", REG_SZ, text.data(), 1), 0);
+    store->CloseKey(key);
+    std::vector<StoredValue> values;
+    ASSERT_EQ(store->Values("Software\\Aureal\\Vortex\\AU8830\\Equalizer", &values), 0);
+    ASSERT_EQ(values.size(), 1u);
+    EXPECT_EQ(values[0], (StoredValue{"PresetNumber", REG_SZ, text}));
+
+    std::vector<std::string> names;
+    ASSERT_EQ(store->SubKeys("software", &names), 0);
+    EXPECT_EQ(names, std::vector<std::string>{"Aureal"});
+    EXPECT_EQ(store->StoredKeyPath("software\\aureal"), "SOFTWARE\\Aureal");
+
+    // Only ASCII letters fold: these are two different keys.
+    ASSERT_EQ(store->CreateKeyPath("Caf\xe9"), 0);
+    ASSERT_EQ(store->CreateKeyPath("Caf\xc9"), 0);
+    ASSERT_EQ(store->SubKeys("", &names), 0);
+    EXPECT_EQ(names.size(), 3u);
+}
+
+TEST_F(SqliteStoreTest, StatusCodesFollowWin32) {
+    auto store = OpenStore();
+    ASSERT_TRUE(store);
+    HKey key = 12345;
+    EXPECT_EQ(store->OpenKey(kHKLM, "Missing\\Key", kAccessAll63, &key), winerr::kFileNotFound);
+    EXPECT_EQ(key, 0u);
+    EXPECT_EQ(store->OpenKey(kHKLM, "\\Leading", kAccessAll63, &key), winerr::kBadPathname);
+    EXPECT_EQ(store->OpenKey(kHKLM, "A\\\\B", kAccessAll63, &key), winerr::kBadPathname);
+    EXPECT_EQ(store->CloseKey(0), winerr::kSuccess);
+    EXPECT_EQ(store->CloseKey(999), winerr::kInvalidHandle);
+
+    ASSERT_EQ(store->CreateKeyEx(kHKLM, "Key", 0, kAccessAll63, &key), 0);
+    ASSERT_NE(key, 0u);
+    std::uint32_t type = 99;
+    std::uint32_t size = 99;
+    EXPECT_EQ(store->QueryValue(key, "nothing", &type, nullptr, &size), winerr::kFileNotFound);
+    EXPECT_EQ(store->DeleteValue(key, "nothing"), winerr::kFileNotFound);
+
+    const auto abc = Bytes(std::string("abc\0", 4));
+    ASSERT_EQ(store->SetValue(key, "text", REG_SZ, abc.data(), 4), 0);
+    type = 0;
+    size = 0;
+    EXPECT_EQ(store->QueryValue(key, "text", &type, nullptr, &size), 0);
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(size, 4u);
+    std::uint8_t small[2] = {0, 0};
+    size = 2;
+    EXPECT_EQ(store->QueryValue(key, "text", &type, small, &size), winerr::kMoreData);
+    EXPECT_EQ(size, 4u);
+    std::uint8_t exact[4] = {};
+    size = 4;
+    EXPECT_EQ(store->QueryValue(key, "text", &type, exact, &size), 0);
+    EXPECT_EQ(std::vector<std::uint8_t>(exact, exact + 4), abc);
+
+    // The default value is a value of its own, and a value may be empty.
+    ASSERT_EQ(store->SetValue(key, "", REG_BINARY, nullptr, 0), 0);
+    size = 7;
+    EXPECT_EQ(store->QueryValue(key, "", &type, nullptr, &size), 0);
+    EXPECT_EQ(type, REG_BINARY);
+    EXPECT_EQ(size, 0u);
+
+    // A write replaces type and data.
+    const auto one = Dword(1);
+    ASSERT_EQ(store->SetValue(key, "text", REG_DWORD, one.data(), 4), 0);
+    EXPECT_EQ(store->QueryValue(key, "text", &type, nullptr, &size), 0);
+    EXPECT_EQ(type, REG_DWORD);
+    EXPECT_EQ(size, 4u);
+
+    EXPECT_EQ(store->DeleteValue(key, "TEXT"), 0);
+    EXPECT_EQ(store->QueryValue(key, "text", &type, nullptr, &size), winerr::kFileNotFound);
+    EXPECT_EQ(store->QueryValue(key, "", &type, nullptr, &size), 0);
+
+    EXPECT_EQ(store->CloseKey(key), 0);
+    EXPECT_EQ(store->CloseKey(key), winerr::kInvalidHandle);
+    EXPECT_EQ(store->SetValue(key, "x", REG_DWORD, one.data(), 4), winerr::kInvalidHandle);
+    EXPECT_EQ(store->QueryValue(key, "x", &type, nullptr, &size), winerr::kInvalidHandle);
+
+    // A handle opened for reading may not write.
+    ASSERT_EQ(store->OpenKey(kHKLM, "Key", kKeyQueryValue, &key), 0);
+    EXPECT_EQ(store->SetValue(key, "x", REG_DWORD, one.data(), 4), winerr::kAccessDenied);
+    store->CloseKey(key);
+}
+
+TEST_F(SqliteStoreTest, CreateMakesMissingParentsAndOpensRelativeToHandles) {
+    auto store = OpenStore();
+    ASSERT_TRUE(store);
+    HKey key = 0;
+    ASSERT_EQ(store->CreateKey(kHKLM, "A\\B\\C\\", &key), 0);
+    store->CloseKey(key);
+    EXPECT_TRUE(store->KeyExists("A"));
+    EXPECT_TRUE(store->KeyExists("A\\B"));
+    EXPECT_TRUE(store->KeyExists("a\\b\\c"));
+    EXPECT_FALSE(store->KeyExists("A\\C"));
+
+    HKey parent = 0;
+    ASSERT_EQ(store->OpenKey(kHKLM, "a\\B", kAccessAll63, &parent), 0);
+    HKey child = 0;
+    ASSERT_EQ(store->OpenKey(parent, "c", kAccessAll63, &child), 0);
+    const auto two = Dword(2);
+    ASSERT_EQ(store->SetValue(child, "v", REG_DWORD, two.data(), 4), 0);
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    EXPECT_EQ(Read(*store, "A\\B\\C", "V", &type, &data), 0);
+    EXPECT_EQ(data, two);
+    ASSERT_EQ(store->CreateKeyEx(parent, "D\\E", 0, kAccessAll63, &key), 0);
+    store->CloseKey(key);
+    EXPECT_TRUE(store->KeyExists("A\\B\\D\\E"));
+    EXPECT_EQ(store->CreateKeyEx(kHKLM, "X", 1, kAccessAll63, &key), winerr::kInvalidParameter);
+    store->CloseKey(child);
+    store->CloseKey(parent);
+}
+
+TEST_F(SqliteStoreTest, DeleteKeyTreeTakesSubtreeOnlyAndStaleHandlesFail) {
+    auto store = OpenStore();
+    ASSERT_TRUE(store);
+    ASSERT_EQ(store->CreateKeyPath("Top\\Sub\\Deep"), 0);
+    ASSERT_EQ(store->CreateKeyPath("Top\\SubMarine"), 0);
+    ASSERT_EQ(store->CreateKeyPath("Top\\Sub_"), 0);
+    ASSERT_EQ(store->PutValue("Top\\Sub\\Deep", "d", REG_DWORD, Dword(1)), 0);
+    ASSERT_EQ(store->PutValue("Top\\SubMarine", "m", REG_DWORD, Dword(2)), 0);
+    HKey deep = 0;
+    ASSERT_EQ(store->OpenKey(kHKLM, "Top\\Sub\\Deep", kAccessAll63, &deep), 0);
+
+    ASSERT_EQ(store->DeleteKeyTree("TOP\\SUB"), 0);
+    EXPECT_FALSE(store->KeyExists("Top\\Sub"));
+    EXPECT_FALSE(store->KeyExists("Top\\Sub\\Deep"));
+    EXPECT_TRUE(store->KeyExists("Top\\SubMarine"));
+    EXPECT_TRUE(store->KeyExists("Top\\Sub_"));
+    std::vector<StoredValue> values;
+    ASSERT_EQ(store->Values("Top\\SubMarine", &values), 0);
+    EXPECT_EQ(values.size(), 1u);
+    EXPECT_EQ(store->DeleteKeyTree("Top\\Sub"), winerr::kFileNotFound);
+    EXPECT_EQ(store->DeleteKeyTree(""), winerr::kAccessDenied);
+
+    // The handle outlived its key: writes through it must not leave orphaned values.
+    const auto one = Dword(1);
+    EXPECT_EQ(store->SetValue(deep, "x", REG_DWORD, one.data(), 4), winerr::kKeyDeleted);
+    std::uint32_t size = 0;
+    EXPECT_EQ(store->QueryValue(deep, "d", nullptr, nullptr, &size), winerr::kKeyDeleted);
+    store->CloseKey(deep);
+    ASSERT_EQ(store->CreateKeyPath("Top\\Sub\\Deep"), 0);
+    ASSERT_EQ(store->Values("Top\\Sub\\Deep", &values), 0);
+    EXPECT_TRUE(values.empty());
+}
+
+TEST_F(SqliteStoreTest, BatchIsAllOrNothing) {
+    auto store = OpenStore();
+    ASSERT_TRUE(store);
+    long status = store->Batch([&] {
+        long s = store->CreateKeyPath("Batch\\One");
+        if (s == 0) s = store->PutValue("Batch\\One", "a", REG_DWORD, Dword(1));
+        // A failing operation in the middle: its own partial work goes too.
+        EXPECT_EQ(store->PutValue("Batch\\Missing", "b", REG_DWORD, Dword(2)),
+                  winerr::kFileNotFound);
+        return s == 0 ? winerr::kFileNotFound : s;
+    });
+    EXPECT_EQ(status, winerr::kFileNotFound);
+    EXPECT_FALSE(store->KeyExists("Batch"));
+
+    status = store->Batch([&] {
+        long s = store->CreateKeyPath("Batch\\One");
+        if (s == 0) s = store->PutValue("Batch\\One", "a", REG_DWORD, Dword(1));
+        return s;
+    });
+    EXPECT_EQ(status, 0);
+    store.reset();
+    store = OpenStore();
+    ASSERT_TRUE(store);
+    std::vector<StoredValue> values;
+    ASSERT_EQ(store->Values("batch\\one", &values), 0);
+    EXPECT_EQ(values, (std::vector<StoredValue>{{"a", REG_DWORD, Dword(1)}}));
+}
+
+TEST_F(SqliteStoreTest, FilesThatAreNoStoreAreRefusedAndLeftUntouched) {
+    // Not SQLite at all.
+    const fs::path text = dir_ / "notes.txt";
+    {
+        std::ofstream out(text, std::ios::binary);
+        out << "SQLite format 2 -- but really just text\n" << std::string(200, 'x');
+    }
+    // A database of someone else's.
+    const fs::path foreign = dir_ / "foreign.db";
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(foreign.c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db,
+                               "PRAGMA journal_mode=DELETE; CREATE TABLE t(x);"
+                               " INSERT INTO t VALUES(1);",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    // Our schema's tables, but no application id.
+    const fs::path lookalike = dir_ / "lookalike.db";
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(lookalike.c_str(), &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE reg_keys(p); CREATE TABLE reg_values(k);", nullptr,
+                               nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    const fs::path tiny = dir_ / "tiny";
+    {
+        std::ofstream out(tiny, std::ios::binary);
+        out << "REGEDIT4\r\n";
+    }
+    for (const auto& path : {text, foreign, lookalike, tiny}) {
+        const std::string before = ReadFile(path);
+        const auto entries = std::distance(fs::directory_iterator(dir_), {});
+        std::string error;
+        EXPECT_EQ(SqliteStore::Open(path.string(), &error), nullptr);
+        EXPECT_EQ(error, "cannot open store \"" + path.string() + "\": file is not a store");
+        EXPECT_EQ(ReadFile(path), before) << path;
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), entries) << path;
+    }
+
+    std::string error;
+    EXPECT_EQ(SqliteStore::Open(dir_.string(), &error), nullptr);
+    EXPECT_NE(error.find('"' + dir_.string() + '"'), std::string::npos) << error;
+    const std::string nowhere = (dir_ / "no" / "such" / "dir.db").string();
+    EXPECT_EQ(SqliteStore::Open(nowhere, &error), nullptr);
+    EXPECT_EQ(error.rfind("cannot open store \"" + nowhere + "\": ", 0), 0u) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+}
+
+TEST_F(SqliteStoreTest, StoreOpenedReadOnlyRefusesWriteAccess) {
+    {
+        auto store = OpenStore();
+        ASSERT_TRUE(store);
+        ASSERT_EQ(store->CreateKeyPath("Settings"), 0);
+        ASSERT_EQ(store->PutValue("Settings", "Level", REG_DWORD, Dword(5)), 0);
+    }
+    const std::string before = ReadFile(file_);
+    auto store = OpenStore(SqliteStore::Access::ReadOnly);
+    ASSERT_TRUE(store);
+    EXPECT_TRUE(store->read_only());
+    HKey key = 0;
+    EXPECT_EQ(store->OpenKey(kHKLM, "Settings", kAccessAll63, &key), winerr::kAccessDenied);
+    EXPECT_EQ(key, 0u);
+    EXPECT_EQ(store->OpenKey(kHKLM, "Settings", kKeySetValue, &key), winerr::kAccessDenied);
+    EXPECT_EQ(store->OpenKey(kHKLM, "Settings", kKeyCreateSubKey, &key), winerr::kAccessDenied);
+    EXPECT_EQ(store->CreateKey(kHKLM, "Settings", &key), winerr::kAccessDenied);
+    EXPECT_EQ(store->CreateKey(kHKLM, "Other", &key), winerr::kAccessDenied);
+    EXPECT_EQ(store->CreateKeyPath("Other"), winerr::kAccessDenied);
+    EXPECT_EQ(store->PutValue("Settings", "Level", REG_DWORD, Dword(6)), winerr::kAccessDenied);
+    EXPECT_EQ(store->DeleteKeyTree("Settings"), winerr::kAccessDenied);
+
+    // Reading is still possible for a caller that asks only to read ...
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    EXPECT_EQ(Read(*store, "Settings", "Level", &type, &data), 0);
+    EXPECT_EQ(data, Dword(5));
+    // ... but the layer always asks for 63, so it sees nothing, as on a locked-down machine.
+    store::Registry registry(*store);
+    EXPECT_TRUE(registry.FetchValue(kHKLM, "Settings", "Level").empty());
+    registry.StoreValue(kHKLM, "Settings", "Level", 9, REG_DWORD);
+    store.reset();
+    EXPECT_EQ(ReadFile(file_), before);
+}
+
+TEST_F(SqliteStoreTest, UnwritableFileOpensReadOnly) {
+    {
+        auto store = OpenStore();
+        ASSERT_TRUE(store);
+        ASSERT_EQ(store->CreateKeyPath("Settings"), 0);
+        ASSERT_EQ(store->PutValue("Settings", "Level", REG_DWORD, Dword(5)), 0);
+    }
+    ASSERT_EQ(::chmod(file_.c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(dir_.c_str(), 0777), 0);
+    // What a user who may not write the file gets; 0 when all is as it should be.
+    const auto check = [this]() -> int {
+        if (::access(file_.c_str(), W_OK) == 0) return 1;
+        std::string error;
+        auto store = SqliteStore::Open(file_, &error);
+        if (!store) return 2;
+        if (!store->read_only()) return 3;
+        HKey key = 0;
+        if (store->CreateKey(kHKLM, "X", &key) != winerr::kAccessDenied) return 4;
+        if (store->OpenKey(kHKLM, "Settings", kAccessAll63, &key) != winerr::kAccessDenied) {
+            return 5;
+        }
+        std::uint32_t type = 0;
+        std::vector<std::uint8_t> data;
+        if (Read(*store, "Settings", "Level", &type, &data) != 0 || data != Dword(5)) return 6;
+        return 0;
+    };
+    if (::geteuid() != 0) {
+        EXPECT_EQ(check(), 0);
+        return;
+    }
+    // The superuser may write any file: the check runs as an ordinary user instead.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(10);
+        ::_exit(check());
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// Each acknowledged write is reported through a pipe, then the writer is killed at some
+// moment; every acknowledged write must be there afterwards and the file sound.
+TEST_F(SqliteStoreTest, AcknowledgedWritesSurviveAKilledWriter) {
+    int acks[2];
+    ASSERT_EQ(::pipe(acks), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(acks[0]);
+        std::string error;
+        auto store = SqliteStore::Open(file_, &error);
+        if (!store || store->CreateKeyPath("Journal") != 0) ::_exit(2);
+        for (std::int32_t i = 0;; ++i) {
+            const auto status = store->PutValue("Journal", "v" + std::to_string(i), REG_DWORD,
+                                                Dword(static_cast<std::uint32_t>(i)));
+            if (status != 0) ::_exit(3);
+            if (::write(acks[1], &i, sizeof i) != sizeof i) ::_exit(4);
+        }
+    }
+    ::close(acks[1]);
+    std::random_device seed;
+    std::mt19937 random(seed());
+    const int killAfter = std::uniform_int_distribution<int>(3, 40)(random);
+    std::vector<std::int32_t> acknowledged;
+    std::int32_t number = 0;
+    bool killed = false;
+    while (::read(acks[0], &number, sizeof number) == sizeof number) {
+        acknowledged.push_back(number);
+        if (!killed && static_cast<int>(acknowledged.size()) >= killAfter) {
+            ::usleep(std::uniform_int_distribution<unsigned>(0, 3000)(random));
+            ::kill(child, SIGKILL);
+            killed = true;
+        }
+    }
+    ::close(acks[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "writer ended by itself, status " << status;
+    ASSERT_GE(static_cast<int>(acknowledged.size()), killAfter);
+
+    auto store = OpenStore();
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->IntegrityCheck(), "ok");
+    for (const auto i : acknowledged) {
+        std::uint32_t type = 0;
+        std::vector<std::uint8_t> data;
+        ASSERT_EQ(Read(*store, "Journal", "v" + std::to_string(i), &type, &data), 0) << i;
+        EXPECT_EQ(type, REG_DWORD);
+        EXPECT_EQ(data, Dword(static_cast<std::uint32_t>(i)));
+    }
+}
+
+// Two processes start on a file that does not exist yet and write into one key at once.
+TEST_F(SqliteStoreTest, TwoWriterProcessesLoseNothing) {
+    constexpr int kEach = 40;
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    pid_t children[2];
+    for (int writer = 0; writer < 2; ++writer) {
+        children[writer] = ::fork();
+        ASSERT_GE(children[writer], 0);
+        if (children[writer] == 0) {
+            ::close(go[1]);
+            char start = 0;
+            if (::read(go[0], &start, 1) != 1) ::_exit(2);
+            std::string error;
+            auto store = SqliteStore::Open(file_, &error);
+            if (!store) ::_exit(3);
+            for (int i = 0; i < kEach; ++i) {
+                HKey key = 0;
+                if (store->CreateKey(kHKLM, "Shared\\Key", &key) != 0) ::_exit(4);
+                const auto data = Dword(static_cast<std::uint32_t>(writer * 1000 + i));
+                const std::string name = "w" + std::to_string(writer) + "_" + std::to_string(i);
+                if (store->SetValue(key, name, REG_DWORD, data.data(), 4) != 0) ::_exit(5);
+                if (store->CloseKey(key) != 0) ::_exit(6);
+            }
+            ::_exit(0);
+        }
+    }
+    ::close(go[0]);
+    ASSERT_EQ(::write(go[1], "gg", 2), 2);
+    ::close(go[1]);
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+    auto store = OpenStore();
+    ASSERT_TRUE(store);
+    EXPECT_EQ(store->IntegrityCheck(), "ok");
+    std::vector<StoredValue> values;
+    ASSERT_EQ(store->Values("Shared\\Key", &values), 0);
+    ASSERT_EQ(values.size(), 2u * kEach);
+    std::set<std::string> names;
+    for (const auto& value : values) {
+        names.insert(value.name);
+        const int writer = value.name[1] - '0';
+        const int i = std::stoi(value.name.substr(3));
+        EXPECT_EQ(value.data, Dword(static_cast<std::uint32_t>(writer * 1000 + i)));
+    }
+    EXPECT_EQ(names.size(), 2u * kEach);
+}
+
+}  // namespace
