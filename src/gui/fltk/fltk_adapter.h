@@ -1,0 +1,64 @@
+// Renders every window of the form model with FLTK 1.3: one real window per open form, one
+// widget per control, kept in line with the model; user actions become model changes.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "gui/fltk/fltk_prompter.h"
+#include "ui/app.h"
+
+class Fl_Widget;
+
+namespace gui {
+
+class FltkAdapter : public ui::AppObserver {
+  public:
+    // Attaches itself to the app; create it before the main window is opened, since its load
+    // may already show messages and other windows.
+    explicit FltkAdapter(ui::App& app);
+    ~FltkAdapter() override;
+    FltkAdapter(const FltkAdapter&) = delete;
+    FltkAdapter& operator=(const FltkAdapter&) = delete;
+
+    // Runs the event loop until the main window has been unloaded; 0 then, 1 when no window
+    // is left on screen although the system has not ended.
+    int Run();
+
+    void FormOpened(ui::Form& form) override;
+    void FormChanged(ui::Form& form) override;
+    void FormToFront(ui::Form& form) override;
+    void FormUnloaded(ui::Form& form) override;
+    void ControlChanged(ui::Control& control) override;
+
+    struct Binding;
+    struct View;
+
+  private:
+    friend struct Callbacks;
+
+    View* ViewOf(const ui::Form& form);
+    View& Build(ui::Form& form);
+    void Sync(Binding& binding);
+    void SyncView(View& view);
+    void SyncAll();
+    void ApplyForm(View& view);
+    void Place(View& view);
+    void FocusAfter(const ui::Control& control);
+    // Runs a user action on the model, then brings every window in line and drops the
+    // windows it unloaded.
+    template <class Action>
+    void Act(Action&& action);
+
+    ui::App& app_;
+    std::map<const ui::Form*, std::unique_ptr<View>> views_;
+    std::vector<std::unique_ptr<View>> graveyard_;  // unloaded, freed outside callbacks
+    bool syncing_ = false;
+};
+
+// The event loop alone, for a caller that keeps its adapter elsewhere: runs until the main
+// window has been unloaded.
+int RunFltk(ui::App& app);
+
+}  // namespace gui

@@ -1,0 +1,140 @@
+// FLTK widgets that look and behave like the Win32 standard controls the windows were
+// designed with, and the text conversion between the model's Windows-1252 and FLTK's UTF-8.
+#pragma once
+
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Group.H>
+#include <FL/Fl_RGB_Image.H>
+#include <FL/Fl_Scrollbar.H>
+#include <FL/Fl_Valuator.H>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/pictures.h"
+
+namespace gui::fltk {
+
+// Windows-1252 bytes to UTF-8 and back; characters without a Windows-1252 form become '?'.
+std::string Utf8FromAnsi(const std::string& ansi);
+std::string AnsiFromUtf8(const std::string& utf8);
+
+// A caption as an FLTK label: '&' mnemonics keep their meaning ("&&" shows one '&'), and
+// '@' is never taken for a symbol (SetUpLook makes the normal label draw text only).
+std::string LabelText(const std::string& ansi);
+// Text shown literally: '&' is doubled so that it stays visible.
+std::string LiteralLabel(const std::string& ansi);
+
+constexpr int kFontSize = 12;
+
+// Scheme, colours and fonts shared by every window; safe to call more than once.
+void SetUpLook();
+
+// An FLTK image of one of the product's pictures, owning its pixels.
+class PictureImage {
+  public:
+    PictureImage(const std::string& name, int width, int height);
+    Fl_RGB_Image* image() { return image_.get(); }
+
+  private:
+    ui::Image pixels_;
+    std::unique_ptr<Fl_RGB_Image> image_;
+};
+
+// A picture control.
+class PictureBox : public Fl_Widget {
+  public:
+    PictureBox(int x, int y, int w, int h, const std::string& picture);
+    void draw() override;
+
+  private:
+    PictureImage picture_;
+};
+
+// A static text; its mnemonic moves the focus to the next control, as in a dialog.
+// A caption that does not fit its box at the given size is drawn a point or two smaller,
+// since the windows were laid out for a slightly narrower font than FLTK's.
+class LabelBox : public Fl_Box {
+  public:
+    LabelBox(int x, int y, int w, int h);
+    int handle(int event) override;
+    void draw() override;
+    void size(Fl_Fontsize points) { size_ = points; }
+    std::function<void()> onMnemonic;
+
+  private:
+    Fl_Fontsize size_ = kFontSize;
+};
+
+// A push button; the default one also answers Enter and draws a dark rim, the cancel one
+// answers Escape.
+class DialogButton : public Fl_Button {
+  public:
+    DialogButton(int x, int y, int w, int h);
+    int handle(int event) override;
+    void draw() override;
+    bool isDefault = false;
+    bool isCancel = false;
+};
+
+// A group box: an etched rectangle with its caption on the top border.
+class GroupBox : public Fl_Group {
+  public:
+    GroupBox(int x, int y, int w, int h);
+    void draw() override;
+    int handle(int event) override;
+    std::function<void()> onMnemonic;
+};
+
+// A horizontal track bar with tick marks on both sides. Reports on release (and on keys).
+class TrackBar : public Fl_Valuator {
+  public:
+    TrackBar(int x, int y, int w, int h);
+    void draw() override;
+    int handle(int event) override;
+    int tickEvery = 0;
+    int largeChange = 1;
+    int smallChange = 1;
+
+  private:
+    int ChannelLeft() const;
+    int ChannelRight() const;
+    int ThumbCentre() const;
+    double ValueAt(int mouseX) const;
+    void Step(double delta);
+    int grab_ = -1;  // offset of the mouse from the thumb's centre while dragging
+};
+
+// A Win32 large-icon list view: icons with captions in a grid, a single selection, and a
+// callback for double-clicks. callback() runs when the selection changes.
+class IconList : public Fl_Group {
+  public:
+    IconList(int x, int y, int w, int h);
+    void SetItems(const std::vector<std::string>& captions, const std::string& picture);
+    const std::vector<std::string>& items() const { return items_; }
+    int selected() const { return selected_; }
+    void select(int index);  // no callback
+    void draw() override;
+    int handle(int event) override;
+    void resize(int x, int y, int w, int h) override;
+    std::function<void()> onActivate;  // double-click on an entry
+
+  private:
+    int ItemAt(int mx, int my) const;
+    void Layout();
+    void Scrolled();
+    static void ScrollCallback(Fl_Widget*, void* self);
+    int Columns() const;
+
+    std::vector<std::string> items_;
+    std::string picture_;
+    std::vector<std::unique_ptr<PictureImage>> icons_;
+    int selected_ = -1;
+    int top_ = 0;  // scroll offset in pixels
+    Fl_Scrollbar* scroll_;
+};
+
+}  // namespace gui::fltk
