@@ -1,0 +1,41 @@
+# The Windows build: CalvenorXP.exe for Windows XP (i686, mingw-w64, static runtime) and, with
+# the tests, the Windows-only suites run under Wine (CMAKE_CROSSCOMPILING_EMULATOR).
+target_link_libraries(calvenor_core PUBLIC advapi32 version)
+
+if(CALVENOR_GUI)
+  enable_language(RC)
+  file(GLOB WIN32_GUI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/gui/win32/*.cpp)
+  add_executable(CalvenorXP WIN32 ${CMAKE_SOURCE_DIR}/src/main_win32.cpp ${WIN32_GUI_SOURCES}
+                                  ${CMAKE_SOURCE_DIR}/src/gui/win32/calvenor.rc)
+  target_link_libraries(CalvenorXP PRIVATE calvenor_core comctl32 gdi32 user32)
+  set_target_properties(CalvenorXP PROPERTIES OUTPUT_NAME CalvenorXP)
+  set_source_files_properties(${CMAKE_SOURCE_DIR}/src/gui/win32/calvenor.rc PROPERTIES
+    OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/src/gui/win32/calvenor.manifest)
+endif()
+
+# The test executable is defined later (tests/); these run once the whole tree is read.
+function(calvenor_windows_tests)
+  if(NOT TARGET calvenor_tests)
+    return()
+  endif()
+  # A test built on a Linux-only header is a Linux-only test, whatever its name says.
+  get_target_property(sources calvenor_tests SOURCES)
+  set(kept)
+  foreach(source ${sources})
+    get_filename_component(path ${source} ABSOLUTE BASE_DIR ${CMAKE_SOURCE_DIR}/tests)
+    file(STRINGS ${path} posix REGEX "#include [<\"]([a-z/_]*_posix\\.h|unistd\\.h|sys/[a-z]*\\.h)[>\"]")
+    if(posix)
+      message(STATUS "Windows build leaves out the Linux-only test ${source}")
+    else()
+      list(APPEND kept ${source})
+    endif()
+  endforeach()
+  set_property(TARGET calvenor_tests PROPERTY SOURCES ${kept})
+  target_link_libraries(calvenor_tests PRIVATE user32 gdi32 comctl32)
+  if(TARGET CalvenorXP)
+    add_dependencies(calvenor_tests CalvenorXP)
+    target_compile_definitions(calvenor_tests PRIVATE
+      CALVENOR_EXE="$<TARGET_FILE:CalvenorXP>")
+  endif()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL calvenor_windows_tests)
