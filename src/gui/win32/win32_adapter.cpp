@@ -30,6 +30,10 @@ struct Win32Adapter::Window {
     std::vector<Widget> widgets;  // in the form's control order
     bool placed = false;
     HWND focus = nullptr;  // restored when the window is activated again
+    // The colour of the tab control's pages, which controls on them take as background.
+    bool pageKnown = false;
+    COLORREF pageColor = 0;
+    HBRUSH pageBrush = nullptr;
 };
 
 namespace {
@@ -202,6 +206,7 @@ Win32Adapter::~Win32Adapter() {
     app_.RemoveObserver(this);
     for (auto& [form, window] : windows_) {
         for (Widget& widget : window->widgets) ReleaseWidget(widget);
+        if (window->pageBrush != nullptr) DeleteObject(window->pageBrush);
         if (window->hwnd != nullptr) {
             SetWindowLongPtrA(window->hwnd, GWLP_USERDATA, 0);
             DestroyWindow(window->hwnd);
@@ -551,6 +556,17 @@ void Win32Adapter::SyncItems(Widget& widget) {
                 item.pszText = const_cast<char*>(c.items[i].c_str());
                 SendMessageA(widget.hwnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
             }
+            // Spread the icons over the whole list, so that all of them show without
+            // scrolling where they fit.
+            RECT rc;
+            GetClientRect(widget.hwnd, &rc);
+            const int count = static_cast<int>(c.items.size());
+            const int rows = std::max(1, static_cast<int>(rc.bottom) / (size + 34));
+            const int columns = std::max(1, (count + rows - 1) / rows);
+            const int cx = std::max(size + 16, std::min<int>(rc.right / columns, size * 3));
+            const int cy = std::max(size + 34, static_cast<int>(rc.bottom) / rows);
+            SendMessageA(widget.hwnd, LVM_SETICONSPACING, 0, MAKELPARAM(cx, cy));
+            SendMessageA(widget.hwnd, LVM_ARRANGE, LVA_DEFAULT, 0);
             break;
         }
         default:
@@ -558,6 +574,41 @@ void Win32Adapter::SyncItems(Widget& widget) {
     }
     widget.items = c.items;
     mirroring_ = was;
+}
+
+// Visual styles paint tab pages lighter than dialogs; the page is drawn off screen once and its
+// colour taken from the middle of the page.
+COLORREF Win32Adapter::PageColor(Window& window) {
+    if (window.pageKnown) return window.pageColor;
+    window.pageColor = GetSysColor(COLOR_BTNFACE);
+    HWND tab = nullptr;
+    for (Widget& w : window.widgets) {
+        if (Has(*w.control, Kind::Tabs)) tab = w.hwnd;
+    }
+    if (tab == nullptr) return window.pageColor;
+    window.pageKnown = true;
+    RECT rc;
+    GetClientRect(tab, &rc);
+    HDC screen = GetDC(tab);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
+    if (dc != nullptr && bitmap != nullptr) {
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+        SendMessageA(tab, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc),
+                     PRF_CLIENT | PRF_ERASEBKGND);
+        RECT page = rc;
+        SendMessageA(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+        const COLORREF sampled =
+            GetPixel(dc, (page.left + page.right) / 2, (page.top + page.bottom) / 2);
+        if (sampled != CLR_INVALID) window.pageColor = sampled;
+        SelectObject(dc, old);
+    }
+    if (bitmap != nullptr) DeleteObject(bitmap);
+    if (dc != nullptr) DeleteDC(dc);
+    ReleaseDC(tab, screen);
+    window.pageBrush = CreateSolidBrush(window.pageColor);
+    return window.pageColor;
 }
 
 void Win32Adapter::SetPicture(Widget& widget) {
@@ -568,7 +619,10 @@ void Win32Adapter::SetPicture(Widget& widget) {
     GetClientRect(widget.hwnd, &r);
     HBITMAP bitmap = nullptr;
     const ui::Image image = ui::RenderPicture(c.picture, r.right - r.left, r.bottom - r.top);
-    if (!image.empty()) bitmap = MakeBitmap(image, GetSysColor(COLOR_BTNFACE));
+    Window* window = Find(c.form());
+    const COLORREF back =
+        c.tab >= 0 && window != nullptr ? PageColor(*window) : GetSysColor(COLOR_BTNFACE);
+    if (!image.empty()) bitmap = MakeBitmap(image, back);
     HBITMAP old = reinterpret_cast<HBITMAP>(
         SendMessageA(widget.hwnd, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
     if (old != nullptr && old != bitmap) DeleteObject(old);
@@ -755,6 +809,8 @@ void Win32Adapter::FormUnloaded(ui::Form& form) {
         window->hwnd = nullptr;
     }
     for (Widget& widget : window->widgets) ReleaseWidget(widget);
+    if (window->pageBrush != nullptr) DeleteObject(window->pageBrush);
+    window->pageBrush = nullptr;
     // Its window procedure may be running further up the stack: kept until the event ends.
     closed_.push_back(std::move(window));
     if (app_.Ended()) PostQuitMessage(0);
@@ -819,7 +875,8 @@ LRESULT Win32Adapter::Handle(Window& window, UINT message, WPARAM wParam, LPARAM
                 return 0;
             }
             break;
-        case WM_CTLCOLORSTATIC: {
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN: {
             HDC dc = reinterpret_cast<HDC>(wParam);
             HWND child = reinterpret_cast<HWND>(lParam);
             for (Widget& w : window.widgets) {
@@ -830,6 +887,11 @@ LRESULT Win32Adapter::Handle(Window& window, UINT message, WPARAM wParam, LPARAM
                 if (w.transparent) {
                     SetBkMode(dc, TRANSPARENT);
                     return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+                }
+                if (c.tab >= 0 && PageColor(window) != GetSysColor(COLOR_BTNFACE) &&
+                    window.pageBrush != nullptr) {
+                    SetBkColor(dc, window.pageColor);
+                    return reinterpret_cast<LRESULT>(window.pageBrush);
                 }
                 SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
                 return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));

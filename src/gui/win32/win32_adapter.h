@@ -59,6 +59,7 @@ class Win32Adapter : public ui::AppObserver, public ui::Prompter {
     void ArrangeAll(Window& window);
     void Place(Window& window);
     void SetPicture(Widget& widget);
+    COLORREF PageColor(Window& window);
     void ReleaseWidget(Widget& widget);
     Window* Find(const ui::Form& form) const;
     Window* Alive(const ui::Form* form) const;

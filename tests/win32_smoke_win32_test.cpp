@@ -1,0 +1,345 @@
+// The Windows program itself, run under a display (Wine under Xvfb in CI): its real windows
+// are driven from this process by window messages, as another program could, and the real
+// registry is read afterwards. It uses the machine's HKEY_LOCAL_MACHINE as the program does,
+// so it lives in one test (scenario tests keep to their scratch keys).
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/frm_main.h"
+#include "gui/text/headless.h"
+#include "gui/win32/win32_adapter.h"
+#include "platform/memory_registry.h"
+#include "platform/windows_api_win32.h"
+#include "store/schema.h"
+#include "support/scenario.h"
+
+namespace {
+
+std::string WindowsPath(std::string path) {
+    if (!path.empty() && path[0] == '/') path = "Z:" + path;
+    for (char& c : path) {
+        if (c == '/') c = '\\';
+    }
+    return path;
+}
+
+// Waits for a condition the program brings about by itself, within a generous bound.
+bool Eventually(const std::function<bool()>& condition) {
+    for (int i = 0; i < 600; ++i) {
+        if (condition()) return true;
+        Sleep(50);
+    }
+    return condition();
+}
+
+std::string Text(HWND hwnd) {
+    char text[512] = {};
+    GetWindowTextA(hwnd, text, sizeof text);
+    return text;
+}
+
+std::string ClassOf(HWND hwnd) {
+    char name[128] = {};
+    GetClassNameA(hwnd, name, sizeof name);
+    return name;
+}
+
+// Top-level windows of a process with a class and, when given, a caption.
+struct Search {
+    DWORD process;
+    std::string cls, caption;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK Collect(HWND hwnd, LPARAM data) {
+    auto& s = *reinterpret_cast<Search*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner == s.process && ClassOf(hwnd) == s.cls &&
+        (s.caption.empty() || Text(hwnd) == s.caption)) {
+        s.found.push_back(hwnd);
+    }
+    return TRUE;
+}
+
+std::vector<HWND> Windows(DWORD process, const std::string& cls, const std::string& caption = "") {
+    Search search{process, cls, caption, {}};
+    EnumWindows(&Collect, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Registry reads and preparations on the machine the program uses.
+std::optional<DWORD> Dword(const char* path, const char* name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    DWORD type = 0, value = 0, size = sizeof value;
+    const LONG status =
+        RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != platform::REG_DWORD) return std::nullopt;
+    return value;
+}
+
+bool KeyExists(const char* path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    return true;
+}
+
+void SetDword(const char* path, const char* name, DWORD value) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, path, &key), ERROR_SUCCESS) << path;
+    RegSetValueExA(key, name, 0, platform::REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                   sizeof value);
+    RegCloseKey(key);
+}
+
+void DeleteTree(HKEY parent, const std::string& name) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(parent, name.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+    char child[256];
+    DWORD length = sizeof child;
+    while (RegEnumKeyExA(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS) {
+        const std::string before(child, length);
+        DeleteTree(key, before);
+        length = sizeof child;
+        if (RegEnumKeyExA(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr) ==
+                ERROR_SUCCESS &&
+            std::string(child, length) == before) {
+            break;
+        }
+        length = sizeof child;
+    }
+    RegCloseKey(key);
+    RegDeleteKeyA(parent, name.c_str());
+}
+
+// The program, started and driven; closed (or killed) when the object goes.
+class Program {
+  public:
+    Program() {
+        // Control IDs follow the order of the form's controls: the same model gives them.
+        registry_ = std::make_unique<platform::MemoryRegistry>();
+        platform_ = std::make_unique<testing_support::FakePlatform>(*registry_);
+        store_ = std::make_unique<store::Registry>(*registry_);
+        prompter_ = std::make_unique<gui::HeadlessPrompter>(out_);
+        app_ = std::make_unique<ui::App>(*store_, *platform_, *prompter_);
+        model_ = &app_->Open<app::FrmMain>();
+
+        std::string line = "\"" + WindowsPath(CALVENOR_EXE) + "\"";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        started_ = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, &startup, &process_) != FALSE;
+        if (started_) {
+            // The window exists before its load has run; it is shown once the load is done.
+            Eventually([this] {
+                main_ = Find("Calvenor XP");
+                return main_ != nullptr && IsWindowVisible(main_);
+            });
+        }
+    }
+    ~Program() {
+        if (!started_) return;
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_.hProcess, 1);
+        }
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+
+    bool started() const { return started_; }
+    HWND main() const { return main_; }
+    HWND Find(const std::string& caption) const {
+        const auto found = Windows(process_.dwProcessId, gui::kFormClass, caption);
+        return found.empty() ? nullptr : found.front();
+    }
+    // Texts of the message boxes on screen, for failure messages.
+    std::string Boxes() const {
+        std::string texts;
+        for (HWND box : Windows(process_.dwProcessId, "#32770")) {
+            texts += "[" + Text(box) + "]";
+            for (HWND c = GetWindow(box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+                texts += " " + Text(c);
+            }
+        }
+        return texts;
+    }
+    HWND Control(const std::string& id) const {
+        const auto& controls = model_->controls();
+        for (std::size_t i = 0; i < controls.size(); ++i) {
+            if (controls[i]->id() == id) {
+                return GetDlgItem(main_, gui::kFirstControlId + static_cast<int>(i));
+            }
+        }
+        ADD_FAILURE() << "no control " << id;
+        return nullptr;
+    }
+    int Id(HWND control) const { return GetDlgCtrlID(control); }
+    // Brings a tab page to the front with the arrow keys, as a user could.
+    void Page(int page) {
+        HWND tabs = Control("SSTab1");
+        while (SendMessageA(tabs, TCM_GETCURSEL, 0, 0) > page) {
+            SendMessageA(tabs, WM_KEYDOWN, VK_LEFT, 0);
+        }
+        while (SendMessageA(tabs, TCM_GETCURSEL, 0, 0) < page) {
+            SendMessageA(tabs, WM_KEYDOWN, VK_RIGHT, 0);
+        }
+    }
+    bool Ended() { return WaitForSingleObject(process_.hProcess, 30000) == WAIT_OBJECT_0; }
+
+  private:
+    std::ostringstream out_;
+    std::unique_ptr<platform::MemoryRegistry> registry_;
+    std::unique_ptr<testing_support::FakePlatform> platform_;
+    std::unique_ptr<store::Registry> store_;
+    std::unique_ptr<gui::HeadlessPrompter> prompter_;
+    std::unique_ptr<ui::App> app_;
+    app::FrmMain* model_ = nullptr;
+    PROCESS_INFORMATION process_ = {};
+    bool started_ = false;
+    HWND main_ = nullptr;
+};
+
+class Win32Smoke : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char display[256] = {};
+        if (GetEnvironmentVariableA("DISPLAY", display, sizeof display) == 0) {
+            GTEST_SKIP() << "no display to open windows on";
+        }
+    }
+    void TearDown() override {
+        for (const char* key :
+             {"SYSTEM\\CurrentControlSet\\Services\\wdm_au8830", "Software\\Aureal"}) {
+            DeleteTree(HKEY_LOCAL_MACHINE, key);
+        }
+    }
+};
+
+TEST_F(Win32Smoke, RealControlsWriteTheRegistryAndWindowsHandBackTheMainWindow) {
+    using namespace schema;
+    // The driver's keys with a few settings unlike the ones the clicks below make.
+    for (const char* key : {kControlPanel, kCustomization, kSpdifEnableList, kDriverEqualizer,
+                            kAU8830Equalizer, kSpeakerCompensation, kRun, kDirectXMedia}) {
+        HKEY k = nullptr;
+        ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, key, &k), ERROR_SUCCESS);
+        RegCloseKey(k);
+    }
+    SetDword(kControlPanel, kPrimaryXtalk, 1);
+    SetDword(kControlPanel, kReverbAmount, 0);
+    SetDword(kCustomization, kST9704ATTEN, 0);
+    SetDword(kCustomization, kAC97PCMOutVol, 0);
+
+    Program program;
+    ASSERT_TRUE(program.started());
+    ASSERT_NE(program.main(), nullptr) << program.Boxes();
+    HWND main = program.main();
+
+    // A drop-down list: the entry is picked and the list tells its window, as on a click.
+    program.Page(2);
+    HWND type = program.Control("cboA3DType");
+    ASSERT_TRUE(IsWindowVisible(type));
+    SendMessageA(type, CB_SETCURSEL, 2, 0);
+    SendMessageA(main, WM_COMMAND, MAKEWPARAM(program.Id(type), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(type));
+    EXPECT_EQ(Dword(kControlPanel, kPrimaryXtalk), 3u);
+    EXPECT_TRUE(IsWindowVisible(program.Control("imgMon")));
+    EXPECT_FALSE(IsWindowVisible(program.Control("imgPhones")));
+
+    // A check box, clicked.
+    program.Page(3);
+    HWND attenuation = program.Control("chkAttenuation");
+    SendMessageA(attenuation, BM_CLICK, 0, 0);
+    EXPECT_EQ(Dword(kCustomization, kST9704ATTEN), 1u);
+    EXPECT_EQ(SendMessageA(attenuation, BM_GETCHECK, 0, 0), BST_CHECKED);
+
+    // A scroll bar reports its value when the thumb is let go.
+    HWND pcm1 = program.Control("hsbPCM1");
+    SendMessageA(main, WM_HSCROLL, MAKEWPARAM(SB_THUMBTRACK, 20), reinterpret_cast<LPARAM>(pcm1));
+    EXPECT_EQ(Dword(kCustomization, kAC97PCMOutVol), 0u);
+    SendMessageA(main, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 20),
+                 reinterpret_cast<LPARAM>(pcm1));
+    EXPECT_EQ(Dword(kCustomization, kAC97PCMOutVol), 20u);
+    EXPECT_EQ(GetScrollPos(pcm1, SB_CTL), 20);
+    EXPECT_EQ(Text(program.Control("lblPCM1")), "20");
+
+    // A track bar: its position set and the notification it sends when let go.
+    program.Page(1);
+    HWND reverb = program.Control("hsbEffect1");
+    SendMessageA(reverb, TBM_SETPOS, TRUE, 100);
+    SendMessageA(main, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 100),
+                 reinterpret_cast<LPARAM>(reverb));
+    EXPECT_EQ(Dword(kControlPanel, kReverbAmount), 100u);
+    EXPECT_EQ(Text(program.Control("lblEffect1")), "100");
+
+    // Windows opened from the main window lock it, and closing them gives it back.
+    struct Opening {
+        int page;
+        const char* button;
+        const char* caption;
+        bool hidesMain;
+    };
+    for (const Opening& o : {Opening{4, "cmdEQSettings", "Equalizer Settings", false},
+                             Opening{-1, "cmdAbout", "About Calvenor XP", false},
+                             Opening{2, "cmdAboutA3D", "About A3D", false},
+                             Opening{2, "cmdDrvVerHlp", "Driver Version Information", true},
+                             Opening{-1, "cmdReset", "Reset Settings", true}}) {
+        SCOPED_TRACE(o.caption);
+        if (o.page >= 0) program.Page(o.page);
+        PostMessageA(program.Control(o.button), BM_CLICK, 0, 0);
+        HWND other = nullptr;
+        ASSERT_TRUE(Eventually([&] { return (other = program.Find(o.caption)) != nullptr; }))
+            << program.Boxes();
+        EXPECT_TRUE(Eventually([&] { return IsWindowVisible(other) != FALSE; }));
+        EXPECT_TRUE(Eventually([&] {
+            return !IsWindowEnabled(main) && (IsWindowVisible(main) == FALSE) == o.hidesMain;
+        }));
+        PostMessageA(other, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(Eventually([&] { return program.Find(o.caption) == nullptr; }));
+        EXPECT_TRUE(Eventually([&] { return IsWindowEnabled(main) && IsWindowVisible(main); }))
+            << program.Boxes();
+    }
+
+    // The exit button ends the program.
+    PostMessageA(program.Control("cmdOK"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(program.Ended());
+}
+
+TEST_F(Win32Smoke, OnAMachineWithoutDriverKeysTheA3DKeyIsMadeAndOtherWritesAreDropped) {
+    using namespace schema;
+    TearDown();
+    Program program;
+    ASSERT_TRUE(program.started());
+    ASSERT_NE(program.main(), nullptr) << program.Boxes();
+    EXPECT_TRUE(KeyExists(kA3D));
+    EXPECT_FALSE(KeyExists(kControlPanel));
+
+    program.Page(3);
+    SendMessageA(program.Control("chkAttenuation"), BM_CLICK, 0, 0);
+    program.Page(1);
+    HWND reverb = program.Control("hsbEffect1");
+    SendMessageA(reverb, TBM_SETPOS, TRUE, 90);
+    SendMessageA(program.main(), WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 90),
+                 reinterpret_cast<LPARAM>(reverb));
+    EXPECT_EQ(Text(program.Control("lblEffect1")), "90");
+    EXPECT_FALSE(KeyExists(kCustomization));
+    EXPECT_FALSE(KeyExists(kControlPanel));
+
+    PostMessageA(program.main(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.Ended());
+}
+
+}  // namespace
