@@ -1,0 +1,65 @@
+#!/bin/bash
+# Runs the fuzz targets built by fuzz/build.sh, each on its own corpus (grown from the seeds).
+#   fuzz/run.sh [-t SECONDS | -r RUNS] [-j JOBS] [TARGET...]
+# TARGET is pe, regedit, store or headless (default: all four). Each run prints libFuzzer's
+# final statistics; a finding is written to OUT/artifacts and makes the script fail.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+out=${FUZZ_OUT:-"$root/build-fuzz"}
+limit=(-max_total_time=60)
+jobs=1
+while getopts "t:r:j:" option; do
+    case $option in
+        t) limit=(-max_total_time="$OPTARG") ;;
+        r) limit=(-runs="$OPTARG") ;;
+        j) jobs=$OPTARG ;;
+        *) exit 2 ;;
+    esac
+done
+shift $((OPTIND - 1))
+targets=("$@")
+((${#targets[@]})) || targets=(pe regedit store headless)
+
+status=0
+for target in "${targets[@]}"; do
+    case $target in
+        pe) binary=pe_version_fuzz max_len=200000 ;;
+        regedit) binary=regedit_fuzz max_len=16384 ;;
+        store) binary=store_open_fuzz max_len=65536 ;;
+        headless) binary=headless_fuzz max_len=4096 ;;
+        *) echo "unknown target $target" >&2; exit 2 ;;
+    esac
+    if [[ ! -x "$out/$binary" ]]; then
+        echo "$out/$binary is missing: run fuzz/build.sh first" >&2
+        exit 2
+    fi
+    corpus="$out/corpus/$target"
+    mkdir -p "$corpus" "$out/artifacts/$target"
+    [[ -d "$out/seeds/$target" ]] && cp -n "$out/seeds/$target"/* "$corpus/" 2>/dev/null
+    echo "== $target: ${limit[*]}"
+    log="$out/artifacts/$target/last.log"
+    rm -f "$out/artifacts/$target"/fuzz-*.log
+    started=$(date +%s)
+    if ((jobs > 1)); then
+        # Parallel workers share the corpus; each writes fuzz-N.log in the current folder.
+        (cd "$out/artifacts/$target" &&
+            "$out/$binary" "$corpus" "${limit[@]}" -max_len="$max_len" -jobs="$jobs" \
+                -workers="$jobs" -artifact_prefix="$out/artifacts/$target/" \
+                -print_final_stats=1 >"$log" 2>&1)
+    else
+        "$out/$binary" "$corpus" "${limit[@]}" -max_len="$max_len" \
+            -artifact_prefix="$out/artifacts/$target/" -print_final_stats=1 >"$log" 2>&1
+    fi
+    code=$?
+    elapsed=$(($(date +%s) - started))
+    execs=$(cat "$log" "$out/artifacts/$target"/fuzz-*.log 2>/dev/null |
+        sed -n 's/^stat::number_of_executed_units: *//p' | awk '{s += $1} END {print s + 0}')
+    echo "$target: exit $code, $execs executions in ${elapsed}s, corpus $(ls "$corpus" | wc -l) files"
+    if ((code != 0)); then
+        status=1
+        grep -E 'ERROR|SUMMARY|^[a-z].*: ' "$log" | head -20
+        ls "$out/artifacts/$target" | grep -E '^(crash|leak|timeout|oom)-' | head
+    fi
+done
+exit $status

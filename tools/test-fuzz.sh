@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The reliability suites of ./test: a short run of every fuzz target (libFuzzer with the
+# address and undefined-behaviour sanitizers), then the whole test suite built with the
+# sanitizers. Long fuzz runs: fuzz/run.sh -t SECONDS; many random machines:
+# CALVENOR_RANDOM_MACHINES=100000 build-asan/tests/calvenor_tests --gtest_filter='RandomMachines*'
+#   tools/test-fuzz.sh            (FUZZ_SECONDS=N for each target's run, default 20)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+seconds=${FUZZ_SECONDS:-20}
+jobs=${TEST_JOBS:-2}
+
+# clang with its libFuzzer and sanitizer runtimes.
+missing=()
+for p in clang libclang-rt-14-dev; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    sudo=""
+    [[ $(id -u) -eq 0 ]] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null
+fi
+
+echo "== fuzz targets (${seconds}s each)"
+FUZZ_JOBS=$jobs fuzz/build.sh "$root/build-fuzz"
+FUZZ_OUT="$root/build-fuzz" fuzz/run.sh -t "$seconds"
+
+echo "== the test suite with address and undefined-behaviour sanitizers"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALVENOR_WERROR=ON \
+    -DCALVENOR_SANITIZE=ON >/dev/null
+cmake --build build-asan -j"$jobs" >/dev/null
+cd build-asan
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+ctest --output-on-failure -j"$jobs"
