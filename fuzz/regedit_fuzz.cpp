@@ -105,12 +105,14 @@ void Contents(SqliteStore& store, const std::string& path, std::vector<std::stri
 
 void CheckOperations(const std::vector<regedit::Operation>& operations) {
     using Kind = regedit::Operation::Kind;
+    int line = 1;
     for (const auto& op : operations) {
-        if (op.line < 1) Fail("operation without a line", op.key);
+        // Operations come in file order, each naming the line it came from.
+        if (op.line < line) Fail("operation out of file order", op.key);
+        line = op.line;
         if (op.key.find('\0') != std::string::npos) Fail("NUL in a key path", op.key);
-        if (op.kind == Kind::SetValue && op.type == platform::REG_DWORD && op.data.size() != 4) {
-            Fail("dword without four bytes", op.key + "\\" + op.name);
-        }
+        if (op.kind == Kind::DeleteKey && op.key.empty()) Fail("the root deleted", "");
+        if (op.name.find('\0') != std::string::npos) Fail("NUL in a value name", op.key);
     }
 }
 

@@ -38,12 +38,14 @@ for target in "${targets[@]}"; do
     mkdir -p "$corpus" "$out/artifacts/$target"
     [[ -d "$out/seeds/$target" ]] && cp -n "$out/seeds/$target"/* "$corpus/" 2>/dev/null
     echo "== $target: ${limit[*]}"
-    log="$out/artifacts/$target/last.log"
-    rm -f "$out/artifacts/$target"/fuzz-*.log
+    # Each run logs in a folder of its own, so that runs side by side keep their figures apart.
+    logs="$out/runs/$target-$(date +%Y%m%d-%H%M%S)-$$"
+    mkdir -p "$logs"
+    log="$logs/fuzz.log"
     started=$(date +%s)
     if ((jobs > 1)); then
         # Parallel workers share the corpus; each writes fuzz-N.log in the current folder.
-        (cd "$out/artifacts/$target" &&
+        (cd "$logs" &&
             "$out/$binary" "$corpus" "${limit[@]}" -max_len="$max_len" -jobs="$jobs" \
                 -workers="$jobs" -artifact_prefix="$out/artifacts/$target/" \
                 -print_final_stats=1 >"$log" 2>&1)
@@ -53,7 +55,7 @@ for target in "${targets[@]}"; do
     fi
     code=$?
     elapsed=$(($(date +%s) - started))
-    execs=$(cat "$log" "$out/artifacts/$target"/fuzz-*.log 2>/dev/null |
+    execs=$(cat "$logs"/*.log 2>/dev/null |
         sed -n 's/^stat::number_of_executed_units: *//p' | awk '{s += $1} END {print s + 0}')
     echo "$target: exit $code, $execs executions in ${elapsed}s, corpus $(ls "$corpus" | wc -l) files"
     if ((code != 0)); then

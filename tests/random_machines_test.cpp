@@ -430,6 +430,9 @@ class Machine {
                 platform_.startable.insert(command);
             }
         }
+        // Now and then a registry the user may not write, or in which keys cannot be created.
+        memory_.readOnly = filler_.Chance(4);
+        memory_.refuseCreate = filler_.Chance(4);
     }
 
     void Create(const std::string& key) {

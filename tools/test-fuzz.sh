@@ -26,7 +26,9 @@ fi
 
 echo "== fuzz targets (${seconds}s each)"
 FUZZ_JOBS=$jobs fuzz/build.sh "$root/build-fuzz"
-FUZZ_OUT="$root/build-fuzz" fuzz/run.sh -t "$seconds"
+fuzzing=0
+FUZZ_OUT="$root/build-fuzz" fuzz/run.sh -t "$seconds" || fuzzing=1
+((fuzzing == 0)) || echo "FUZZ FINDINGS: inputs in build-fuzz/artifacts (this suite fails)"
 
 echo "== the test suite with address and undefined-behaviour sanitizers"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALVENOR_WERROR=ON \
@@ -35,4 +37,4 @@ cmake --build build-asan -j"$jobs" >/dev/null
 cd build-asan
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
-ctest --output-on-failure -j"$jobs"
+ctest --output-on-failure -j"$jobs" && exit "$fuzzing"
