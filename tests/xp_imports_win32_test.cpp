@@ -131,6 +131,7 @@ const std::map<std::string, std::set<std::string>>& XpAllowList() {
           "DestroyWindow",
           "DispatchMessageA",
           "EnableWindow",
+          "FillRect",
           "GetActiveWindow",
           "GetAncestor",
           "GetClientRect",

@@ -37,8 +37,15 @@ if [[ ! -f $WINEPREFIX/system.reg ]]; then
     winecfg -v winxp >/dev/null 2>&1
     wineserver -w
 fi
-# One server for the whole run: every test is a process of its own.
+# One server for the whole run (every test is a process of its own); one left over from an
+# earlier run of this prefix is ended first.
+wineserver -k 2>/dev/null || true
+wineserver -w
 wineserver -p
+# The first Wine process starts the prefix's services, which stay with the server and keep the
+# standard handles they were given: started here with no pipe attached, they cannot hold open
+# the pipes through which the build and ctest read the tests' output.
+wine cmd.exe /c exit </dev/null >/dev/null 2>&1
 
 # GoogleTest for mingw, from Debian's sources.
 if [[ ! -f $build/gtest/lib/cmake/GTest/GTestConfig.cmake ]]; then
