@@ -317,9 +317,12 @@ TEST_F(RegeditTest, DeletionsAndContinuationLines) {
                      "[HKLM\\a\\bee]\n"
                      "\"GONE\"=-\n"
                      "\"missing\"=-\n"
-                     "  \"Spread\" = hex:01,02,\\\n"
+                     "  \"Spread\" = hex:01,02,\\ ; a comment after the mark\n"
                      "      03 , 04,\\\n"
-                     "\t05\n"
+                     "\n"
+                     "  ; and lines of nothing in between\n"
+                     "\t05 ; the end\n"
+                     "[HKEY_LOCAL_MACHINE\\A\\Bee] ; the same key again\n"
                      "@=hex(2):25,00\n"
                      "\"Upper\"=DWORD:ABCDEF01\n",
                      &warnings),
@@ -354,6 +357,12 @@ TEST_F(RegeditTest, UnicodeFilesAreHeldInWindows1252) {
     EXPECT_EQ(Value(key, "Path", &type), B(std::string("%A\x80\0", 4)));
     EXPECT_EQ(type, REG_EXPAND_SZ);
     EXPECT_EQ(Value(key, "Raw"), (Bytes{0xAC, 0x20}));
+
+    // Whether hex data of string types is UTF-16 goes by the file's encoding, not its header.
+    ASSERT_EQ(Import("Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE\\Ansi]\r\n"
+                     "\"e\"=hex(2):41,00,42,00\r\n"),
+              "");
+    EXPECT_EQ(Value("Ansi", "e"), (Bytes{0x41, 0, 0x42, 0}));
 
     // And back: the 5.00 export is UTF-16 again, string types' hex data included.
     std::string exported;
@@ -395,6 +404,7 @@ TEST_F(RegeditTest, MalformedFilesNameTheLineAndApplyNothing) {
         {"\"name\"=- x", "unexpected text after \"-\""},
         {"[HKEY_LOCAL_MACHINE\\Unclosed", "expected \"]\" at the end of the key name"},
         {"[HKEY_LOCAL_MACHINE\\a\\\\b]", "empty name in key path"},
+        {"[HKEY_LOCAL_MACHINE\\a] b", "unexpected text after \"]\""},
         {"[HKEY_LOCAL_MACHINE\\a\\]", "empty name in key path"},
         {"[HKEY_NOWHERE\\a]", "unknown root key \"HKEY_NOWHERE\""},
         {"[-HKEY_LOCAL_MACHINE]", "the root key cannot be deleted"},

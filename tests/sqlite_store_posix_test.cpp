@@ -320,6 +320,50 @@ TEST_F(SqliteStoreTest, FilesThatAreNoStoreAreRefusedAndLeftUntouched) {
     EXPECT_EQ(error.find('\n'), std::string::npos);
 }
 
+// The main file must say what it is from the first write on, not only after the write-ahead
+// log has been copied back into it: a writer killed before then leaves a file that must still
+// open as a store.
+TEST_F(SqliteStoreTest, NewStoreIsMarkedInTheMainFileAtOnce) {
+    { std::ofstream touch(file_, std::ios::binary); }  // an empty file becomes a store too
+    auto store = OpenStore();
+    ASSERT_TRUE(store);
+    ASSERT_EQ(store->CreateKeyPath("K"), 0);
+    ASSERT_EQ(store->PutValue("K", "v", REG_DWORD, Dword(1)), 0);
+    const std::string header = ReadFile(file_).substr(0, 100);
+    ASSERT_EQ(header.size(), 100u);
+    EXPECT_EQ(header.substr(0, 16), std::string("SQLite format 3\0", 16));
+    EXPECT_EQ(header.substr(68, 4), "CXPR");
+    // A second connection finds a store while the first is still open.
+    std::string error;
+    auto second = SqliteStore::Open(file_, &error);
+    ASSERT_TRUE(second) << error;
+    EXPECT_TRUE(second->KeyExists("k"));
+
+    const std::string missing = (dir_ / "none.db").string();
+    EXPECT_EQ(SqliteStore::Open(missing, &error, SqliteStore::Access::ReadOnly), nullptr);
+    EXPECT_FALSE(fs::exists(missing));
+}
+
+// Writes into a file that no longer has the store's name would be lost on the next start:
+// they must fail, not report success.
+TEST_F(SqliteStoreTest, WritesFailOnceTheFileIsDeletedOrMoved) {
+    auto store = OpenStore();
+    ASSERT_TRUE(store);
+    ASSERT_EQ(store->CreateKeyPath("K"), 0);
+    fs::rename(file_, file_ + ".moved");
+    EXPECT_EQ(store->PutValue("K", "v", REG_DWORD, Dword(1)), winerr::kRegistryIoFailed);
+    HKey key = 0;
+    EXPECT_EQ(store->CreateKey(kHKLM, "K\\Sub", &key), winerr::kRegistryIoFailed);
+    EXPECT_EQ(key, 0u);
+    EXPECT_EQ(store->Batch([] { return winerr::kSuccess; }), winerr::kRegistryIoFailed);
+    fs::rename(file_ + ".moved", file_);
+    EXPECT_EQ(store->PutValue("K", "v", REG_DWORD, Dword(1)), 0);
+    ASSERT_TRUE(fs::remove(file_));
+    EXPECT_EQ(store->RemoveValue("K", "v"), winerr::kRegistryIoFailed);
+    store.reset();
+    EXPECT_FALSE(fs::exists(file_));
+}
+
 TEST_F(SqliteStoreTest, StoreOpenedReadOnlyRefusesWriteAccess) {
     {
         auto store = OpenStore();

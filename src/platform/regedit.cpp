@@ -108,20 +108,13 @@ class Parser {
 
     bool ReadHeader(std::string_view first) {
         first = TrimRight(first);
-        if (first == kHeader4) {
-            unicode5_ = false;
-            return true;
-        }
-        if (first == kHeader5) {
-            unicode5_ = true;
-            return true;
-        }
-        return false;
+        return first == kHeader4 || first == kHeader5;
     }
 
     std::string Decode(std::string_view bytes, std::vector<Line>* lines) {
         const bool utf16 = bytes.size() >= 2 && static_cast<std::uint8_t>(bytes[0]) == 0xFF &&
                            static_cast<std::uint8_t>(bytes[1]) == 0xFE;
+        utf16_ = utf16;
         if (!utf16) {
             // 8-bit text is taken as Windows-1252, byte for byte.
             int number = 1;
@@ -196,9 +189,15 @@ class Parser {
     }
 
     std::string ParseKey(int number, std::string_view text) {
-        if (text.size() < 2 || text.back() != ']') {
+        // The last "]" closes the name (which may hold brackets); a comment may follow.
+        const std::size_t close = text.rfind(']');
+        if (close == std::string_view::npos || close == 0) {
             return At(number, "expected \"]\" at the end of the key name");
         }
+        if (!RestIsEmpty(text.substr(close + 1))) {
+            return At(number, "unexpected text after \"]\"");
+        }
+        text = text.substr(0, close + 1);
         std::string_view name = text.substr(1, text.size() - 2);
         const bool deletion = !name.empty() && name.front() == '-';
         if (deletion) name.remove_prefix(1);
@@ -398,7 +397,8 @@ class Parser {
         std::string_view chunk = data.substr(pos);
         int number = first;
         while (true) {
-            chunk = TrimRight(chunk);
+            // Hex data holds no ";": what follows one is a comment.
+            chunk = TrimRight(chunk.substr(0, chunk.find(';')));
             const bool continued = !chunk.empty() && chunk.back() == '\\';
             if (continued) chunk.remove_suffix(1);
             std::size_t at = 0;
@@ -420,15 +420,18 @@ class Parser {
                 ++at;
             }
             if (!continued) break;
-            if (*index + 1 >= lines.size()) {
-                return At(number, "file ends inside a value continued with \"\\\"");
-            }
-            ++*index;
+            // Blank and comment lines may stand between the continued lines.
+            do {
+                if (*index + 1 >= lines.size()) {
+                    return At(number, "file ends inside a value continued with \"\\\"");
+                }
+                ++*index;
+                chunk = TrimLeft(lines[*index].text);
+            } while (TrimRight(chunk).empty() || chunk.front() == ';');
             number = lines[*index].number;
-            chunk = TrimLeft(lines[*index].text);
         }
-        if (unicode5_ && IsTextType(type)) {
-            // A 5.00 file carries the text of string types as UTF-16LE.
+        if (utf16_ && IsTextType(type)) {
+            // A UTF-16 file carries the text of string types as UTF-16LE too.
             if (bytes.size() % 2 != 0) {
                 return At(first, "UTF-16 text data with an odd number of bytes");
             }
@@ -450,7 +453,7 @@ class Parser {
     const std::string& source_;
     std::vector<Operation>* operations_;
     std::vector<std::string>* warnings_;
-    bool unicode5_ = false;
+    bool utf16_ = false;
     Section section_ = Section::None;
     std::string key_;
 };

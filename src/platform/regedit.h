@@ -1,7 +1,8 @@
 // Reading and writing the store in regedit's file formats, so that settings move between a
 // real Windows XP machine, Wine and the Linux build's store. Both "REGEDIT4" (ANSI text) and
 // "Windows Registry Editor Version 5.00" (UTF-16LE text) are read; texts are held in
-// Windows-1252, as the ANSI registry functions see them.
+// Windows-1252, as the ANSI registry functions see them. In a UTF-16 file the hex data of the
+// string types (hex(1), hex(2), hex(7)) is UTF-16LE as well, as Windows writes it.
 #pragma once
 
 #include <cstdint>

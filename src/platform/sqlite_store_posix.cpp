@@ -138,7 +138,8 @@ class SqliteStore::Statement {
 class SqliteStore::Transaction {
   public:
     explicit Transaction(SqliteStore& store) : store_(store) {
-        began_ = store_.Exec(store_.inBatch_ ? "SAVEPOINT op" : "BEGIN IMMEDIATE");
+        began_ = store_.inBatch_ ? store_.Exec("SAVEPOINT op")
+                                 : store_.StillAtPath() && store_.Exec("BEGIN IMMEDIATE");
     }
     ~Transaction() {
         if (!began_ || done_) return;
@@ -205,22 +206,28 @@ std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string& path, std::str
         return fail(reason);
     }
     std::unique_ptr<SqliteStore> store(new SqliteStore(db, path, readOnly));
+    if (::stat(path.c_str(), &info) != 0) return fail(std::strerror(errno));
+    store->device_ = static_cast<std::uint64_t>(info.st_dev);
+    store->inode_ = static_cast<std::uint64_t>(info.st_ino);
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     sqlite3_extended_result_codes(db, 1);
 
-    if (fresh) {
-        // The schema and the application id are committed in rollback-journal mode, so that
-        // the main file's header carries the id from the first moment on; only then WAL.
+    // A new store's schema and application id are committed in rollback-journal mode, so that
+    // the main file's header carries the id from the first moment on; only then WAL. A store
+    // whose creation was cut short and rolled back to nothing is made anew.
+    const auto objects = [&]() -> std::int64_t {
+        Statement count(db, "SELECT count(*) FROM sqlite_master");
+        return count.Step() == SQLITE_ROW ? count.Int(0) : -1;
+    };
+    if (!readOnly && objects() == 0) {
         if (!store->Exec("BEGIN IMMEDIATE")) return fail(sqlite3_errmsg(db));
         std::int64_t current = -1;
-        std::int64_t objects = -1;
         {
             Statement id(db, "PRAGMA application_id");
             if (id.Step() == SQLITE_ROW) current = id.Int(0);
-            Statement tables(db, "SELECT count(*) FROM sqlite_master");
-            if (tables.Step() == SQLITE_ROW) objects = tables.Int(0);
         }
-        if (current == 0 && objects == 0) {
+        // Another process may have made it in the meantime.
+        if (current == 0 && objects() == 0) {
             const std::string setId = "PRAGMA application_id = " + std::to_string(kApplicationId);
             if (!store->Exec(kSchema) || !store->Exec(setId.c_str()) || !store->Exec("COMMIT")) {
                 const std::string reason = sqlite3_errmsg(db);
@@ -246,9 +253,22 @@ std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string& path, std::str
         if (mode.Step() != SQLITE_ROW || mode.Text(0) != "wal") {
             return fail("cannot use a write-ahead log: " + std::string(sqlite3_errmsg(db)));
         }
-        if (!store->Exec("PRAGMA synchronous = FULL")) return fail(sqlite3_errmsg(db));
+        // The settings are a few kilobytes: the log is copied back early and kept short,
+        // rather than growing to SQLite's default of 4 MB.
+        if (!store->Exec("PRAGMA synchronous = FULL") ||
+            !store->Exec("PRAGMA wal_autocheckpoint = 16") ||
+            !store->Exec("PRAGMA journal_size_limit = 65536")) {
+            return fail(sqlite3_errmsg(db));
+        }
     }
     return store;
+}
+
+bool SqliteStore::StillAtPath() const {
+    struct stat info {};
+    return ::stat(path_.c_str(), &info) == 0 &&
+           static_cast<std::uint64_t>(info.st_dev) == device_ &&
+           static_cast<std::uint64_t>(info.st_ino) == inode_;
 }
 
 bool SqliteStore::Exec(const char* sql) {
@@ -571,6 +591,7 @@ long SqliteStore::RemoveValue(const std::string& path, const std::string& name) 
 
 long SqliteStore::Batch(const std::function<long()>& body) {
     if (inBatch_) return kInvalidParameter;
+    if (!readOnly_ && !StillAtPath()) return kRegistryIoFailed;
     if (!Exec(readOnly_ ? "BEGIN" : "BEGIN IMMEDIATE")) return kRegistryIoFailed;
     inBatch_ = true;
     long status;

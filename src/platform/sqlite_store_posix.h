@@ -97,6 +97,9 @@ class SqliteStore : public RegistryBackend {
     class Transaction;
 
     bool Exec(const char* sql);
+    // Whether the path still names the file that was opened: writes into a file that was
+    // deleted or moved away could never be read again, so they fail instead.
+    bool StillAtPath() const;
     // The base path of a root or open handle; false for an unknown handle.
     bool BasePath(HKey root, std::string* base) const;
     long ResolveOpen(HKey root, const std::string& subPath, std::string* full) const;
@@ -117,6 +120,8 @@ class SqliteStore : public RegistryBackend {
     std::string path_;
     bool readOnly_ = false;
     bool inBatch_ = false;
+    std::uint64_t device_ = 0;
+    std::uint64_t inode_ = 0;
     std::map<HKey, Handle> handles_;
     HKey nextHandle_ = 0x100;
 };
