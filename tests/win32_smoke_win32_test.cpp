@@ -220,13 +220,30 @@ class Win32Smoke : public ::testing::Test {
         if (GetEnvironmentVariableA("DISPLAY", display, sizeof display) == 0) {
             GTEST_SKIP() << "no display to open windows on";
         }
+        // These tests share the machine's driver keys; ctest may start them side by side, each
+        // in a process of its own.
+        lock_ = CreateMutexA(nullptr, FALSE, "CalvenorXP.SmokeTests");
+        ASSERT_NE(lock_, nullptr);
+        const DWORD waited = WaitForSingleObject(lock_, INFINITE);
+        ASSERT_TRUE(waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED);
+        Clean();
     }
     void TearDown() override {
+        if (lock_ == nullptr) return;
+        Clean();
+        ReleaseMutex(lock_);
+        CloseHandle(lock_);
+        lock_ = nullptr;
+    }
+    static void Clean() {
         for (const char* key :
              {"SYSTEM\\CurrentControlSet\\Services\\wdm_au8830", "Software\\Aureal"}) {
             DeleteTree(HKEY_LOCAL_MACHINE, key);
         }
     }
+
+  private:
+    HANDLE lock_ = nullptr;
 };
 
 TEST_F(Win32Smoke, RealControlsWriteTheRegistryAndWindowsHandBackTheMainWindow) {
@@ -331,7 +348,6 @@ TEST_F(Win32Smoke, RealControlsWriteTheRegistryAndWindowsHandBackTheMainWindow) 
 
 TEST_F(Win32Smoke, OnAMachineWithoutDriverKeysTheA3DKeyIsMadeAndOtherWritesAreDropped) {
     using namespace schema;
-    TearDown();
     Program program;
     ASSERT_TRUE(program.started());
     ASSERT_NE(program.main(), nullptr) << program.Boxes();

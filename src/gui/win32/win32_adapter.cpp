@@ -724,7 +724,10 @@ void Win32Adapter::Arrange(Window& window, Widget& widget) {
     if (((GetWindowLongA(widget.hwnd, GWL_STYLE) & WS_VISIBLE) != 0) != shown) {
         if (!shown && GetFocus() == widget.hwnd) {
             // Focus must not stay on a control that disappears (a tab page being left).
+            const bool was = mirroring_;
+            mirroring_ = true;
             SetFocus(window.hwnd);
+            mirroring_ = was;
         }
         ShowWindow(widget.hwnd, shown ? SW_SHOWNA : SW_HIDE);
     }
@@ -915,7 +918,14 @@ LRESULT Win32Adapter::Handle(Window& window, UINT message, WPARAM wParam, LPARAM
                 if (focus == nullptr || !IsWindowVisible(focus) || !IsWindowEnabled(focus)) {
                     focus = GetNextDlgTabItem(hwnd, nullptr, FALSE);
                 }
-                if (focus != nullptr) SetFocus(focus);
+                if (focus != nullptr) {
+                    // An option button that takes the focus reports a click; giving the focus
+                    // back on activation is not the user's choice of option.
+                    const bool was = mirroring_;
+                    mirroring_ = true;
+                    SetFocus(focus);
+                    mirroring_ = was;
+                }
                 return 0;
             }
             break;
