@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Prints the benchmark figures with the machine they were measured on: registry layer costs
+# against the SQLite floor, start-up (headless, and to the window mapped under Xvfb), peak
+# memory, and the size of the executables. Figures only; nothing here passes or fails.
+#   tools/bench.sh [REPEATS]   (default 300 for the layer, 30 for start-ups)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repeats="${1:-300}"
+build="${BENCH_BUILD:-build-bench}"
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j2 --target calvenor bench_registry >/dev/null
+
+echo "== machine"
+echo "cpus: $(nproc), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
+echo "kernel: $(uname -sr); $(sqlite3 --version 2>/dev/null | cut -d' ' -f1 || true)"
+echo "store folder file system: $(df -T /tmp | awk 'NR==2 {print $2}')"
+
+echo "== registry layer (median of $repeats)"
+"$build/bench/bench_registry" "$repeats"
+
+work=$(mktemp -d)
+trap 'kill "${xvfb:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
+"$build/calvenor" --store "$work/seeded.db" --import data/seed.reg
+
+echo "== start-up (median of 30 runs; peak memory is the largest maximum RSS)"
+python3 - "$build/calvenor" "$work/seeded.db" <<'PY'
+import os, subprocess, sys, time, statistics
+exe, db = sys.argv[1], sys.argv[2]
+times, rss = [], []
+for _ in range(32):
+    start = time.perf_counter()
+    p = subprocess.Popen([exe, "--headless", "--store", db], stdin=subprocess.DEVNULL,
+                         stdout=subprocess.DEVNULL)
+    _, status, usage = os.wait4(p.pid, 0)
+    times.append((time.perf_counter() - start) * 1000)
+    rss.append(usage.ru_maxrss / 1024)
+times = times[2:]
+print(f"headless, exec to end of the load sequence and exit: median {statistics.median(times):.1f} ms"
+      f" (min {min(times):.1f}, max {max(times):.1f}); peak memory {max(rss):.1f} MB"
+      f"  targets < 20 ms, < 15 MB")
+PY
+
+if command -v Xvfb >/dev/null && command -v xwininfo >/dev/null; then
+    display=":$((90 + RANDOM % 100))"
+    Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    sleep 1
+    DISPLAY="$display" python3 - "$build/calvenor" "$work/seeded.db" <<'PY'
+import os, subprocess, sys, time, statistics
+exe, db = sys.argv[1], sys.argv[2]
+# Polls xwininfo (each poll a few ms: that is the resolution) until the main window is
+# viewable; the time runs from just before the exec.
+def mapped():
+    r = subprocess.run(["xwininfo", "-name", "Calvenor XP"], capture_output=True, text=True)
+    return "IsViewable" in r.stdout
+times, rss = [], []
+for _ in range(12):
+    start = time.perf_counter()
+    p = subprocess.Popen([exe, "--store", db], stdin=subprocess.DEVNULL,
+                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    while not mapped():
+        if p.poll() is not None:
+            break
+    times.append((time.perf_counter() - start) * 1000)
+    time.sleep(0.3)
+    p.terminate()
+    _, status, usage = os.wait4(p.pid, 0)
+    rss.append(usage.ru_maxrss / 1024)
+times = times[2:]
+print(f"window (FLTK, Xvfb), exec to main window viewable: median {statistics.median(times):.1f} ms"
+      f" (min {min(times):.1f}, max {max(times):.1f}); peak memory {max(rss):.1f} MB"
+      f"  targets < 100 ms, < 15 MB")
+PY
+fi
+
+echo "== executables"
+size_line() {
+    local file="$1" strip="$2"
+    [[ -f "$file" ]] || return 0
+    cp "$file" "$work/stripped"
+    "$strip" "$work/stripped"
+    printf '%s: %d bytes unstripped, %d bytes stripped\n' "$file" \
+        "$(stat -c %s "$file")" "$(stat -c %s "$work/stripped")"
+}
+size_line "$build/calvenor" strip
+for exe in build-win/CalvenorXP.exe; do
+    if [[ -f "$exe" ]]; then
+        for s in i686-w64-mingw32-strip x86_64-w64-mingw32-strip; do
+            command -v "$s" >/dev/null && { size_line "$exe" "$s"; break; }
+        done
+    fi
+done
+echo "(linked: $(ldd "$build/calvenor" | awk '{print $1}' | grep -E 'fltk|sqlite|X11' | tr '\n' ' '))"
