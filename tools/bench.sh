@@ -44,7 +44,10 @@ if command -v Xvfb >/dev/null && command -v xwininfo >/dev/null; then
     display=":$((90 + RANDOM % 100))"
     Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     xvfb=$!
-    sleep 1
+    for _ in $(seq 50); do
+        DISPLAY="$display" xwininfo -root >/dev/null 2>&1 && break
+        sleep 0.1
+    done
     DISPLAY="$display" python3 - "$build/calvenor" "$work/seeded.db" <<'PY'
 import os, subprocess, sys, time, statistics
 exe, db = sys.argv[1], sys.argv[2]
@@ -57,14 +60,15 @@ times, rss = [], []
 for _ in range(12):
     start = time.perf_counter()
     p = subprocess.Popen([exe, "--store", db], stdin=subprocess.DEVNULL,
-                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     while not mapped():
         if p.poll() is not None:
-            break
+            sys.exit(f"calvenor ended before its window was mapped: {p.stderr.read()!r}")
     times.append((time.perf_counter() - start) * 1000)
     time.sleep(0.3)
     p.terminate()
     _, status, usage = os.wait4(p.pid, 0)
+    p.returncode = status
     rss.append(usage.ru_maxrss / 1024)
 times = times[2:]
 print(f"window (FLTK, Xvfb), exec to main window viewable: median {statistics.median(times):.1f} ms"
