@@ -41,13 +41,14 @@ print(f"headless, exec to end of the load sequence and exit: median {statistics.
 PY
 
 if command -v Xvfb >/dev/null && command -v xwininfo >/dev/null; then
-    display=":$((90 + RANDOM % 100))"
-    Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    # Xvfb picks a free display and names it on the descriptor given.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
     xvfb=$!
-    for _ in $(seq 50); do
-        DISPLAY="$display" xwininfo -root >/dev/null 2>&1 && break
-        sleep 0.1
+    for _ in $(seq 100); do
+        [[ -s "$work/display" ]] && break
+        sleep 0.05
     done
+    display=":$(head -1 "$work/display")"
     DISPLAY="$display" python3 - "$build/calvenor" "$work/seeded.db" <<'PY'
 import os, subprocess, sys, time, statistics
 exe, db = sys.argv[1], sys.argv[2]
