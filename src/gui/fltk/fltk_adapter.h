@@ -9,8 +9,6 @@
 #include "gui/fltk/fltk_prompter.h"
 #include "ui/app.h"
 
-class Fl_Widget;
-
 namespace gui {
 
 class FltkAdapter : public ui::AppObserver {
