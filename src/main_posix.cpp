@@ -1,1 +1,182 @@
-int main() { return 0; }
+// The Linux program: the control panel over an embedded store, in an FLTK window or headless.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/frm_main.h"
+#include "gui/fltk/fltk_adapter.h"
+#include "gui/text/headless.h"
+#include "platform/posix_platform_posix.h"
+#include "platform/regedit.h"
+#include "platform/sqlite_store_posix.h"
+#include "store/registry.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: calvenor [--store PATH] [--windows-dir DIR] [--headless]\n"
+    "       calvenor [--store PATH] --import FILE\n"
+    "       calvenor [--store PATH] --export FILE [KEY]\n"
+    "\n"
+    "  --store PATH        use this store file (a missing file is created empty)\n"
+    "  --import FILE       merge a regedit file into the store, then exit\n"
+    "  --export FILE [KEY] write the store, or one key and its subkeys, as a regedit file\n"
+    "  --windows-dir DIR   the Windows folder whose files have their versions read\n"
+    "  --headless          no window: read commands from standard input\n"
+    "  --help, --version\n";
+
+struct Options {
+    std::string store;
+    std::string windowsDir;
+    std::string importFile;
+    std::string exportFile;
+    std::string exportKey;
+    bool headless = false;
+};
+
+int Fail(const std::string& message, int code) {
+    std::cerr << "calvenor: " << message << "\n";
+    return code;
+}
+
+// Returns 0 to go on, or the exit code.
+int Parse(int argc, char** argv, Options& options) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= args.size() || args[i + 1].empty()) return false;
+            into = args[++i];
+            return true;
+        };
+        if (arg == "--help") {
+            std::cout << kUsage;
+            return -1;
+        } else if (arg == "--version") {
+            std::cout << "calvenor 2.30\n";
+            return -1;
+        } else if (arg == "--headless") {
+            options.headless = true;
+        } else if (arg == "--store" || arg == "--windows-dir" || arg == "--import") {
+            std::string& into = arg == "--store"         ? options.store
+                                : arg == "--windows-dir" ? options.windowsDir
+                                                         : options.importFile;
+            if (!value(into)) return Fail(arg + " needs a value (see --help)", 2);
+        } else if (arg == "--export") {
+            if (!value(options.exportFile)) return Fail("--export needs a file (see --help)", 2);
+            if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
+                options.exportKey = args[++i];
+            }
+        } else {
+            return Fail("unknown option \"" + arg + "\" (see --help)", 2);
+        }
+    }
+    if (!options.importFile.empty() && !options.exportFile.empty()) {
+        return Fail("--import and --export cannot be used together", 2);
+    }
+    return 0;
+}
+
+std::string ProgramFolder() {
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    return error ? std::string(".") : self.parent_path().string();
+}
+
+std::string SeedFile() {
+    const fs::path beside = fs::path(ProgramFolder()) / ".." / "data" / "seed.reg";
+    if (fs::exists(beside)) return beside.string();
+    return std::string(CALVENOR_SOURCE_DIR) + "/data/seed.reg";
+}
+
+// The default store; created from the seed machine when it does not exist yet. The seeding
+// goes to a side file renamed into place, so a killed first start never leaves half a machine.
+int DefaultStore(std::string& path) {
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    fs::path folder;
+    if (xdg != nullptr && *xdg == '/') {
+        folder = fs::path(xdg) / "calvenor";
+    } else if (home != nullptr && *home != '\0') {
+        folder = fs::path(home) / ".local" / "share" / "calvenor";
+    } else {
+        return Fail("cannot find a home for the default store: set HOME or use --store", 1);
+    }
+    path = (folder / "machine.db").string();
+    if (fs::exists(path)) return 0;
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) return Fail("cannot create \"" + folder.string() + "\": " + error.message(), 1);
+    const std::string fresh = path + ".new";
+    fs::remove(fresh, error);
+    std::string problem;
+    {
+        auto store = platform::SqliteStore::Open(fresh, &problem);
+        if (!store) return Fail(problem, 1);
+        problem = platform::regedit::ImportRegFile(*store, SeedFile(), nullptr);
+    }
+    if (!problem.empty()) {
+        fs::remove(fresh, error);
+        return Fail("cannot seed the default store: " + problem, 1);
+    }
+    fs::rename(fresh, path, error);
+    if (error) return Fail("cannot create \"" + path + "\": " + error.message(), 1);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (const int code = Parse(argc, argv, options); code != 0) return code < 0 ? 0 : code;
+
+    std::string path = options.store;
+    if (path.empty()) {
+        if (const int code = DefaultStore(path); code != 0) return code;
+    }
+    std::string error;
+    auto store = platform::SqliteStore::Open(path, &error);
+    if (!store) return Fail(error, 1);
+
+    if (!options.importFile.empty()) {
+        std::vector<std::string> warnings;
+        error = platform::regedit::ImportRegFile(*store, options.importFile, &warnings);
+        for (const auto& warning : warnings) std::cerr << "calvenor: " << warning << "\n";
+        return error.empty() ? 0 : Fail(error, 1);
+    }
+    if (!options.exportFile.empty()) {
+        error = platform::regedit::ExportRegFile(*store, options.exportFile, options.exportKey);
+        return error.empty() ? 0 : Fail(error, 1);
+    }
+
+    platform::PosixPlatform machine(*store, options.windowsDir, ProgramFolder());
+    store::Registry registry(*store);
+
+    if (options.headless) {
+        gui::HeadlessPrompter prompter(std::cout);
+        ui::App app(registry, machine, prompter);
+        gui::Headless driver(app, prompter, std::cout);
+        app.Open<app::FrmMain>().Show();
+        app.Collect();
+        return driver.Run(std::cin);
+    }
+
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0') {
+        return Fail("no display to open the window on (set DISPLAY, or use --headless)", 1);
+    }
+    gui::FltkPrompter prompter;
+    ui::App app(registry, machine, prompter);
+    gui::FltkAdapter adapter(app);
+    app.Open<app::FrmMain>().Show();
+    app.Collect();
+    return adapter.Run();
+}

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Options, the default store and its seeding, import and export, and a headless session on the
+# seeded machine, through the real program.
+set -u
+program=$1
+seed=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+passed=0
+
+check() {  # check NAME EXPECTED ACTUAL
+    if [[ "$2" == "$3" ]]; then
+        passed=$((passed + 1))
+    else
+        failures=$((failures + 1))
+        printf 'FAIL %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
+    fi
+}
+contains() {  # contains NAME NEEDLE HAYSTACK
+    if [[ "$3" == *"$2"* ]]; then
+        passed=$((passed + 1))
+    else
+        failures=$((failures + 1))
+        printf 'FAIL %s\n  missing: %s\n  in: %s\n' "$1" "$2" "$3"
+    fi
+}
+
+# Bad options: one line on standard error, exit code 2.
+for args in "--bogus" "--store" "--export" "--import" "--import a --export b" "stray"; do
+    # shellcheck disable=SC2086
+    err=$("$program" $args 2>&1 >/dev/null)
+    code=$?
+    check "exit code of $args" 2 "$code"
+    check "one line for $args" 1 "$(printf '%s\n' "$err" | wc -l)"
+done
+contains "help" "--export FILE [KEY]" "$("$program" --help)"
+check "version" "calvenor 2.30" "$("$program" --version)"
+
+# The default store is seeded on first use, under XDG_DATA_HOME.
+out=$(printf 'dump frmMain\n' | XDG_DATA_HOME="$work/xdg" "$program" --headless)
+check "seeded store exists" yes "$([[ -f $work/xdg/calvenor/machine.db ]] && echo yes)"
+check "no side file left" no "$([[ -e $work/xdg/calvenor/machine.db.new ]] && echo yes || echo no)"
+contains "gate passes on the seeded XP machine" "frmMain.cmdOverride button visible=0" "$out"
+contains "settings loaded" "frmMain.lblDigOut label visible=1 enabled=1 value=\"48000\"" "$out"
+# And when XDG_DATA_HOME is unset, under HOME.
+printf '' | env -u XDG_DATA_HOME HOME="$work/home" "$program" --headless >/dev/null
+check "store under HOME" yes "$([[ -f $work/home/.local/share/calvenor/machine.db ]] && echo yes)"
+
+# A missing --store file is created empty: no Windows version, so the gate refuses.
+out=$(printf 'windows\n' | "$program" --headless --store "$work/empty.db")
+contains "empty store: gate message" 'title="Incorrect Operating System" icon=critical' "$out"
+
+# Import, change through the panel, export.
+"$program" --store "$work/m.db" --import "$seed"
+check "import exit code" 0 $?
+out=$(printf 'select frmMain.cboWavetableMode 2\nclick frmMain.cmdOK\ndump frmMain\n' |
+      "$program" --headless --store "$work/m.db")
+check "closing the main window ends the run" "" "$out"
+"$program" --store "$work/m.db" --export "$work/out.reg" \
+    'SYSTEM\CurrentControlSet\Services\wdm_au8830\ControlPanel'
+check "export exit code" 0 $?
+exported=$(tr -d '\r' <"$work/out.reg")
+contains "export header" "REGEDIT4" "$exported"
+contains "export holds the change" '"SoftSynthModeIndex"=dword:00000002' "$exported"
+check "export holds only the key asked for" "" "$(grep -i 'WPCRSET' <<<"$exported")"
+
+# A file that is not a store: a message naming it, exit code 1, the file untouched.
+printf 'not a database, just text\n' >"$work/text.db"
+before=$(sha256sum <"$work/text.db")
+err=$(printf 'windows\n' | "$program" --headless --store "$work/text.db" 2>&1 >/dev/null)
+code=$?
+check "not a store: exit code" 1 "$code"
+contains "not a store: names the file" "$work/text.db" "$err"
+check "not a store: untouched" "$before" "$(sha256sum <"$work/text.db")"
+
+# A malformed import: the line number, nothing applied.
+printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]\r\n"a"=dword:1\r\n"b"=nonsense\r\n' \
+    >"$work/bad.reg"
+err=$("$program" --store "$work/m.db" --import "$work/bad.reg" 2>&1)
+check "malformed import: exit code" 1 $?
+contains "malformed import: line number" "bad.reg:5" "$err"
+"$program" --store "$work/m.db" --export "$work/new.reg" 'SOFTWARE\New'
+check "malformed import: nothing applied" "" "$(grep -i '"a"' "$work/new.reg" 2>/dev/null)"
+
+echo "$passed passed, $failures failed"
+[[ $failures -eq 0 ]]
