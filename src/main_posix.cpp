@@ -159,8 +159,17 @@ int main(int argc, char** argv) {
 
     platform::PosixPlatform machine(*store, options.windowsDir, ProgramFolder());
     store::Registry registry(*store);
+    // The panel writes each setting as it changes and the layer reports nothing, so a store
+    // that cannot be written must be told here, or the user's changes vanish unseen.
+    if (store->read_only()) {
+        std::cerr << "calvenor: \"" << path << "\" is read-only: changes will not be saved\n";
+    }
+    const auto cannotSave = [&path](const std::string& reason) {
+        return "cannot save settings to \"" + path + "\": " + reason;
+    };
 
     if (options.headless) {
+        store->OnWriteFailure([&](const std::string& reason) { Fail(cannotSave(reason), 0); });
         gui::HeadlessPrompter prompter(std::cout);
         ui::App app(registry, machine, prompter);
         gui::Headless driver(app, prompter, std::cout);
@@ -174,6 +183,13 @@ int main(int argc, char** argv) {
         return Fail("no display to open the window on (set DISPLAY, or use --headless)", 1);
     }
     gui::FltkPrompter prompter;
+    store->OnWriteFailure([&](const std::string& reason) {
+        const std::string message = cannotSave(reason);
+        Fail(message, 0);
+        prompter.Show({ui::kAppTitle,
+                       "C" + message.substr(1) + ".\n\nChanges made now will not be kept.",
+                       ui::Icon::Critical});
+    });
     ui::App app(registry, machine, prompter);
     gui::FltkAdapter adapter(app);
     app.Open<app::FrmMain>().Show();

@@ -74,6 +74,30 @@ check "not a store: exit code" 1 "$code"
 contains "not a store: names the file" "$work/text.db" "$err"
 check "not a store: untouched" "$before" "$(sha256sum <"$work/text.db")"
 
+# The store file moved away while the panel runs: the change cannot be saved, and the user is
+# told so on standard error, once, naming the file; the panel goes on.
+mkfifo "$work/commands"
+"$program" --headless --store "$work/m.db" <"$work/commands" >"$work/session.out" \
+    2>"$work/session.err" &
+session=$!
+exec 3>"$work/commands"
+printf 'dump frmMain\n' >&3
+for _ in $(seq 100); do [[ -s "$work/session.out" ]] && break; sleep 0.05; done
+mv "$work/m.db" "$work/moved.db"
+printf 'select frmMain.cboWavetableMode 1\nselect frmMain.cboWavetableMode 0\nwindows\n' >&3
+exec 3>&-
+wait "$session"
+check "moved store: the panel goes on" 0 $?
+mv "$work/moved.db" "$work/m.db"
+check "moved store: told once" \
+    "calvenor: cannot save settings to \"$work/m.db\": the file was deleted or moved away" \
+    "$(cat "$work/session.err")"
+contains "moved store: commands after the failure ran" "frmMain" "$(tail -1 "$work/session.out")"
+"$program" --store "$work/m.db" --export "$work/after.reg" \
+    'SYSTEM\CurrentControlSet\Services\wdm_au8830\ControlPanel'
+contains "moved store: nothing written" '"SoftSynthModeIndex"=dword:00000002' \
+    "$(tr -d '\r' <"$work/after.reg")"
+
 # A malformed import: the line number, nothing applied.
 printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]\r\n"a"=dword:1\r\n"b"=nonsense\r\n' \
     >"$work/bad.reg"

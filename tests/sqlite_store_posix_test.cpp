@@ -267,6 +267,72 @@ TEST_F(SqliteStoreTest, BatchIsAllOrNothing) {
     EXPECT_EQ(values, (std::vector<StoredValue>{{"a", REG_DWORD, Dword(1)}}));
 }
 
+// Writes made together are one transaction: another connection sees none of them until all
+// are in, and a group that cannot begin still runs its body, whose writes then fail at once.
+TEST_F(SqliteStoreTest, TogetherCommitsItsWritesAsOne) {
+    auto store = OpenStore();
+    ASSERT_TRUE(store);
+    ASSERT_EQ(store->CreateKeyPath("Group"), 0);
+    auto other = OpenStore();
+    ASSERT_TRUE(other);
+    int ran = 0;
+    store->Together([&] {
+        ++ran;
+        EXPECT_EQ(store->PutValue("Group", "a", REG_DWORD, Dword(1)), 0);
+        std::vector<StoredValue> seen;
+        EXPECT_EQ(other->Values("Group", &seen), 0);
+        EXPECT_TRUE(seen.empty()) << "a write inside the group was visible before its end";
+        EXPECT_EQ(store->PutValue("Group", "missing", REG_DWORD, Dword(0)), 0);
+        EXPECT_EQ(store->RemoveValue("Group", "missing"), 0);
+        EXPECT_EQ(store->PutValue("Nowhere", "b", REG_DWORD, Dword(2)), winerr::kFileNotFound);
+    });
+    EXPECT_EQ(ran, 1);
+    std::vector<StoredValue> seen;
+    ASSERT_EQ(other->Values("Group", &seen), 0);
+    EXPECT_EQ(seen, (std::vector<StoredValue>{{"a", REG_DWORD, Dword(1)}}));
+
+    fs::rename(file_, file_ + ".moved");
+    ran = 0;
+    store->Together([&] {
+        ++ran;
+        EXPECT_EQ(store->PutValue("Group", "c", REG_DWORD, Dword(3)), winerr::kRegistryIoFailed);
+    });
+    EXPECT_EQ(ran, 1);
+    fs::rename(file_ + ".moved", file_);
+    EXPECT_EQ(store->PutValue("Group", "d", REG_DWORD, Dword(4)), 0);
+    ASSERT_EQ(other->Values("Group", &seen), 0);
+    EXPECT_EQ(seen.size(), 2u);
+}
+
+// The store tells when writes start failing underneath, once for a run of failures; the
+// registry's own refusals are not failures.
+TEST_F(SqliteStoreTest, WriteFailuresAreToldOncePerRunOfFailures) {
+    auto store = OpenStore();
+    ASSERT_TRUE(store);
+    std::vector<std::string> told;
+    store->OnWriteFailure([&](const std::string& reason) { told.push_back(reason); });
+    ASSERT_EQ(store->CreateKeyPath("K"), 0);
+    EXPECT_EQ(store->PutValue("Missing", "v", REG_DWORD, Dword(1)), winerr::kFileNotFound);
+    EXPECT_EQ(store->RemoveValue("K", "none"), winerr::kFileNotFound);
+    EXPECT_EQ(store->DeleteKeyTree(""), winerr::kAccessDenied);
+    EXPECT_TRUE(told.empty());
+
+    fs::rename(file_, file_ + ".moved");
+    EXPECT_EQ(store->PutValue("K", "v", REG_DWORD, Dword(1)), winerr::kRegistryIoFailed);
+    HKey key = 0;
+    EXPECT_EQ(store->CreateKey(kHKLM, "K\\Sub", &key), winerr::kRegistryIoFailed);
+    store->Together([&] { store->PutValue("K", "w", REG_DWORD, Dword(2)); });
+    EXPECT_EQ(told, std::vector<std::string>{"the file was deleted or moved away"});
+
+    // A success in between: the next failure is a new run, told again.
+    fs::rename(file_ + ".moved", file_);
+    EXPECT_EQ(store->PutValue("K", "v", REG_DWORD, Dword(1)), 0);
+    fs::rename(file_, file_ + ".moved");
+    EXPECT_EQ(store->Batch([] { return winerr::kSuccess; }), winerr::kRegistryIoFailed);
+    EXPECT_EQ(told.size(), 2u);
+    fs::rename(file_ + ".moved", file_);
+}
+
 TEST_F(SqliteStoreTest, FilesThatAreNoStoreAreRefusedAndLeftUntouched) {
     // Not SQLite at all.
     const fs::path text = dir_ / "notes.txt";

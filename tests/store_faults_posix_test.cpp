@@ -144,16 +144,40 @@ std::string FullScenario(const Space& space, const std::string& dir) {
     CHECK_OR_RETURN(WriteBefore(*store) == 0, "writes failed with room to spare");
 
     space.fill(dir);
+    // Told once for each run of failures (a write that still fits ends a run), and never
+    // while a group of writes is open.
+    int told = 0;
+    bool grouping = false;
+    bool toldInsideGroup = false;
+    store->OnWriteFailure([&](const std::string&) {
+        ++told;
+        toldInsideGroup = toldInsideGroup || grouping;
+    });
+    store->Together([&] {
+        grouping = true;
+        for (int i = 0; i < 40; ++i) {
+            store->PutValue("Settings", "group" + std::to_string(i), REG_SZ,
+                            std::vector<std::uint8_t>(700, 'g'));
+        }
+        grouping = false;
+    });
+    CHECK_OR_RETURN(!toldInsideGroup, "told while the group's transaction was open");
+    bool lastFailed = told > 0;
+    int runs = told;
     int failures = 0;
     for (int i = 0; i < 400; ++i) {
         const long status = store->PutValue("Settings", "more" + std::to_string(i), REG_SZ,
                                             std::vector<std::uint8_t>(700, 'x'));
+        if (status != 0 && !lastFailed) ++runs;
+        lastFailed = status != 0;
         if (status == 0) continue;
         CHECK_OR_RETURN(status == winerr::kRegistryIoFailed,
                         "a failed write gave status " + std::to_string(status));
         ++failures;
     }
     CHECK_OR_RETURN(failures > 0, "the disk never filled up");
+    CHECK_OR_RETURN(told == runs, std::to_string(runs) + " runs of failures were told " +
+                                      std::to_string(told) + " times");
     CHECK_OR_RETURN(store->IntegrityCheck() == "ok", "unsound while full");
     store.reset();
     const std::string whileFull = IntactAfter(path);
@@ -357,8 +381,11 @@ TEST_F(StoreFaultsTest, LockHeldLongerThanTheWaitFailsWithoutDamage) {
     std::vector<StoredValue> values;
     EXPECT_EQ(store->Values("Settings", &values), 0);
     EXPECT_EQ(values.size(), static_cast<std::size_t>(kBefore));
+    std::vector<std::string> told;
+    store->OnWriteFailure([&](const std::string& reason) { told.push_back(reason); });
     EXPECT_EQ(store->PutValue("Settings", "blocked", REG_DWORD, Dword(1)),
               winerr::kRegistryIoFailed);
+    EXPECT_EQ(told, std::vector<std::string>{"database is locked"});
     ASSERT_TRUE(letGo(held));
     EXPECT_EQ(store->PutValue("Settings", "later", REG_DWORD, Dword(2)), 0);
     store.reset();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace platform {
@@ -60,6 +61,10 @@ class RegistryBackend {
     virtual long DeleteValue(HKey key, const std::string& name) = 0;
     // RegCloseKey; closing the null handle does nothing.
     virtual long CloseKey(HKey key) = 0;
+
+    // Runs body so that the writes in it land together where the backend can: one commit
+    // instead of one for each write. The Windows registry has no such thing and just runs it.
+    virtual void Together(const std::function<void()>& body) { body(); }
 };
 
 }  // namespace platform

@@ -138,25 +138,38 @@ class SqliteStore::Statement {
 class SqliteStore::Transaction {
   public:
     explicit Transaction(SqliteStore& store) : store_(store) {
+        if (store_.refusing_) return;
         began_ = store_.inBatch_ ? store_.Exec("SAVEPOINT op")
                                  : store_.StillAtPath() && store_.Exec("BEGIN IMMEDIATE");
+        if (!began_) store_.NoteFailure();
     }
     ~Transaction() {
-        if (!began_ || done_) return;
-        if (store_.inBatch_) {
-            store_.Exec("ROLLBACK TO op");
-            store_.Exec("RELEASE op");
-        } else {
-            store_.Exec("ROLLBACK");
+        if (began_ && !done_) {
+            // Rolled back after a statement failed (not after a refusal such as a missing key).
+            const int code = sqlite3_errcode(store_.db_);
+            if (code != SQLITE_OK && code != SQLITE_ROW && code != SQLITE_DONE) {
+                store_.NoteFailure();
+            }
+            if (store_.inBatch_) {
+                store_.Exec("ROLLBACK TO op");
+                store_.Exec("RELEASE op");
+            } else {
+                store_.Exec("ROLLBACK");
+            }
         }
+        if (!store_.inBatch_) store_.ReportFailure();
     }
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
     bool began() const { return began_; }
     long Commit() {
-        if (!store_.Exec(store_.inBatch_ ? "RELEASE op" : "COMMIT")) return kRegistryIoFailed;
+        if (!store_.Exec(store_.inBatch_ ? "RELEASE op" : "COMMIT")) {
+            store_.NoteFailure();
+            return kRegistryIoFailed;
+        }
         done_ = true;
+        if (!store_.inBatch_) store_.NoteSuccess();
         return kSuccess;
     }
 
@@ -591,8 +604,11 @@ long SqliteStore::RemoveValue(const std::string& path, const std::string& name) 
 
 long SqliteStore::Batch(const std::function<long()>& body) {
     if (inBatch_) return kInvalidParameter;
-    if (!readOnly_ && !StillAtPath()) return kRegistryIoFailed;
-    if (!Exec(readOnly_ ? "BEGIN" : "BEGIN IMMEDIATE")) return kRegistryIoFailed;
+    if ((!readOnly_ && !StillAtPath()) || !Exec(readOnly_ ? "BEGIN" : "BEGIN IMMEDIATE")) {
+        NoteFailure();
+        ReportFailure();
+        return kRegistryIoFailed;
+    }
     inBatch_ = true;
     long status;
     try {
@@ -605,13 +621,45 @@ long SqliteStore::Batch(const std::function<long()>& body) {
     inBatch_ = false;
     if (status != kSuccess) {
         Exec("ROLLBACK");
-        return status;
-    }
-    if (!Exec("COMMIT")) {
+    } else if (!Exec("COMMIT")) {
+        NoteFailure();
         Exec("ROLLBACK");
-        return kRegistryIoFailed;
+        status = kRegistryIoFailed;
+    } else {
+        NoteSuccess();
     }
-    return kSuccess;
+    ReportFailure();
+    return status;
+}
+
+void SqliteStore::Together(const std::function<void()>& body) {
+    if (inBatch_ || readOnly_) return body();
+    bool ran = false;
+    Batch([&] {
+        ran = true;
+        body();
+        return kSuccess;
+    });
+    if (ran) return;
+    refusing_ = true;
+    body();
+    refusing_ = false;
+}
+
+void SqliteStore::NoteFailure() {
+    if (!pendingFailure_.empty()) return;  // the first cause, not what it led to
+    pendingFailure_ = StillAtPath() ? sqlite3_errmsg(db_) : "the file was deleted or moved away";
+}
+
+void SqliteStore::NoteSuccess() {
+    if (pendingFailure_.empty()) failing_ = false;
+}
+
+void SqliteStore::ReportFailure() {
+    if (pendingFailure_.empty()) return;
+    if (!failing_ && failureListener_) failureListener_(pendingFailure_);
+    failing_ = true;
+    pendingFailure_.clear();
 }
 
 std::string SqliteStore::IntegrityCheck() {

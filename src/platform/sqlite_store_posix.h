@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/registry_backend.h"
@@ -64,6 +65,10 @@ class SqliteStore : public RegistryBackend {
                   std::uint32_t size) override;
     long DeleteValue(HKey key, const std::string& name) override;
     long CloseKey(HKey key) override;
+    // One transaction for all of body's writes. When the store cannot begin one, body still
+    // runs (it may do more than write) but its writes fail at once: the store has already
+    // waited its full time for the lock, or the file is gone.
+    void Together(const std::function<void()>& body) override;
 
     // Operations by key path under HKEY_LOCAL_MACHINE ("" is the root itself), for import,
     // export and tests. Each is its own transaction unless it runs inside Batch.
@@ -90,6 +95,14 @@ class SqliteStore : public RegistryBackend {
     // SQLite's integrity check: "ok" for a sound file.
     std::string IntegrityCheck();
 
+    // Told, with the reason, when writes start failing underneath (disk full, I/O error, a
+    // lock held too long, the file gone): once, after the failed operation has ended, and
+    // again only after a write has succeeded in between. The registry's own refusals (access
+    // denied, a missing key) are not failures of the store.
+    void OnWriteFailure(std::function<void(const std::string& reason)> listener) {
+        failureListener_ = std::move(listener);
+    }
+
   private:
     SqliteStore(sqlite3* db, std::string path, bool readOnly);
 
@@ -110,6 +123,11 @@ class SqliteStore : public RegistryBackend {
     long DoPutValue(const std::string& keyPath, const std::string& name, std::uint32_t type,
                     const std::uint8_t* data, std::uint32_t size);
     long DoRemoveValue(const std::string& keyPath, const std::string& name);
+    // The failure reporting: what went wrong in the current operation is noted, and told at
+    // the end of the outermost one.
+    void NoteFailure();
+    void NoteSuccess();
+    void ReportFailure();
 
     struct Handle {
         std::string path;
@@ -120,6 +138,10 @@ class SqliteStore : public RegistryBackend {
     std::string path_;
     bool readOnly_ = false;
     bool inBatch_ = false;
+    bool refusing_ = false;
+    bool failing_ = false;
+    std::string pendingFailure_;
+    std::function<void(const std::string&)> failureListener_;
     std::uint64_t device_ = 0;
     std::uint64_t inode_ = 0;
     std::map<HKey, Handle> handles_;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,6 +63,10 @@ class Registry {
                         const RegValue& value);
     long FetchOpenValue(HKey key, const std::string& name, RegValue& value);
     void StoreHexBinary(HKey key, const std::string& name, const std::string& hexList);
+
+    // The writes body makes land together (one commit on the embedded store); each still
+    // follows the rules above.
+    void Together(const std::function<void()>& body) { backend_.Together(body); }
 
     platform::RegistryBackend& backend() { return backend_; }
 
