@@ -84,6 +84,12 @@ class Counter : public platform::RegistryBackend {
         return inner_.DeleteValue(k, n);
     }
     long CloseKey(HKey k) override { return inner_.CloseKey(k); }
+    // The writes of a group are one commit.
+    void Together(const std::function<void()>& body) override {
+        const long before = commits;
+        inner_.Together(body);
+        commits = std::min(commits, before + 1);
+    }
 
   private:
     platform::RegistryBackend& inner_;

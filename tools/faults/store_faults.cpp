@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <random>
@@ -67,6 +68,7 @@ class FailureCounter : public RegistryBackend {
         return Note("DeleteValue " + name, inner_.DeleteValue(key, name));
     }
     long CloseKey(HKey key) override { return Note("CloseKey", inner_.CloseKey(key)); }
+    void Together(const std::function<void()>& body) override { inner_.Together(body); }
 
   private:
     long Note(const std::string& what, long status) {
