@@ -109,6 +109,17 @@ std::string Expected(long seq) {
     return text;
 }
 
+// Some writes come in groups of four made together, as Reset All makes its writes: a group
+// is one unit that lands whole or not at all. Every other unit is a single write.
+constexpr long kGroupSize = 4;
+bool StartsGroup(long seq) {
+    return seq % kGroupSize == 0 && seq / kGroupSize % 5 == 2;
+}
+// The last write of the unit that starts at seq.
+long UnitEnd(long seq) {
+    return StartsGroup(seq) ? seq + kGroupSize - 1 : seq;
+}
+
 void StoreSeq(store::Registry& registry, long seq) {
     const int slot = SlotOf(seq);
     if (IsText(seq)) {
@@ -184,7 +195,15 @@ std::string MakeDir(const Options& options) {
     FailureCounter counter(*store);
     store::Registry registry(counter);
     for (;; ++seq) {
-        StoreSeq(registry, seq);
+        if (StartsGroup(seq)) {
+            const long first = seq;
+            seq = UnitEnd(seq);
+            registry.Together([&] {
+                for (long s = first; s <= seq; ++s) StoreSeq(registry, s);
+            });
+        } else {
+            StoreSeq(registry, seq);
+        }
         if (counter.failures) {
             std::fprintf(stderr, "writer: write %ld failed: %s\n", seq, counter.last.c_str());
             ::_exit(12);
@@ -200,11 +219,14 @@ struct CheckResult {
     int inflightLanded = 0;
 };
 
-// Opens the store as the program does and compares every slot with what was acknowledged.
+// Opens the store as the program does and compares every slot with what was acknowledged:
+// the store must hold exactly that, or that with the whole unit in flight at the kill.
 // Runs in its own process, which half the time dies without closing the store, so that the
 // next writer finds a log to recover from.
 CheckResult Check(const std::string& path, const std::map<int, long>& acked, long inflight,
                   bool leaveLog) {
+    std::map<int, long> landed = acked;
+    for (long seq = inflight; seq <= UnitEnd(inflight); ++seq) landed[SlotOf(seq)] = seq;
     int result[2];
     if (::pipe(result) != 0) std::exit(2);
     const pid_t child = ::fork();
@@ -224,21 +246,29 @@ CheckResult Check(const std::string& path, const std::map<int, long>& acked, lon
         if (!out.sound) std::fprintf(stderr, "check: integrity: %s\n", integrity.c_str());
         FailureCounter counter(*store);
         store::Registry registry(counter);
+        std::vector<std::string> found(kSlots);
+        const auto want = [](const std::map<int, long>& writes, int slot) {
+            const auto it = writes.find(slot);
+            return it == writes.end() ? std::string() : Expected(it->second);
+        };
+        bool asAcked = true;
+        bool asLanded = true;
         for (int slot = 0; slot < kSlots; ++slot) {
-            const std::string got =
-                registry.FetchValue(platform::kHKLM, KeyOf(slot), NameOf(slot)).str();
-            const auto it = acked.find(slot);
-            const std::string want = it == acked.end() ? "" : Expected(it->second);
-            if (got == want) continue;
-            if (SlotOf(inflight) == slot && got == Expected(inflight)) {
-                out.inflightLanded = 1;
-                continue;
-            }
+            found[slot] = registry.FetchValue(platform::kHKLM, KeyOf(slot), NameOf(slot)).str();
+            asAcked = asAcked && found[slot] == want(acked, slot);
+            asLanded = asLanded && found[slot] == want(landed, slot);
+        }
+        out.inflightLanded = !asAcked && asLanded;
+        for (int slot = 0; slot < kSlots && !asAcked && !asLanded; ++slot) {
+            if (found[slot] == want(acked, slot)) continue;
             ++out.lost;
+            const auto it = acked.find(slot);
             std::fprintf(stderr, "check: slot %d (%s\\%s): expected write %ld, found %.40s\n", slot,
                          KeyOf(slot), NameOf(slot).c_str(), it == acked.end() ? -1L : it->second,
-                         got.c_str());
+                         found[slot].c_str());
         }
+        // A unit found in part: neither whole nor absent.
+        if (!asAcked && !asLanded && out.lost == 0) out.lost = 1;
         WriteAll(result[1], &out, sizeof out);
         if (leaveLog) ::_exit(0);
         store.reset();
@@ -312,15 +342,18 @@ int Storm(int rounds, bool cut, const Options& options) {
             if (ready < 0 && errno == EINTR) continue;
             if (ready == 0) continue;
             if (!ReadAll(acks[0], &seq, sizeof seq)) break;
+            // An acknowledgement names the last write of its unit.
+            for (long s = lastAck >= 0 ? lastAck + 1 : next; s <= seq; ++s) {
+                acked[SlotOf(s)] = s;
+                ++totalAcked;
+            }
             lastAck = seq;
-            acked[SlotOf(seq)] = seq;
-            ++totalAcked;
         }
         ::close(acks[0]);
         int status = 0;
         ::waitpid(child, &status, 0);
         const long inflight = lastAck >= 0 ? lastAck + 1 : next;
-        next = inflight + 1;
+        next = UnitEnd(inflight) + 1;
         if (!WIFSIGNALED(status)) {
             std::fprintf(stderr, "round %d: the writer ended by itself (exit %d)\n", round,
                          WIFEXITED(status) ? WEXITSTATUS(status) : -1);
@@ -333,7 +366,7 @@ int Storm(int rounds, bool cut, const Options& options) {
         }
         const CheckResult result = Check(path, acked, inflight, round % 2 == 0);
         if (result.inflightLanded) {
-            acked[SlotOf(inflight)] = inflight;
+            for (long s = inflight; s <= UnitEnd(inflight); ++s) acked[SlotOf(s)] = s;
             ++landed;
         }
         if (result.opened && result.sound && result.lost == 0) {
