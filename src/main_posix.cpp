@@ -164,12 +164,13 @@ int main(int argc, char** argv) {
     if (store->read_only()) {
         std::cerr << "calvenor: \"" << path << "\" is read-only: changes will not be saved\n";
     }
-    const auto cannotSave = [&path](const std::string& reason) {
-        return "cannot save settings to \"" + path + "\": " + reason;
+    const auto saveTo = [&path](const std::string& reason) {
+        return "save settings to \"" + path + "\": " + reason;
     };
 
     if (options.headless) {
-        store->OnWriteFailure([&](const std::string& reason) { Fail(cannotSave(reason), 0); });
+        store->OnWriteFailure(
+            [&](const std::string& reason) { Fail("cannot " + saveTo(reason), 0); });
         gui::HeadlessPrompter prompter(std::cout);
         ui::App app(registry, machine, prompter);
         gui::Headless driver(app, prompter, std::cout);
@@ -184,10 +185,9 @@ int main(int argc, char** argv) {
     }
     gui::FltkPrompter prompter;
     store->OnWriteFailure([&](const std::string& reason) {
-        const std::string message = cannotSave(reason);
-        Fail(message, 0);
+        Fail("cannot " + saveTo(reason), 0);
         prompter.Show({ui::kAppTitle,
-                       "C" + message.substr(1) + ".\n\nChanges made now will not be kept.",
+                       "Cannot " + saveTo(reason) + ".\n\nChanges made now will not be kept.",
                        ui::Icon::Critical});
     });
     ui::App app(registry, machine, prompter);
