@@ -98,6 +98,28 @@ contains "moved store: commands after the failure ran" "frmMain" "$(tail -1 "$wo
 contains "moved store: nothing written" '"SoftSynthModeIndex"=dword:00000002' \
     "$(tr -d '\r' <"$work/after.reg")"
 
+# A store the user may not write: said once at start, naming the file; the panel runs on it.
+# In a folder the user may not write either, it cannot be read (no room for the shared-memory
+# file SQLite needs): refused with a message naming the file.
+mkdir -m 0777 "$work/shared"
+cp "$work/m.db" "$work/shared/locked.db"
+cp "$work/m.db" "$work/locked.db"
+chmod 0444 "$work/shared/locked.db" "$work/locked.db"
+chmod 0755 "$work"
+as_user=()
+[[ $(id -u) -eq 0 ]] && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+err=$(printf 'windows\n' | "${as_user[@]}" "$program" --headless --store "$work/shared/locked.db" \
+    2>&1 >/dev/null)
+check "read-only store: exit code" 0 $?
+check "read-only store: told" \
+    "calvenor: \"$work/shared/locked.db\" is read-only: changes will not be saved" "$err"
+err=$(printf 'windows\n' | "${as_user[@]}" "$program" --headless --store "$work/locked.db" 2>&1 \
+    >/dev/null)
+check "read-only store in a read-only folder: exit code" 1 $?
+check "read-only store in a read-only folder: told" \
+    "calvenor: cannot open store \"$work/locked.db\": the file is read-only and its folder cannot be written" \
+    "$err"
+
 # A malformed import: the line number, nothing applied.
 printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]\r\n"a"=dword:1\r\n"b"=nonsense\r\n' \
     >"$work/bad.reg"

@@ -257,7 +257,14 @@ std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string& path, std::str
         Statement tables(db,
                          "SELECT count(*) FROM sqlite_master WHERE type = 'table'"
                          " AND name IN ('reg_keys', 'reg_values')");
-        if (tables.Step() != SQLITE_ROW) return fail(sqlite3_errmsg(db));
+        if (tables.Step() != SQLITE_ROW) {
+            // Reading a write-ahead-logged file takes a shared-memory file beside it, which a
+            // folder the user may not write cannot hold.
+            if (readOnly && (sqlite3_extended_errcode(db) & 0xff) == SQLITE_READONLY) {
+                return fail("the file is read-only and its folder cannot be written");
+            }
+            return fail(sqlite3_errmsg(db));
+        }
         if (tables.Int(0) != 2) return fail("file is not a store");
     }
 
