@@ -304,6 +304,32 @@ TEST_F(SqliteStoreTest, TogetherCommitsItsWritesAsOne) {
     EXPECT_EQ(seen.size(), 2u);
 }
 
+// Statements are kept prepared between operations; none may keep the file's read snapshot,
+// or a reader would go on seeing old values and the log could not be copied back.
+TEST_F(SqliteStoreTest, KeptStatementsDoNotHoldOldReadsOrTheLog) {
+    auto reader = OpenStore();
+    auto writer = OpenStore();
+    ASSERT_TRUE(reader && writer);
+    ASSERT_EQ(writer->CreateKeyPath("Kept\\Sub"), 0);
+    const std::vector<std::uint8_t> filler(1024, 'x');
+    for (int round = 0; round < 100; ++round) {
+        ASSERT_EQ(writer->PutValue("Kept", "n", REG_DWORD, Dword(round)), 0);
+        // Every way of reading, each leaving its statement part-way through when it can.
+        std::uint32_t type = 0;
+        std::vector<std::uint8_t> data;
+        ASSERT_EQ(Read(*reader, "Kept", "n", &type, &data), 0);
+        EXPECT_EQ(data, Dword(round)) << "a reader saw an old value in round " << round;
+        std::vector<std::string> names;
+        ASSERT_EQ(reader->SubKeys("Kept", &names), 0);
+        std::vector<StoredValue> values;
+        ASSERT_EQ(reader->Values("Kept", &values), 0);
+        ASSERT_TRUE(reader->KeyExists("kept\\sub"));
+        ASSERT_EQ(writer->PutValue("Kept\\Sub", "v" + std::to_string(round), REG_BINARY, filler),
+                  0);
+    }
+    EXPECT_LT(fs::file_size(file_ + "-wal"), 512u * 1024) << "the log was not copied back";
+}
+
 // The store tells when writes start failing underneath, once for a run of failures; the
 // registry's own refusals are not failures.
 TEST_F(SqliteStoreTest, WriteFailuresAreToldOncePerRunOfFailures) {

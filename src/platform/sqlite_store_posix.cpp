@@ -82,14 +82,50 @@ std::string CheckHeader(const std::string& path) {
     return "";
 }
 
+// Statements run once, when a store is opened: not worth keeping prepared. The schema is
+// several statements in one text, which only this runs.
+bool ExecOnce(sqlite3* db, const char* sql) {
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
 }  // namespace
 
+// A prepared statement. The store's own statements are prepared once and kept for the life of
+// the connection (preparing costs more than most of the operations); one already in use by an
+// enclosing call is prepared afresh for this use.
 class SqliteStore::Statement {
   public:
-    Statement(sqlite3* db, const char* sql) {
-        if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) stmt_ = nullptr;
+    Statement(SqliteStore& store, const char* sql) {
+        auto it = store.statements_.find(std::string_view(sql));
+        if (it == store.statements_.end()) {
+            sqlite3_stmt* stmt = nullptr;
+            if (sqlite3_prepare_v3(store.db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) !=
+                SQLITE_OK) {
+                sqlite3_finalize(stmt);
+                return;
+            }
+            it = store.statements_.emplace(sql, CachedStatement{stmt, false}).first;
+        }
+        if (it->second.busy) {
+            Prepare(store.db_, sql);
+            return;
+        }
+        it->second.busy = true;
+        cached_ = &it->second;
+        stmt_ = cached_->stmt;
     }
-    ~Statement() { sqlite3_finalize(stmt_); }
+    // A statement for this use only, on a connection that keeps none.
+    Statement(sqlite3* db, const char* sql) { Prepare(db, sql); }
+    ~Statement() {
+        if (!cached_) {
+            sqlite3_finalize(stmt_);
+            return;
+        }
+        // Reset at once: a statement left mid-way would hold the file's read snapshot.
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+        cached_->busy = false;
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
@@ -130,7 +166,15 @@ class SqliteStore::Statement {
     }
 
   private:
+    void Prepare(sqlite3* db, const char* sql) {
+        if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(stmt_);
+            stmt_ = nullptr;
+        }
+    }
+
     sqlite3_stmt* stmt_ = nullptr;
+    CachedStatement* cached_ = nullptr;
 };
 
 // One write operation: its own transaction, or a savepoint inside a batch so that a failed
@@ -183,6 +227,7 @@ SqliteStore::SqliteStore(sqlite3* db, std::string path, bool readOnly)
     : db_(db), path_(std::move(path)), readOnly_(readOnly) {}
 
 SqliteStore::~SqliteStore() {
+    for (auto& entry : statements_) sqlite3_finalize(entry.second.stmt);
     sqlite3_close_v2(db_);
 }
 
@@ -233,7 +278,7 @@ std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string& path, std::str
         return count.Step() == SQLITE_ROW ? count.Int(0) : -1;
     };
     if (!readOnly && objects() == 0) {
-        if (!store->Exec("BEGIN IMMEDIATE")) return fail(sqlite3_errmsg(db));
+        if (!ExecOnce(db, "BEGIN IMMEDIATE")) return fail(sqlite3_errmsg(db));
         std::int64_t current = -1;
         {
             Statement id(db, "PRAGMA application_id");
@@ -242,13 +287,13 @@ std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string& path, std::str
         // Another process may have made it in the meantime.
         if (current == 0 && objects() == 0) {
             const std::string setId = "PRAGMA application_id = " + std::to_string(kApplicationId);
-            if (!store->Exec(kSchema) || !store->Exec(setId.c_str()) || !store->Exec("COMMIT")) {
+            if (!ExecOnce(db, kSchema) || !ExecOnce(db, setId.c_str()) || !ExecOnce(db, "COMMIT")) {
                 const std::string reason = sqlite3_errmsg(db);
-                store->Exec("ROLLBACK");
+                ExecOnce(db, "ROLLBACK");
                 return fail(reason);
             }
         } else {
-            store->Exec("ROLLBACK");
+            ExecOnce(db, "ROLLBACK");
             if (current != kApplicationId) return fail("file is not a store");
         }
     }
@@ -275,9 +320,9 @@ std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string& path, std::str
         }
         // The settings are a few kilobytes: the log is copied back early and kept short,
         // rather than growing to SQLite's default of 4 MB.
-        if (!store->Exec("PRAGMA synchronous = FULL") ||
-            !store->Exec("PRAGMA wal_autocheckpoint = 16") ||
-            !store->Exec("PRAGMA journal_size_limit = 65536")) {
+        if (!ExecOnce(db, "PRAGMA synchronous = FULL") ||
+            !ExecOnce(db, "PRAGMA wal_autocheckpoint = 16") ||
+            !ExecOnce(db, "PRAGMA journal_size_limit = 65536")) {
             return fail(sqlite3_errmsg(db));
         }
     }
@@ -292,7 +337,9 @@ bool SqliteStore::StillAtPath() const {
 }
 
 bool SqliteStore::Exec(const char* sql) {
-    return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    Statement statement(*this, sql);
+    const int step = statement.Step();
+    return step == SQLITE_DONE || step == SQLITE_ROW;
 }
 
 bool SqliteStore::BasePath(HKey root, std::string* base) const {
@@ -321,7 +368,7 @@ long SqliteStore::FindKey(const std::string& path, std::string* stored) {
         stored->clear();
         return kSuccess;
     }
-    Statement find(db_, "SELECT path FROM reg_keys WHERE path = ?1");
+    Statement find(*this, "SELECT path FROM reg_keys WHERE path = ?1");
     find.Bind(1, path);
     const int step = find.Step();
     if (step == SQLITE_ROW) {
@@ -344,7 +391,7 @@ long SqliteStore::CreatePath(const std::string& path, std::string* stored) {
             continue;
         }
         if (status != kFileNotFound) return status;
-        Statement insert(db_, "INSERT INTO reg_keys(path, parent, name) VALUES(?1, ?2, ?3)");
+        Statement insert(*this, "INSERT INTO reg_keys(path, parent, name) VALUES(?1, ?2, ?3)");
         insert.Bind(1, wanted).Bind(2, current).Bind(3, name);
         if (insert.Step() != SQLITE_DONE) return kRegistryIoFailed;
         current = wanted;
@@ -430,7 +477,7 @@ long SqliteStore::QueryValue(HKey key, const std::string& name, std::uint32_t* t
     long status = KeyOfHandle(key, false, &path);
     if (status != kSuccess) return status;
     if (data && !size) return kInvalidParameter;
-    Statement query(db_, "SELECT type, data FROM reg_values WHERE key = ?1 AND name = ?2");
+    Statement query(*this, "SELECT type, data FROM reg_values WHERE key = ?1 AND name = ?2");
     query.Bind(1, path).Bind(2, name);
     const int step = query.Step();
     if (step == SQLITE_DONE) {
@@ -465,7 +512,7 @@ long SqliteStore::DoPutValue(const std::string& keyPath, const std::string& name
     long status = FindKey(keyPath, &stored);
     if (status != kSuccess) return status;
     // A value keeps the spelling of its name from when it was first written, as in Windows.
-    Statement upsert(db_,
+    Statement upsert(*this,
                      "INSERT INTO reg_values(key, name, type, data) VALUES(?1, ?2, ?3, ?4)"
                      " ON CONFLICT(key, name) DO UPDATE SET type = excluded.type,"
                      " data = excluded.data");
@@ -481,7 +528,7 @@ long SqliteStore::DoRemoveValue(const std::string& keyPath, const std::string& n
     std::string stored;
     long status = FindKey(keyPath, &stored);
     if (status != kSuccess) return status;
-    Statement remove(db_, "DELETE FROM reg_values WHERE key = ?1 AND name = ?2");
+    Statement remove(*this, "DELETE FROM reg_values WHERE key = ?1 AND name = ?2");
     remove.Bind(1, stored).Bind(2, name);
     if (remove.Step() != SQLITE_DONE) return kRegistryIoFailed;
     if (sqlite3_changes(db_) == 0) return kFileNotFound;
@@ -533,7 +580,7 @@ long SqliteStore::SubKeys(const std::string& path, std::vector<std::string>* nam
     long status = ResolveOpen(kHKLM, path, &full);
     if (status == kSuccess) status = FindKey(full, &stored);
     if (status != kSuccess) return status;
-    Statement list(db_, "SELECT name FROM reg_keys WHERE parent = ?1 ORDER BY name");
+    Statement list(*this, "SELECT name FROM reg_keys WHERE parent = ?1 ORDER BY name");
     list.Bind(1, stored);
     int step;
     while ((step = list.Step()) == SQLITE_ROW) names->push_back(list.Text(0));
@@ -547,7 +594,7 @@ long SqliteStore::Values(const std::string& path, std::vector<StoredValue>* valu
     long status = ResolveOpen(kHKLM, path, &full);
     if (status == kSuccess) status = FindKey(full, &stored);
     if (status != kSuccess) return status;
-    Statement list(db_, "SELECT name, type, data FROM reg_values WHERE key = ?1 ORDER BY name");
+    Statement list(*this, "SELECT name, type, data FROM reg_values WHERE key = ?1 ORDER BY name");
     list.Bind(1, stored);
     int step;
     while ((step = list.Step()) == SQLITE_ROW) {
@@ -578,17 +625,17 @@ long SqliteStore::DeleteKeyTree(const std::string& path) {
     std::string stored;
     status = FindKey(full, &stored);
     if (status != kSuccess) return status;
-    static const char* const kTree =
+    static const std::string kTree =
         "WITH RECURSIVE tree(path) AS (SELECT ?1 UNION ALL"
         " SELECT k.path FROM reg_keys k JOIN tree t ON k.parent = t.path) ";
-    Statement values(
-        db_, (std::string(kTree) + "DELETE FROM reg_values WHERE key IN (SELECT path FROM tree)")
-                 .c_str());
+    static const std::string kDeleteValues =
+        kTree + "DELETE FROM reg_values WHERE key IN (SELECT path FROM tree)";
+    static const std::string kDeleteKeys =
+        kTree + "DELETE FROM reg_keys WHERE path IN (SELECT path FROM tree)";
+    Statement values(*this, kDeleteValues.c_str());
     values.Bind(1, stored);
     if (values.Step() != SQLITE_DONE) return kRegistryIoFailed;
-    Statement keys(
-        db_, (std::string(kTree) + "DELETE FROM reg_keys WHERE path IN (SELECT path FROM tree)")
-                 .c_str());
+    Statement keys(*this, kDeleteKeys.c_str());
     keys.Bind(1, stored);
     if (keys.Step() != SQLITE_DONE) return kRegistryIoFailed;
     return transaction.Commit();
@@ -670,7 +717,7 @@ void SqliteStore::ReportFailure() {
 }
 
 std::string SqliteStore::IntegrityCheck() {
-    Statement check(db_, "PRAGMA integrity_check");
+    Statement check(*this, "PRAGMA integrity_check");
     std::string result;
     while (check.Step() == SQLITE_ROW) {
         if (!result.empty()) result += "; ";

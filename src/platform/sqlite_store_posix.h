@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -129,6 +130,10 @@ class SqliteStore : public RegistryBackend {
     void NoteSuccess();
     void ReportFailure();
 
+    struct CachedStatement {
+        sqlite3_stmt* stmt = nullptr;
+        bool busy = false;
+    };
     struct Handle {
         std::string path;
         std::uint32_t access = 0;
@@ -145,6 +150,8 @@ class SqliteStore : public RegistryBackend {
     std::uint64_t device_ = 0;
     std::uint64_t inode_ = 0;
     std::map<HKey, Handle> handles_;
+    // Prepared statements by their text; finalized before the connection closes.
+    std::map<std::string, CachedStatement, std::less<>> statements_;
     HKey nextHandle_ = 0x100;
 };
 
