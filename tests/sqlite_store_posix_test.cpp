@@ -122,6 +122,13 @@ TEST_F(SqliteStoreTest, StatusCodesFollowWin32) {
     EXPECT_EQ(key, 0u);
     EXPECT_EQ(store->OpenKey(kHKLM, "\\Leading", kAccessAll63, &key), winerr::kBadPathname);
     EXPECT_EQ(store->OpenKey(kHKLM, "A\\\\B", kAccessAll63, &key), winerr::kBadPathname);
+    for (const char* bad : {"\\", "A\\\\", "A\\B\\\\", "\\\\"}) {
+        EXPECT_EQ(store->OpenKey(kHKLM, bad, kAccessAll63, &key), winerr::kBadPathname) << bad;
+        EXPECT_EQ(store->CreateKeyEx(kHKLM, bad, 0, kAccessAll63, &key), winerr::kBadPathname)
+            << bad;
+    }
+    EXPECT_EQ(store->OpenKey(kHKLM, std::string("A\0", 2), kAccessAll63, &key),
+              winerr::kBadPathname);
     EXPECT_EQ(store->CloseKey(0), winerr::kSuccess);
     EXPECT_EQ(store->CloseKey(999), winerr::kInvalidHandle);
 
@@ -192,6 +199,11 @@ TEST_F(SqliteStoreTest, CreateMakesMissingParentsAndOpensRelativeToHandles) {
     ASSERT_EQ(store->OpenKey(kHKLM, "a\\B", kAccessAll63, &parent), 0);
     HKey child = 0;
     ASSERT_EQ(store->OpenKey(parent, "c", kAccessAll63, &child), 0);
+    for (const char* same : {"C\\", ""}) {  // a trailing backslash, and the key itself
+        HKey again = 0;
+        EXPECT_EQ(store->OpenKey(same[0] ? parent : child, same, kAccessAll63, &again), 0);
+        store->CloseKey(again);
+    }
     const auto two = Dword(2);
     ASSERT_EQ(store->SetValue(child, "v", REG_DWORD, two.data(), 4), 0);
     std::uint32_t type = 0;

@@ -54,6 +54,19 @@ bool SplitPath(const std::string& path, std::vector<std::string>* names) {
     }
 }
 
+// The path without its one allowed trailing backslash; false where SplitPath finds it bad.
+bool TrimPath(const std::string& path, std::string* trimmed) {
+    std::string_view text(path);
+    if (!text.empty() && text.back() == '\\') text.remove_suffix(1);
+    if (!path.empty() && (text.empty() || text.front() == '\\' || text.back() == '\\' ||
+                          text.find("\\\\") != std::string_view::npos ||
+                          text.find('\0') != std::string_view::npos)) {
+        return false;
+    }
+    trimmed->assign(text);
+    return true;
+}
+
 std::string JoinPath(const std::string& base, const std::string& name) {
     return base.empty() ? name : base + "\\" + name;
 }
@@ -356,10 +369,9 @@ bool SqliteStore::BasePath(HKey root, std::string* base) const {
 long SqliteStore::ResolveOpen(HKey root, const std::string& subPath, std::string* full) const {
     std::string base;
     if (!BasePath(root, &base)) return kInvalidHandle;
-    std::vector<std::string> names;
-    if (!SplitPath(subPath, &names)) return kBadPathname;
-    for (const auto& name : names) base = JoinPath(base, name);
-    *full = base;
+    std::string trimmed;
+    if (!TrimPath(subPath, &trimmed)) return kBadPathname;
+    *full = trimmed.empty() ? base : JoinPath(base, trimmed);
     return kSuccess;
 }
 
