@@ -68,12 +68,15 @@ struct Store {
     }
     // Everything under the root goes, so that each input starts from an empty store.
     void Empty() {
-        std::vector<std::string> children;
-        store->SubKeys("", &children);
-        for (const auto& child : children) store->DeleteKeyTree(child);
-        std::vector<StoredValue> values;
-        store->Values("", &values);
-        for (const auto& value : values) store->RemoveValue("", value.name);
+        store->Batch([&] {
+            std::vector<std::string> children;
+            store->SubKeys("", &children);
+            for (const auto& child : children) store->DeleteKeyTree(child);
+            std::vector<StoredValue> values;
+            store->Values("", &values);
+            for (const auto& value : values) store->RemoveValue("", value.name);
+            return 0L;
+        });
     }
     std::unique_ptr<SqliteStore> store;
 };
@@ -94,17 +97,25 @@ struct Scratch {
     Store second;
 };
 
-// Every key, by its stored path, with its values.
-void Contents(SqliteStore& store, const std::string& path, std::vector<std::string>* keys,
-              std::vector<std::vector<StoredValue>>* values) {
+void Walk(SqliteStore& store, const std::string& path, std::vector<std::string>* keys,
+          std::vector<std::vector<StoredValue>>* values) {
     keys->push_back(path);
     values->emplace_back();
     store.Values(path, &values->back());
     std::vector<std::string> children;
     store.SubKeys(path, &children);
     for (const auto& child : children) {
-        Contents(store, path.empty() ? child : path + "\\" + child, keys, values);
+        Walk(store, path.empty() ? child : path + "\\" + child, keys, values);
     }
+}
+
+// Every key, by its stored path, with its values (read in one transaction).
+void Contents(SqliteStore& store, std::vector<std::string>* keys,
+              std::vector<std::vector<StoredValue>>* values) {
+    store.Batch([&] {
+        Walk(store, "", keys, values);
+        return 0L;
+    });
 }
 
 std::size_t Depth(const std::vector<regedit::Operation>& operations) {
@@ -148,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!regedit::ImportRegText(*scratch.first.store, text, "in.reg", nullptr).empty()) return 0;
     std::vector<std::string> keys;
     std::vector<std::vector<StoredValue>> values;
-    Contents(*scratch.first.store, "", &keys, &values);
+    Contents(*scratch.first.store, &keys, &values);
 
     for (const auto encoding : {regedit::Encoding::Regedit4, regedit::Encoding::Unicode5}) {
         std::string exported;
@@ -162,7 +173,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!again.empty()) Fail("an export does not import", again + "\n" + exported);
         std::vector<std::string> keysAgain;
         std::vector<std::vector<StoredValue>> valuesAgain;
-        Contents(*scratch.second.store, "", &keysAgain, &valuesAgain);
+        Contents(*scratch.second.store, &keysAgain, &valuesAgain);
         if (keysAgain != keys) Fail("keys differ after export and import", exported);
         if (valuesAgain != values) Fail("values differ after export and import", exported);
     }
