@@ -55,7 +55,10 @@ for target in "${targets[@]}"; do
     fi
     code=$?
     elapsed=$(($(date +%s) - started))
-    execs=$(cat "$logs"/*.log 2>/dev/null |
+    # With workers, fuzz.log repeats each worker's log when it ends: count the workers' own.
+    counted=("$log")
+    ((jobs > 1)) && counted=("$logs"/fuzz-*.log)
+    execs=$(cat "${counted[@]}" 2>/dev/null |
         sed -n 's/^stat::number_of_executed_units: *//p' | awk '{s += $1} END {print s + 0}')
     echo "$target: exit $code, $execs executions in ${elapsed}s, corpus $(ls "$corpus" | wc -l) files"
     if ((code != 0)); then
