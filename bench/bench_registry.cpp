@@ -13,7 +13,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/frm_main.h"
@@ -82,16 +84,13 @@ class Counter : public platform::RegistryBackend {
     }
     long SetValue(HKey k, const std::string& n, std::uint32_t t, const std::uint8_t* d,
                   std::uint32_t s) override {
-        std::uint32_t type = 0;
-        std::vector<std::uint8_t> now;
-        Commit(!Read(k, n, &type, &now) || type != t ||
-               !std::equal(now.begin(), now.end(), d, d + s));
+        const auto now = Read(k, n);
+        Commit(!now || now->first != t ||
+               !std::equal(now->second.begin(), now->second.end(), d, d + s));
         return inner_.SetValue(k, n, t, d, s);
     }
     long DeleteValue(HKey k, const std::string& n) override {
-        std::uint32_t type = 0;
-        std::vector<std::uint8_t> now;
-        Commit(Read(k, n, &type, &now));
+        Commit(Read(k, n).has_value());
         return inner_.DeleteValue(k, n);
     }
     long CloseKey(HKey k) override { return inner_.CloseKey(k); }
@@ -127,16 +126,20 @@ class Counter : public platform::RegistryBackend {
         inner_.CloseKey(key);
         return true;
     }
-    bool Read(HKey key, const std::string& name, std::uint32_t* type,
-              std::vector<std::uint8_t>* data) {
-        if (!classify) return false;
+    // Type and data of a value, when classifying and it exists.
+    std::optional<std::pair<std::uint32_t, std::vector<std::uint8_t>>> Read(
+        HKey key, const std::string& name) {
+        if (!classify) return std::nullopt;
+        std::uint32_t type = 0;
         std::uint32_t size = 0;
-        if (inner_.QueryValue(key, name, type, nullptr, &size) != platform::winerr::kSuccess) {
-            return false;
+        if (inner_.QueryValue(key, name, &type, nullptr, &size) != platform::winerr::kSuccess) {
+            return std::nullopt;
         }
-        data->resize(size);
-        return inner_.QueryValue(key, name, type, data->data(), &size) ==
-               platform::winerr::kSuccess;
+        std::vector<std::uint8_t> data(size);
+        if (inner_.QueryValue(key, name, &type, data.data(), &size) != platform::winerr::kSuccess) {
+            return std::nullopt;
+        }
+        return std::make_pair(type, std::move(data));
     }
 
     platform::RegistryBackend& inner_;
@@ -172,20 +175,16 @@ Floor MeasureFloor(const std::string& path, int repeats) {
     sqlite3_stmt* get = nullptr;
     sqlite3_prepare_v2(db, "SELECT t, d FROM v WHERE k = 'ControlPanel' AND n = ?1", -1, &get,
                        nullptr);
+    const auto write = [&](int value) {
+        sqlite3_bind_text(put, 1, "GamerMode", -1, SQLITE_STATIC);
+        sqlite3_bind_int(put, 2, value);
+        sqlite3_step(put);
+        sqlite3_reset(put);
+    };
     int i = 0;
     Floor floor;
-    floor.commit = Median(repeats, [&] {
-        sqlite3_bind_text(put, 1, "GamerMode", -1, SQLITE_STATIC);
-        sqlite3_bind_int(put, 2, ++i);
-        sqlite3_step(put);
-        sqlite3_reset(put);
-    });
-    floor.unchanged = Median(repeats, [&] {
-        sqlite3_bind_text(put, 1, "GamerMode", -1, SQLITE_STATIC);
-        sqlite3_bind_int(put, 2, i);
-        sqlite3_step(put);
-        sqlite3_reset(put);
-    });
+    floor.commit = Median(repeats, [&] { write(++i); });
+    floor.unchanged = Median(repeats, [&] { write(i); });
     floor.read = Median(repeats, [&] {
         sqlite3_bind_text(get, 1, "GamerMode", -1, SQLITE_STATIC);
         sqlite3_step(get);
