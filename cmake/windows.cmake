@@ -1,3 +1,5 @@
+set(CALVENOR_XP_EXE "" CACHE FILEPATH "The i686 CalvenorXP.exe whose imports the suite checks")
+
 # The Windows build: CalvenorXP.exe for Windows XP (i686, mingw-w64, static runtime) and, with
 # the tests, the Windows-only suites run under Wine (CMAKE_CROSSCOMPILING_EMULATOR).
 target_link_libraries(calvenor_core PUBLIC advapi32 version)
@@ -34,8 +36,14 @@ function(calvenor_windows_tests)
   target_link_libraries(calvenor_tests PRIVATE user32 gdi32 comctl32)
   if(TARGET CalvenorXP)
     add_dependencies(calvenor_tests CalvenorXP)
+    # The product whose imports are checked against XP's: this build's own where it is the
+    # i686 one, else the i686 build named by tools/test-windows.sh.
+    set(xp_exe "$<TARGET_FILE:CalvenorXP>")
+    if(CALVENOR_XP_EXE)
+      set(xp_exe "${CALVENOR_XP_EXE}")
+    endif()
     target_compile_definitions(calvenor_tests PRIVATE
-      CALVENOR_EXE="$<TARGET_FILE:CalvenorXP>")
+      CALVENOR_EXE="$<TARGET_FILE:CalvenorXP>" CALVENOR_XP_EXE="${xp_exe}")
   endif()
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL calvenor_windows_tests)

@@ -270,8 +270,8 @@ std::map<std::string, std::vector<std::string>> Imports(const Pe& pe) {
 class XpExecutable : public ::testing::Test {
   protected:
     void SetUp() override {
-        pe_ = ReadPe(WindowsPath(CALVENOR_EXE));
-        ASSERT_TRUE(pe_.valid) << "not a PE image: " << CALVENOR_EXE;
+        pe_ = ReadPe(WindowsPath(CALVENOR_XP_EXE));
+        ASSERT_TRUE(pe_.valid) << "not a PE image: " << CALVENOR_XP_EXE;
     }
     Pe pe_;
 };

@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 repeats="${1:-300}"
 build="${BENCH_BUILD:-build-bench}"
+tools/setup.sh build bench
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target calvenor bench_registry bench_window >/dev/null
 

@@ -23,9 +23,7 @@ while [ $# -gt 0 ]; do
     esac
 done
 [ $# -ge 1 ] || usage
-for tool in Xvfb import xdotool; do
-    command -v $tool >/dev/null 2>&1 || { echo "$0: $tool is not installed" >&2; exit 1; }
-done
+"$(dirname "$0")/setup.sh" build bench
 
 # Xvfb picks a free display itself and reports its number.
 display_file=$(mktemp)

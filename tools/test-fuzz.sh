@@ -11,18 +11,7 @@ seconds=${FUZZ_SECONDS:-20}
 jobs=${TEST_JOBS:-2}
 
 # clang with its libFuzzer and sanitizer runtimes.
-missing=()
-for p in clang libclang-rt-14-dev; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-    echo "Installing: ${missing[*]}"
-    sudo=""
-    [[ $(id -u) -eq 0 ]] || sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
-        "${missing[@]}" >/dev/null
-fi
+tools/setup.sh build test fuzz
 
 echo "== fuzz targets (${seconds}s each)"
 FUZZ_JOBS=$jobs fuzz/build.sh "$root/build-fuzz"

@@ -1,47 +1,71 @@
 #!/usr/bin/env bash
 # The Windows build, tested under Wine: cross-builds CalvenorXP.exe and the test suite with
-# mingw-w64 for 32-bit Windows XP, and runs the suite with ctest in a 32-bit Wine prefix set to
-# Windows XP, under Xvfb for the window tests. Installs what is missing (Debian 12).
+# mingw-w64 and runs the suite with ctest in a Wine prefix set to Windows XP, under Xvfb for
+# the window tests. Installs what is missing (Debian 12).
+#
+# Two modes, chosen by what this machine's kernel can run:
+#   win32  32-bit programs run: the i686 product and its suite in a 32-bit XP prefix.
+#   win64  they cannot (a kernel without IA-32 emulation): the same source built for x86_64,
+#          run by 64-bit Wine in a 64-bit prefix that answers as Windows XP. The i686 product
+#          is still built, and the suite checks its imports against XP's (reading the file).
+# CALVENOR_WINE_MODE=win32|win64 forces a mode.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-build=$root/build-win
 
-sudo=""
-[[ $(id -u) -eq 0 ]] || sudo="sudo"
-installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+# Whether the kernel runs 32-bit x86 programs: a 96-byte static ELF that exits with 42.
+runs_32bit() {
+    local probe
+    probe=$(mktemp)
+    printf '\x7fELF\x01\x01\x01\0\0\0\0\0\0\0\0\0\x02\0\x03\0\x01\0\0\0\x54\x80\x04\x08\x34\0\0\0'\
+'\0\0\0\0\0\0\0\0\x34\0\x20\0\x01\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\0\0\x80\x04\x08\0\x80\x04\x08'\
+'\x60\0\0\0\x60\0\0\0\x05\0\0\0\0\x10\0\0\xb8\x01\0\0\0\xbb\x2a\0\0\0\xcd\x80' >"$probe"
+    chmod +x "$probe"
+    local code=0
+    "$probe" 2>/dev/null || code=$?
+    rm -f "$probe"
+    [[ $code -eq 42 ]]
+}
 
-missing=()
-for p in mingw-w64 cmake make xvfb xauth libgtest-dev; do
-    installed "$p" || missing+=("$p")
-done
-# Wine's 32-bit half comes from Debian's i386 architecture.
-if ! installed wine32:i386 || ! installed wine; then
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
-        $sudo dpkg --add-architecture i386
+if [[ -z "${CALVENOR_WINE_MODE:-}" ]]; then
+    if runs_32bit; then
+        mode=win32 why="this kernel runs 32-bit programs"
+    else
+        mode=win64 why="this kernel cannot run 32-bit programs (no IA-32 emulation)"
     fi
-    missing+=(wine wine32:i386)
+else
+    mode=$CALVENOR_WINE_MODE why="CALVENOR_WINE_MODE"
 fi
-if ((${#missing[@]})); then
-    echo "Installing: ${missing[*]}"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+case $mode in
+    win32) arch=i686 loader=/usr/lib/wine/wine winearch=win32 ;;
+    win64) arch=x86_64 loader=/usr/lib/wine/wine64 winearch=win64 ;;
+    *) echo "test-windows.sh: CALVENOR_WINE_MODE must be win32 or win64" >&2; exit 2 ;;
+esac
 
-# Everything from here on runs on a display of its own: the window tests need one, and Wine's
-# desktop process, started by the first Wine process, must find it from the start.
 if [[ -z "${CALVENOR_XVFB:-}" ]]; then
+    echo "Windows suite mode: $mode ($arch build under $loader), because $why"
+    tools/setup.sh build test "wine${mode#win}"
+    if ! "$loader" --version >/dev/null 2>&1; then
+        echo "test-windows.sh: $loader cannot run here; no Wine can run the Windows suite" >&2
+        exit 1
+    fi
+    # Everything from here on runs on a display of its own: the window tests need one, and
+    # Wine's desktop process, started by the first Wine process, must find it from the start.
     export CALVENOR_XVFB=1
     exec xvfb-run -a -s "-screen 0 1024x768x24" "$root/tools/test-windows.sh" "$@"
 fi
 
-export WINEPREFIX=$build/wineprefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+build=$root/build-win
+[[ $mode == win32 ]] || build=$root/build-win64
+export CALVENOR_WINE=$loader WINELOADER=$loader
+export WINEPREFIX=$build/wineprefix WINEARCH=$winearch WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$build"
 if [[ ! -f $WINEPREFIX/system.reg ]]; then
     echo "Creating a Windows XP prefix in $WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
-    # GetVersionExA then answers 5.1, as on XP.
-    winecfg -v winxp >/dev/null 2>&1
+    "$loader" wineboot -i >/dev/null 2>&1
+    # GetVersionExA then answers 5.1 build 2600, as on XP.
+    "$loader" reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null 2>&1
     wineserver -w
 fi
 # One server for the whole run (every test is a process of its own); one left over from an
@@ -52,23 +76,35 @@ wineserver -p
 # The first Wine process starts the prefix's services, which stay with the server and keep the
 # standard handles they were given: started here with no pipe attached, they cannot hold open
 # the pipes through which the build and ctest read the tests' output.
-wine cmd.exe /c exit </dev/null >/dev/null 2>&1
+"$loader" cmd.exe /c exit </dev/null >/dev/null 2>&1
 
 # GoogleTest for mingw, from Debian's sources.
-if [[ ! -f $build/gtest/lib/cmake/GTest/GTestConfig.cmake ]]; then
-    cmake -S /usr/src/googletest -B "$build/gtest-build" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DBUILD_GMOCK=OFF \
-        -DCMAKE_INSTALL_PREFIX="$build/gtest" >/dev/null
-    cmake --build "$build/gtest-build" -j"$(nproc)" >/dev/null
-    cmake --install "$build/gtest-build" >/dev/null
+gtest=$root/build-win-gtest/$arch
+if [[ ! -f $gtest/lib/cmake/GTest/GTestConfig.cmake ]]; then
+    cmake -S /usr/src/googletest -B "$gtest-build" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" -DBUILD_GMOCK=OFF \
+        -DCMAKE_INSTALL_PREFIX="$gtest" >/dev/null
+    cmake --build "$gtest-build" -j"$(nproc)" >/dev/null
+    cmake --install "$gtest-build" >/dev/null
 fi
 
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DCALVENOR_WERROR=ON -DCMAKE_PREFIX_PATH="$build/gtest" >/dev/null
+xp_exe=()
+if [[ $mode == win64 ]]; then
+    # The product itself, for XP: built, and its imports checked by the suite below.
+    cmake -S . -B "$root/build-win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DCALVENOR_WERROR=ON -DCALVENOR_TESTS=OFF >/dev/null
+    cmake --build "$root/build-win32" -j"$(nproc)" --target CalvenorXP
+    xp_exe=(-DCALVENOR_XP_EXE="$root/build-win32/CalvenorXP.exe")
+fi
+
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DCALVENOR_WERROR=ON -DCMAKE_PREFIX_PATH="$gtest" \
+    "${xp_exe[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
 cd "$build"
 status=0
 ctest --output-on-failure -j"$(nproc)" || status=$?
 wineserver -k || true
+echo "Windows suite mode: $mode ($arch build under $loader)"
 exit $status
