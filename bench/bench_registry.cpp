@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/frm_main.h"
+#include "main_window/frm_main.h"
 #include "platform/posix_platform_posix.h"
 #include "platform/regedit.h"
 #include "platform/sqlite_store_posix.h"
@@ -272,9 +272,9 @@ int main(int argc, char** argv) {
     median = Median(repeats, fetch1);
     Line("FetchValue", median, count(fetch1), floor, 0.5);
 
-    auto& main = app.Open<app::FrmMain>();
+    auto& main = app.Open<main_window::FrmMain>();
     const auto load = [&] {
-        auto& form = app.Open<app::FrmMain>();
+        auto& form = app.Open<main_window::FrmMain>();
         form.Show();
         form.Unload();
         app.Collect();
@@ -313,7 +313,7 @@ int main(int argc, char** argv) {
     app.Collect();
 
     const auto eq = [&] {
-        main.cmdEQSettings->Click();
+        main.digital.cmdEQSettings->Click();
         ui::Form* form = app.Forms().back();
         form->RequestClose();
         app.Collect();

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/frm_main.h"
+#include "main_window/frm_main.h"
 #include "fuzz_support.h"
 #include "gui/text/headless.h"
 #include "store/registry.h"
@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     gui::HeadlessPrompter prompter(out);
     ui::App app(registry, platform, prompter);
     gui::Headless driver(app, prompter, out);
-    app.Open<app::FrmMain>().Show();
+    app.Open<main_window::FrmMain>().Show();
     app.Collect();
     Check(app, machine, "(start)");
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/frm_main.h"
+#include "main_window/frm_main.h"
 #include "fuzz_support.h"
 #include "gui/text/headless.h"
 #include "platform/regedit.h"
@@ -175,7 +175,7 @@ void HeadlessSeeds(const fs::path& out) {
     gui::HeadlessPrompter prompter(transcript);
     ui::App app(registry, platform, prompter);
     gui::Headless driver(app, prompter, transcript);
-    auto& main = app.Open<app::FrmMain>();
+    auto& main = app.Open<main_window::FrmMain>();
     main.Show();
     app.Collect();
     WriteFile(out / "main.txt", "windows\ndump\n" + ValueCommands(main) + "click frmMain.cmdOK\n");

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/frm_main.h"
+#include "main_window/frm_main.h"
 #include "gui/fltk/fltk_adapter.h"
 #include "gui/text/headless.h"
 #include "platform/posix_platform_posix.h"
@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
         gui::HeadlessPrompter prompter(std::cout);
         ui::App app(registry, machine, prompter);
         gui::Headless driver(app, prompter, std::cout);
-        app.Open<app::FrmMain>().Show();
+        app.Open<main_window::FrmMain>().Show();
         app.Collect();
         return driver.Run(std::cin);
     }
@@ -192,7 +192,7 @@ int main(int argc, char** argv) {
     });
     ui::App app(registry, machine, prompter);
     gui::FltkAdapter adapter(app);
-    app.Open<app::FrmMain>().Show();
+    app.Open<main_window::FrmMain>().Show();
     app.Collect();
     return adapter.Run();
 }

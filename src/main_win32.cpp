@@ -5,7 +5,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "app/frm_main.h"
+#include "main_window/frm_main.h"
 #include "gui/text/headless.h"
 #include "gui/win32/win32_adapter.h"
 #include "platform/win32_platform_win32.h"
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
         gui::HeadlessPrompter prompter(std::cout);
         ui::App app(registry, machine, prompter);
         gui::Headless driver(app, prompter, std::cout);
-        app.Open<app::FrmMain>().Show();
+        app.Open<main_window::FrmMain>().Show();
         app.Collect();
         const int code = driver.Run(std::cin);
         std::cout.flush();
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     gui::HeadlessPrompter unused(std::cout);
     ui::App app(registry, machine, unused);
     gui::Win32Adapter adapter(app, GetModuleHandleA(nullptr));
-    app.Open<app::FrmMain>().Show();
+    app.Open<main_window::FrmMain>().Show();
     app.Collect();
     return adapter.Run();
 }

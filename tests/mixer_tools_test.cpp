@@ -1,5 +1,5 @@
 // The tools list's double-click and the AC97 Mixer location dialog it opens.
-#include "app/frm_main.h"
+#include "main_window/frm_main.h"
 #include "store/schema.h"
 #include "support/scenario.h"
 
@@ -40,7 +40,9 @@ class Tools : public Scenario {
         Start();
         TakeWrites();
     }
-    app::FrmMain& Main() { return static_cast<app::FrmMain&>(*app_.FindForm("frmMain")); }
+    main_window::FrmMain& Main() {
+        return static_cast<main_window::FrmMain&>(*app_.FindForm("frmMain"));
+    }
 };
 
 struct Entry {
@@ -97,7 +99,7 @@ TEST_F(Tools, AMissingMediaPlayerCommandIsReportedWithoutAStart) {
 TEST_F(Tools, NoSelectedEntryDoesNothing) {
     Ready();
     ASSERT_EQ(Value("frmMain.ListView1"), -1);
-    Main().ListView1->DblClick();
+    Main().general.ListView1->DblClick();
     EXPECT_EQ(Run("windows"), kMainOnly);
     EXPECT_TRUE(platform_.started.empty());
     EXPECT_TRUE(TakeWrites().empty());
@@ -109,12 +111,12 @@ TEST_F(Tools, AStoredMixerLocationIsReadAtEachDoubleClickAndStarted) {
     Sz(schema::kControlPanel, schema::kAC97MixerLocation, kMixerPath);
     platform_.startable = {kMixerPath, "D:\\Mixer\\mix.exe"};
     EXPECT_EQ(Run("dblclick frmMain.ListView1 4"), Started(kMixerPath, true));
-    EXPECT_EQ(Main().copies.AC97MixerLocation, kMixerPath);
+    EXPECT_EQ(Main().general.held.AC97MixerLocation, kMixerPath);
     EXPECT_EQ(Run("windows"), kMainOnly);
 
     Sz(schema::kControlPanel, schema::kAC97MixerLocation, "D:\\Mixer\\mix.exe");
     EXPECT_EQ(Run("dblclick frmMain.ListView1 4"), Started("D:\\Mixer\\mix.exe", true));
-    EXPECT_EQ(Main().copies.AC97MixerLocation, "D:\\Mixer\\mix.exe");
+    EXPECT_EQ(Main().general.held.AC97MixerLocation, "D:\\Mixer\\mix.exe");
     EXPECT_TRUE(TakeWrites().empty());
 }
 

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "app/frm_main.h"
+#include "main_window/frm_main.h"
 #include "platform/memory_registry.h"
 #include "store/registry.h"
 #include "store/schema.h"
@@ -344,9 +344,9 @@ class Machine {
     // Returns "" or what went wrong.
     std::string Run() {
         Fill();
-        app_.Open<app::FrmMain>().Show();
+        app_.Open<main_window::FrmMain>().Show();
         Settle("start");
-        auto* main = dynamic_cast<app::FrmMain*>(app_.FindForm("frmMain"));
+        auto* main = dynamic_cast<main_window::FrmMain*>(app_.FindForm("frmMain"));
         if (main == nullptr) return Failed("no main window after start");
         if (main->cmdOverride->Usable())
             Act("click frmMain.cmdOverride", [&] { main->cmdOverride->Click(); });

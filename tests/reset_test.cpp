@@ -1,6 +1,6 @@
 // The reset window: every area button with its writes in order and key, Reset All as their
 // exact sum, the missing-key cases, the speaker picture, and every way of closing it.
-#include "app/frm_main.h"
+#include "main_window/frm_main.h"
 #include "reset/frm_reset.h"
 #include "store/schema.h"
 #include "support/scenario.h"
@@ -287,10 +287,10 @@ TEST_F(Reset, MidiVoicesShowsThreeHundredTwentyVoicesAfterARestart) {
     Run("click frmReset.cmdMIDIVoices\nclick frmReset.cmdOK");
     // The main window is not reloaded; the next start reads the reset values.
     EXPECT_EQ(Value("frmMain.cboWavetableMode"), 2);
-    auto& restarted = app_.Open<app::FrmMain>();
+    auto& restarted = app_.Open<main_window::FrmMain>();
     restarted.Show();
-    EXPECT_EQ(restarted.cboWavetableMode->value(), 0);
-    EXPECT_EQ(restarted.cboWavetableMode->items[0], "320 Voices");
+    EXPECT_EQ(restarted.midi.cboWavetableMode->value(), 0);
+    EXPECT_EQ(restarted.midi.cboWavetableMode->items[0], "320 Voices");
 }
 
 TEST_F(Reset, EveryWayOfClosingGivesTheMainWindowBack) {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/frm_main.h"
+#include "main_window/frm_main.h"
 #include "gui/text/headless.h"
 #include "gui/win32/win32_adapter.h"
 #include "platform/memory_registry.h"
@@ -136,7 +136,7 @@ class Program {
         store_ = std::make_unique<store::Registry>(*registry_);
         prompter_ = std::make_unique<gui::HeadlessPrompter>(out_);
         app_ = std::make_unique<ui::App>(*store_, *platform_, *prompter_);
-        model_ = &app_->Open<app::FrmMain>();
+        model_ = &app_->Open<main_window::FrmMain>();
 
         std::string line = "\"" + WindowsPath(CALVENOR_EXE) + "\"";
         STARTUPINFOA startup = {};
@@ -207,7 +207,7 @@ class Program {
     std::unique_ptr<store::Registry> store_;
     std::unique_ptr<gui::HeadlessPrompter> prompter_;
     std::unique_ptr<ui::App> app_;
-    app::FrmMain* model_ = nullptr;
+    main_window::FrmMain* model_ = nullptr;
     PROCESS_INFORMATION process_ = {};
     bool started_ = false;
     HWND main_ = nullptr;

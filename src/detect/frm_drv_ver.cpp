@@ -2,8 +2,6 @@
 
 #include <string>
 
-#include "app/frm_main.h"
-
 namespace detect {
 
 using ui::Kind;
@@ -40,8 +38,8 @@ constexpr const char* kA3DOk = "Your A3D driver seems OK.";
 
 }  // namespace
 
-FrmDrvVer::FrmDrvVer(ui::App& app, ui::Form& main)
-    : Form(app, "frmDrvVer", "Driver Version Information", 4680, 3810), main_(main) {
+FrmDrvVer::FrmDrvVer(ui::App& app, ui::Form& owner)
+    : Dialog(app, owner, "frmDrvVer", "Driver Version Information", 4680, 3810) {
     cmdOK = &Add(Kind::Button, "cmdOK", "OK", {1680, 3240, 1335, 375});
     cmdOK->isDefault = true;
     Frame1 =
@@ -54,7 +52,7 @@ FrmDrvVer::FrmDrvVer(ui::App& app, ui::Form& main)
 }
 
 std::string FrmDrvVer::MainText(const char* box) const {
-    const Control* control = main_.Find(box);
+    const Control* control = owner().Find(box);
     return control != nullptr ? control->text() : std::string();
 }
 
@@ -74,27 +72,7 @@ void FrmDrvVer::Load() {
 }
 
 void FrmDrvVer::cmdOK_Click() {
-    main_.SetEnabled(true);
-    Hide();
-    Unload();
-    main_.SetEnabled(true);
-    main_.Show();
-}
-
-void FrmDrvVer::RequestClose() {
-    cmdOK_Click();
+    HandBack();
 }
 
 }  // namespace detect
-
-// The opener lives with the window it opens.
-namespace app {
-
-// Shown first, then the main window is hidden and locked until the window hands it back.
-void FrmMain::cmdDrvVerHlp_Click() {
-    app().Open<detect::FrmDrvVer>(*this).Show();
-    Hide();
-    SetEnabled(false);
-}
-
-}  // namespace app

@@ -5,19 +5,16 @@
 #include <string>
 
 #include "ui/app.h"
-#include "ui/form.h"
+#include "ui/dialog.h"
 
 namespace detect {
 
 using ui::Control;
 
-class FrmDrvVer : public ui::Form {
+class FrmDrvVer : public ui::Dialog {
   public:
     // The main window owns the boxes read here, and is handed back on closing.
-    FrmDrvVer(ui::App& app, ui::Form& main);
-
-    // The title bar closes it as OK does, so the main window always comes back.
-    void RequestClose() override;
+    FrmDrvVer(ui::App& app, ui::Form& owner);
 
     Control* cmdOK;
     Control* Frame1;
@@ -30,8 +27,6 @@ class FrmDrvVer : public ui::Form {
   private:
     void cmdOK_Click();
     std::string MainText(const char* box) const;
-
-    ui::Form& main_;
 };
 
 }  // namespace detect

@@ -1,13 +1,11 @@
 #include "dialogs/frm_about.h"
 
-#include "app/frm_main.h"
-
 namespace dialogs {
 
 using ui::Kind;
 
-FrmAbout::FrmAbout(ui::App& app, ui::Form& main)
-    : Form(app, "frmAbout", "About Calvenor XP", 6720, 3360), main_(main) {
+FrmAbout::FrmAbout(ui::App& app, ui::Form& owner)
+    : Dialog(app, owner, "frmAbout", "About Calvenor XP", 6720, 3360) {
     cmdOK = &Add(Kind::Button, "cmdOK", "OK", {5280, 2880, 1335, 375});
     // Drawn over the top of the picture, hence white.
     Label1 = &Add(Kind::Label, "Label1",
@@ -31,28 +29,12 @@ FrmAbout::FrmAbout(ui::App& app, ui::Form& main)
     cmdOK->onChange = [this] { cmdOK_Click(); };
 }
 
+// Unlike the plain hand-back, the main window comes back to the front before this one goes.
 void FrmAbout::cmdOK_Click() {
-    main_.SetEnabled(true);
-    main_.Show();
-    main_.BringToFront();
+    owner().SetEnabled(true);
+    owner().Show();
+    owner().BringToFront();
     Unload();
 }
 
-// Closing by the title bar gives the main window back as OK does.
-void FrmAbout::RequestClose() {
-    cmdOK_Click();
-}
-
 }  // namespace dialogs
-
-namespace app {
-
-void FrmMain::cmdAbout_Click() {
-    auto& about = app().Open<dialogs::FrmAbout>(*this);
-    about.SetEnabled(true);
-    about.Show();
-    SetEnabled(false);
-    about.BringToFront();
-}
-
-}  // namespace app

@@ -3,18 +3,19 @@
 #pragma once
 
 #include "ui/app.h"
-#include "ui/form.h"
+#include "ui/dialog.h"
 
 namespace dialogs {
 
 using ui::Control;
 
-class FrmAbout : public ui::Form {
+class FrmAbout : public ui::Dialog {
   public:
-    // main: the window that opened this one and gets it back when it closes.
-    FrmAbout(ui::App& app, ui::Form& main);
+    // owner: the window that opened this one and gets it back when it closes.
+    FrmAbout(ui::App& app, ui::Form& owner);
 
-    void RequestClose() override;
+    // Closing by the title bar gives the main window back as OK does.
+    void RequestClose() override { cmdOK_Click(); }
 
     Control* cmdOK;
     Control* Label1;
@@ -28,8 +29,6 @@ class FrmAbout : public ui::Form {
 
   private:
     void cmdOK_Click();
-
-    ui::Form& main_;
 };
 
 }  // namespace dialogs

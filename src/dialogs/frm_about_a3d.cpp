@@ -1,7 +1,5 @@
 #include "dialogs/frm_about_a3d.h"
 
-#include "app/frm_main.h"
-
 namespace dialogs {
 
 using ui::Kind;
@@ -10,8 +8,8 @@ namespace {
 constexpr const char* kTitlesSite = "en.wikipedia.org/wiki/A3D";
 }  // namespace
 
-FrmAboutA3D::FrmAboutA3D(ui::App& app, ui::Form& main)
-    : Form(app, "frmAboutA3D", "About A3D", 7425, 5355), main_(main) {
+FrmAboutA3D::FrmAboutA3D(ui::App& app, ui::Form& owner)
+    : Dialog(app, owner, "frmAboutA3D", "About A3D", 7425, 5355) {
     Label1 = &Add(Kind::Label, "Label1",
                   "A3D places sounds around you in three dimensions. Your ears tell where a "
                   "sound comes from by the small differences between what each of them hears: "
@@ -45,27 +43,7 @@ FrmAboutA3D::FrmAboutA3D(ui::App& app, ui::Form& main)
 }
 
 void FrmAboutA3D::cmdOK_Click() {
-    main_.SetEnabled(true);
-    Hide();
-    Unload();
-    main_.SetEnabled(true);
-    main_.Show();
-}
-
-// Closing by the title bar gives the main window back as OK does.
-void FrmAboutA3D::RequestClose() {
-    cmdOK_Click();
+    HandBack();
 }
 
 }  // namespace dialogs
-
-namespace app {
-
-void FrmMain::cmdAboutA3D_Click() {
-    auto& about = app().Open<dialogs::FrmAboutA3D>(*this);
-    about.Show();
-    SetEnabled(false);
-    about.BringToFront();
-}
-
-}  // namespace app

@@ -3,18 +3,16 @@
 #pragma once
 
 #include "ui/app.h"
-#include "ui/form.h"
+#include "ui/dialog.h"
 
 namespace dialogs {
 
 using ui::Control;
 
-class FrmAboutA3D : public ui::Form {
+class FrmAboutA3D : public ui::Dialog {
   public:
-    // main: the window that opened this one and gets it back when it closes.
-    FrmAboutA3D(ui::App& app, ui::Form& main);
-
-    void RequestClose() override;
+    // owner: the window that opened this one and gets it back when it closes.
+    FrmAboutA3D(ui::App& app, ui::Form& owner);
 
     Control* Label1;
     Control* Label2;
@@ -26,8 +24,6 @@ class FrmAboutA3D : public ui::Form {
 
   private:
     void cmdOK_Click();
-
-    ui::Form& main_;
 };
 
 }  // namespace dialogs

@@ -10,8 +10,8 @@ namespace dialogs {
 using store::kHKLM;
 using ui::Kind;
 
-FrmAC97Mixer::FrmAC97Mixer(ui::App& app, ui::Form& main)
-    : Form(app, "frmAC97Mixer", "AC97 Mixer Location", 6015, 1455), main_(main) {
+FrmAC97Mixer::FrmAC97Mixer(ui::App& app, ui::Form& owner)
+    : Dialog(app, owner, "frmAC97Mixer", "AC97 Mixer Location", 6015, 1455) {
     resizable = true;
     txtAC97Location = &Add(Kind::TextBox, "txtAC97Location", "", {1335, 240, 4560, 315});
     txtAC97Location->SetText("Enter the program path here - i.e. C:\\AC97Mix\\AC97Mixer.exe");
@@ -49,21 +49,9 @@ void FrmAC97Mixer::cmdHelp_Click() {
                 ui::Icon::Information, ui::Buttons::Ok});
 }
 
+// Cancel, the title-bar close and the keyboard write nothing.
 void FrmAC97Mixer::cmdExit_Click() {
     HandBack();
-}
-
-void FrmAC97Mixer::HandBack() {
-    main_.SetEnabled(true);
-    Hide();
-    Unload();
-    main_.SetEnabled(true);
-    main_.Show();
-}
-
-// The title-bar close and the keyboard cancel, writing nothing.
-void FrmAC97Mixer::RequestClose() {
-    cmdExit_Click();
 }
 
 }  // namespace dialogs

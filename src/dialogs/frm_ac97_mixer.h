@@ -3,18 +3,16 @@
 #pragma once
 
 #include "ui/app.h"
-#include "ui/form.h"
+#include "ui/dialog.h"
 
 namespace dialogs {
 
 using ui::Control;
 
-class FrmAC97Mixer : public ui::Form {
+class FrmAC97Mixer : public ui::Dialog {
   public:
-    // main: the window that opened this one and gets it back when it closes.
-    FrmAC97Mixer(ui::App& app, ui::Form& main);
-
-    void RequestClose() override;
+    // owner: the window that opened this one and gets it back when it closes.
+    FrmAC97Mixer(ui::App& app, ui::Form& owner);
 
     Control* txtAC97Location;
     Control* cmdHelp;
@@ -26,9 +24,6 @@ class FrmAC97Mixer : public ui::Form {
     void cmdOK_Click();
     void cmdHelp_Click();
     void cmdExit_Click();
-    void HandBack();
-
-    ui::Form& main_;
 };
 
 }  // namespace dialogs

@@ -1,6 +1,5 @@
 #include "dialogs/frm_quad.h"
 
-#include "app/frm_main.h"
 #include "store/registry.h"
 #include "store/schema.h"
 
@@ -10,8 +9,8 @@ using store::kHKLM;
 using store::REG_DWORD;
 using ui::Kind;
 
-FrmQuad::FrmQuad(ui::App& app, ui::Form& main)
-    : Form(app, "frmQuad", "Quad Settings", 5640, 2520), main_(main) {
+FrmQuad::FrmQuad(ui::App& app, ui::Form& owner)
+    : Dialog(app, owner, "frmQuad", "Quad Settings", 5640, 2520) {
     cmdOK = &Add(Kind::Button, "cmdOK", "OK", {4320, 1980, 1215, 375});
     Image1 = &Add(Kind::Picture, "Image1", "", {120, 120, 1215, 1815});
     Image1->picture = "quadwindow";
@@ -72,40 +71,7 @@ void FrmQuad::chkShare_Click() {
 }
 
 void FrmQuad::cmdOK_Click() {
-    main_.SetEnabled(true);
-    Hide();
-    Unload();
-    main_.SetEnabled(true);
-    main_.Show();
-}
-
-// The title-bar close and the keyboard hand the main window back as OK does.
-void FrmQuad::RequestClose() {
-    cmdOK_Click();
+    HandBack();
 }
 
 }  // namespace dialogs
-
-namespace app {
-
-void FrmMain::cmdQuad_Click() {
-    const ui::Answer answer = app().Show(
-        {"Information", "These settings may not work on your card.  Do you wish to continue?",
-         ui::Icon::None, ui::Buttons::YesNo});
-    if (answer != ui::Answer::Yes) {
-        SetEnabled(true);
-        Show();
-        if (ui::Form* quad = app().FindForm("frmQuad")) quad->Unload();
-        return;
-    }
-    app().Open<dialogs::FrmQuad>(*this).Show();
-    Hide();
-    SetEnabled(false);
-    app().Show({"Information",
-                "The Quad options have been moved here because they appear to cause all sound "
-                "to disappear on some systems.  Only continue if you know how to recover from "
-                "this.  The AC97 Mixer is the best solution to get Shared Front and Rear Output.",
-                ui::Icon::Information, ui::Buttons::Ok});
-}
-
-}  // namespace app

@@ -5,18 +5,16 @@
 #include <string>
 
 #include "ui/app.h"
-#include "ui/form.h"
+#include "ui/dialog.h"
 
 namespace dialogs {
 
 using ui::Control;
 
-class FrmQuad : public ui::Form {
+class FrmQuad : public ui::Dialog {
   public:
-    // main: the window that opened this one and gets it back when it closes.
-    FrmQuad(ui::App& app, ui::Form& main);
-
-    void RequestClose() override;
+    // owner: the window that opened this one and gets it back when it closes.
+    FrmQuad(ui::App& app, ui::Form& owner);
 
     Control* cmdOK;
     Control* Image1;
@@ -35,7 +33,6 @@ class FrmQuad : public ui::Form {
     void cmdOK_Click();
     void ShowMode();
 
-    ui::Form& main_;
     std::string mode_;     // "QuadCodecOutputModeState" as last read or written
     std::string sharing_;  // "SetGPIO0InQuad" as last read or written
 };

@@ -2,9 +2,7 @@
 
 #include <cstdint>
 #include <iterator>
-#include <limits>
 
-#include "app/frm_main.h"
 #include "store/registry.h"
 #include "store/schema.h"
 
@@ -46,22 +44,17 @@ struct AnalogLine {
 constexpr AnalogLine kAnalogLines[] = {{0, 3, 0}, {1, 0, 1}, {1, 1, 1}, {1, 2, 1},
                                        {1, 3, 1}, {1, 4, 1}, {1, 5, 1}};
 
-// A stored number as the load takes it: missing is 0; a text holding a whole number counts as
-// that number; anything that is not a 16-bit whole number is no value at all, so that it can
-// select nothing.
+// A stored number as the load takes it: missing is 0; anything that is not a 16-bit whole
+// number is no value at all, so that it can select nothing.
 std::optional<std::int16_t> ToInt16(const store::RegValue& value) {
     if (value.empty()) return 0;
-    const auto number = store::ParseNumber(value.str());
-    if (!number || *number < std::numeric_limits<std::int16_t>::min() ||
-        *number > std::numeric_limits<std::int16_t>::max()) {
-        return std::nullopt;
-    }
-    return static_cast<std::int16_t>(*number);
+    return store::ParseInt16(value.str());
 }
 
 }  // namespace
 
-FrmEQ::FrmEQ(ui::App& app) : Form(app, "frmEQ", "Equalizer Settings", 5040, 2280) {
+FrmEQ::FrmEQ(ui::App& app, ui::Form& owner)
+    : Dialog(app, owner, "frmEQ", "Equalizer Settings", 5040, 2280) {
     cboEQPreset = &Add(Kind::List, "cboEQPreset", "", {kListLeft, 240, kListWidth, kListHeight});
     cboEQPreset->items = {"Rock", "Classical",           "Pop", "Jazz", "Dance",
                           "User", "Speaker Compensation"};
@@ -89,15 +82,12 @@ FrmEQ::FrmEQ(ui::App& app) : Form(app, "frmEQ", "Equalizer Settings", 5040, 2280
 }
 
 void FrmEQ::Wire() {
-    auto on = [this](Control* c, void (FrmEQ::*handler)()) {
-        c->onChange = [this, handler] { (this->*handler)(); };
-    };
-    on(cboEQPreset, &FrmEQ::cboEQPreset_Click);
-    on(cboAnalogEQ, &FrmEQ::cboAnalogEQ_Click);
-    on(cmdOK, &FrmEQ::cmdOK_Click);
+    cboEQPreset->onChange = [this] { cboEQPreset_Click(); };
+    cboAnalogEQ->onChange = [this] { cboAnalogEQ_Click(); };
+    cmdOK->onChange = [this] { cmdOK_Click(); };
     for (int i = 0; i < 2; ++i) optEQ[i]->onChange = [this, i] { optEQ_Click(i); };
-    on(cboVELTA, &FrmEQ::cboVELTA_Click);
-    on(cboSpComp, &FrmEQ::cboSpComp_Click);
+    cboVELTA->onChange = [this] { cboVELTA_Click(); };
+    cboSpComp->onChange = [this] { cboSpComp_Click(); };
 }
 
 // Restoring the stored choices goes through the handlers, which write them back.
@@ -161,18 +151,7 @@ void FrmEQ::optEQ_Click(int index) {
 }
 
 void FrmEQ::cmdOK_Click() {
-    ui::Form* main = app().FindForm("frmMain");
-    if (main != nullptr) main->SetEnabled(true);
-    Hide();
-    Unload();
-    if (main != nullptr) {
-        main->SetEnabled(true);
-        main->Show();
-    }
-}
-
-void FrmEQ::RequestClose() {
-    cmdOK_Click();
+    HandBack();
 }
 
 void FrmEQ::ShowList(Control* list, bool shown) {
@@ -189,11 +168,18 @@ void FrmEQ::StoreEqualizerOn() {
     }
 }
 
-void FrmEQ::ApplyMusicSet(MusicSet set) {
-    {
-        store::BinaryKey key(app().registry(), app(), schema::kDriverEqualizer);
-        key.Write(schema::kCoefSet0, HexText(Music(set)));
+// The coefficient set goes through the binary write pattern, whose key may be refused.
+void FrmEQ::WriteCoefficients(const std::string& hexList) {
+    store::BinaryKey key(app().registry(), schema::kDriverEqualizer);
+    if (!key.is_open()) {
+        app().Show({store::kUnableToOpenKey.title, store::kUnableToOpenKey.text});
+        return;
     }
+    key.Write(schema::kCoefSet0, hexList);
+}
+
+void FrmEQ::ApplyMusicSet(MusicSet set) {
+    WriteCoefficients(HexText(Music(set)));
     // Made whether or not the set could be written.
     StoreEqualizerOn();
     app().registry().StoreValue(kHKLM, schema::kDriverEqualizer, schema::kActiveCoefSet, 0,
@@ -201,8 +187,7 @@ void FrmEQ::ApplyMusicSet(MusicSet set) {
 }
 
 void FrmEQ::ApplySpeakerSet(SpeakerSet set) {
-    store::BinaryKey key(app().registry(), app(), schema::kDriverEqualizer);
-    key.Write(schema::kCoefSet0, HexText(Speaker(set)));
+    WriteCoefficients(HexText(Speaker(set)));
 }
 
 void FrmEQ::cboEQPreset_Click() {
@@ -259,15 +244,3 @@ void FrmEQ::cboSpComp_Click() {
 }
 
 }  // namespace equalizer
-
-namespace app {
-
-// The visible-and-disabled form of opening: the main window stays in sight but locked.
-void FrmMain::cmdEQSettings_Click() {
-    equalizer::FrmEQ& eq = app().Open<equalizer::FrmEQ>();
-    eq.Show();
-    SetEnabled(false);
-    eq.BringToFront();
-}
-
-}  // namespace app

@@ -9,18 +9,16 @@
 
 #include "equalizer/coef_sets.h"
 #include "ui/app.h"
-#include "ui/form.h"
+#include "ui/dialog.h"
 
 namespace equalizer {
 
 using ui::Control;
 
-class FrmEQ : public ui::Form {
+class FrmEQ : public ui::Dialog {
   public:
-    explicit FrmEQ(ui::App& app);
-
-    // Closing by the title bar ends as OK does, so the main window is handed back.
-    void RequestClose() override;
+    // owner: the window that opened this one and gets it back when it closes.
+    FrmEQ(ui::App& app, ui::Form& owner);
 
     // In tab order.
     Control* cboEQPreset;
@@ -57,6 +55,7 @@ class FrmEQ : public ui::Form {
     void cboAnalogEQ_Click();
     void cboSpComp_Click();
 
+    void WriteCoefficients(const std::string& hexList);
     void ApplyMusicSet(MusicSet set);
     void ApplySpeakerSet(SpeakerSet set);
     // Stores "EqBypass" 0 and shows "On", so the switch always shows what is stored.

@@ -77,8 +77,9 @@ constexpr int kButtonHeight = 375;
 
 }  // namespace
 
-FrmReset::FrmReset(ui::App& app, app::FrmMain& main)
-    : Form(app, "frmReset", "Reset Settings", 5040, 3000), main_(main) {
+FrmReset::FrmReset(ui::App& app, ui::Form& owner, std::function<void()> showResetSpeaker)
+    : Dialog(app, owner, "frmReset", "Reset Settings", 5040, 3000),
+      showResetSpeaker_(std::move(showResetSpeaker)) {
     // Created in tab order.
     cmdResetAll = &Add(Kind::Button, "cmdResetAll", "Reset All Settings",
                        {720, 120, kButtonWidth, kButtonHeight});
@@ -104,31 +105,22 @@ FrmReset::FrmReset(ui::App& app, app::FrmMain& main)
 }
 
 void FrmReset::Wire() {
-    auto on = [this](Control* c, void (FrmReset::*handler)()) {
-        c->onChange = [this, handler] { (this->*handler)(); };
-    };
-    on(cmdResetAll, &FrmReset::cmdResetAll_Click);
-    on(cmdAC97Mix, &FrmReset::cmdAC97Mix_Click);
-    on(cmdA3DType, &FrmReset::cmdA3DType_Click);
-    on(cmdMIDIVoices, &FrmReset::cmdMIDIVoices_Click);
-    on(cmdMIDIFX, &FrmReset::cmdMIDIFX_Click);
-    on(cmdDigOut, &FrmReset::cmdDigOut_Click);
-    on(cmdDigIn, &FrmReset::cmdDigIn_Click);
-    on(cmdAnalogEQ, &FrmReset::cmdAnalogEQ_Click);
-    on(Command1, &FrmReset::Command1_Click);
-    on(cmdOK, &FrmReset::cmdOK_Click);
+    cmdResetAll->onChange = [this] { cmdResetAll_Click(); };
+    cmdAC97Mix->onChange = [this] { cmdAC97Mix_Click(); };
+    cmdA3DType->onChange = [this] { cmdA3DType_Click(); };
+    cmdMIDIVoices->onChange = [this] { cmdMIDIVoices_Click(); };
+    cmdMIDIFX->onChange = [this] { cmdMIDIFX_Click(); };
+    cmdDigOut->onChange = [this] { cmdDigOut_Click(); };
+    cmdDigIn->onChange = [this] { cmdDigIn_Click(); };
+    cmdAnalogEQ->onChange = [this] { cmdAnalogEQ_Click(); };
+    Command1->onChange = [this] { Command1_Click(); };
+    cmdOK->onChange = [this] { cmdOK_Click(); };
 }
 
-// Shows the picture of "Satellite Speakers", the type the reset writes, and hides the others.
-void FrmReset::ShowResetSpeakerPicture() {
-    main_.imgPhones->SetVisible(false);
-    main_.imgSat->SetVisible(true);
-    main_.imgMon->SetVisible(false);
-    main_.imgQuad->SetVisible(false);
-}
-
+// The main window shows the new speaker type's picture at once; nothing else it shows changes
+// before the next start.
 void FrmReset::cmdA3DType_Click() {
-    ShowResetSpeakerPicture();
+    if (showResetSpeaker_) showResetSpeaker_();
     Write(app().registry(), kA3DType);
 }
 
@@ -176,26 +168,7 @@ void FrmReset::cmdResetAll_Click() {
 }
 
 void FrmReset::cmdOK_Click() {
-    main_.SetEnabled(true);
-    Hide();
-    Unload();
-    main_.SetEnabled(true);
-    main_.Show();
-}
-
-// The title-bar close and its keystroke end as OK does, so the main window always comes back.
-void FrmReset::RequestClose() {
-    cmdOK_Click();
+    HandBack();
 }
 
 }  // namespace reset
-
-namespace app {
-
-void FrmMain::cmdReset_Click() {
-    app().Open<reset::FrmReset>(*this).Show();
-    Hide();
-    SetEnabled(false);
-}
-
-}  // namespace app

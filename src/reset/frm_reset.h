@@ -2,18 +2,21 @@
 // area at a time or all at once. It only writes; it reads nothing and asks nothing.
 #pragma once
 
-#include "app/frm_main.h"
-#include "ui/form.h"
+#include <functional>
+
+#include "ui/app.h"
+#include "ui/dialog.h"
 
 namespace reset {
 
 using ui::Control;
 
-class FrmReset : public ui::Form {
+class FrmReset : public ui::Dialog {
   public:
-    FrmReset(ui::App& app, app::FrmMain& main);
-
-    void RequestClose() override;
+    // owner: the window that opened this one and gets it back when it closes.
+    // showResetSpeaker: shows, in the owner, the speaker picture of the A3D type the reset
+    // writes.
+    FrmReset(ui::App& app, ui::Form& owner, std::function<void()> showResetSpeaker);
 
     Control* cmdResetAll;
     Control* Frame1;
@@ -42,10 +45,7 @@ class FrmReset : public ui::Form {
     void cmdResetAll_Click();
     void cmdOK_Click();
 
-    // The speaker picture of the A3D type the reset writes.
-    void ShowResetSpeakerPicture();
-
-    app::FrmMain& main_;
+    std::function<void()> showResetSpeaker_;
 };
 
 }  // namespace reset

@@ -1,9 +1,8 @@
 #include "store/registry.h"
 
 #include <charconv>
+#include <limits>
 #include <vector>
-
-#include "ui/prompter.h"
 
 namespace store {
 
@@ -45,6 +44,13 @@ std::optional<std::int32_t> ParseNumber(std::string_view text) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
     if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
     return number;
+}
+
+std::optional<std::int16_t> ParseInt16(std::string_view text) {
+    const auto number = ParseNumber(text);
+    using Limits = std::numeric_limits<std::int16_t>;
+    if (!number || *number < Limits::min() || *number > Limits::max()) return std::nullopt;
+    return static_cast<std::int16_t>(*number);
 }
 
 void Registry::Store(HKey root, const std::string& path, const std::string& name,
@@ -170,13 +176,9 @@ void Registry::StoreHexBinary(HKey key, const std::string& name, const std::stri
                       static_cast<std::uint32_t>(bytes.size()));
 }
 
-BinaryKey::BinaryKey(Registry& registry, ui::Prompter& prompter, const std::string& path)
-    : registry_(registry) {
+BinaryKey::BinaryKey(Registry& registry, const std::string& path) : registry_(registry) {
     open_ = registry_.backend().CreateKey(kHKLM, path, &key_) == kSuccess;
-    if (!open_) {
-        key_ = 0;
-        prompter.Show({"Sorry", "unable to open key", ui::Icon::None, ui::Buttons::Ok});
-    }
+    if (!open_) key_ = 0;
 }
 
 BinaryKey::~BinaryKey() {

@@ -10,10 +10,6 @@
 
 #include "platform/registry_backend.h"
 
-namespace ui {
-class Prompter;
-}
-
 namespace store {
 
 using platform::HKey;
@@ -46,6 +42,9 @@ class RegValue {
 // Decimal text to a signed 32-bit number the way the layer accepts it: optional blanks and
 // sign, digits only, within range. nullopt for anything else.
 std::optional<std::int32_t> ParseNumber(std::string_view text);
+// The same, for the settings windows keep as 16-bit numbers: a number that does not fit gives
+// nothing rather than a wrapped value.
+std::optional<std::int16_t> ParseInt16(std::string_view text);
 
 class Registry {
   public:
@@ -78,11 +77,10 @@ class Registry {
 };
 
 // The binary write pattern: the key is opened with the create call (creating it when
-// missing); a failure shows "unable to open key" titled "Sorry". The key closes when this
-// object goes, whether or not anything was written.
+// missing). The key closes when this object goes, whether or not anything was written.
 class BinaryKey {
   public:
-    BinaryKey(Registry& registry, ui::Prompter& prompter, const std::string& path);
+    BinaryKey(Registry& registry, const std::string& path);
     ~BinaryKey();
     BinaryKey(const BinaryKey&) = delete;
     BinaryKey& operator=(const BinaryKey&) = delete;
@@ -95,6 +93,14 @@ class BinaryKey {
     HKey key_ = 0;
     bool open_ = false;
 };
+
+// The one registry failure a user is ever told of: a key the binary write pattern cannot
+// open. The layer shows nothing itself; the window that asked shows this, with no icon.
+struct Notice {
+    const char* title;
+    const char* text;
+};
+inline constexpr Notice kUnableToOpenKey = {"Sorry", "unable to open key"};
 
 // Bytes to the hex list text the binary writer takes ("00,01,ff").
 std::string HexList(const std::uint8_t* data, std::size_t size);

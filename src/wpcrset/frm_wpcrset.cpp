@@ -50,8 +50,8 @@ std::int32_t SlotRecord(int chipset, int slot) {
     return kSlotRecords[chipset == kChipsetI81x ? 1 : 0][slot];
 }
 
-FrmWPCRSET::FrmWPCRSET(ui::App& app, app::FrmMain& main)
-    : Form(app, "frmWPCRSET", "WPCRSET Configuration", 4785, 5040), main_(main) {
+FrmWPCRSET::FrmWPCRSET(ui::App& app, ui::Form& owner)
+    : Dialog(app, owner, "frmWPCRSET", "WPCRSET Configuration", 4785, 5040) {
     centerOnOwner = true;
     // Created in tab order.
     Frame1 = &Add(Kind::Frame, "Frame1", "WPCRSET", {120, 600, 2175, 855});
@@ -96,22 +96,19 @@ FrmWPCRSET::FrmWPCRSET(ui::App& app, app::FrmMain& main)
 }
 
 void FrmWPCRSET::Wire() {
-    auto on = [this](Control* c, void (FrmWPCRSET::*handler)()) {
-        c->onChange = [this, handler] { (this->*handler)(); };
-    };
     for (int i = 0; i < 2; ++i) {
         optWPCRSET[i]->onChange = [this, i] { optWPCRSET_Click(i); };
         optWDevice[i]->onChange = [this, i] { optWDevice_Click(i); };
     }
-    on(cmdWPCRHelp, &FrmWPCRSET::cmdWPCRHelp_Click);
-    on(Command1, &FrmWPCRSET::Command1_Click);
-    on(chkVIAFix, &FrmWPCRSET::chkVIAFix_Click);
-    on(cmdUpdate, &FrmWPCRSET::cmdUpdate_Click);
-    on(cboDevice, &FrmWPCRSET::cboDevice_Click);
-    on(cboChipset, &FrmWPCRSET::cboChipset_Click);
-    on(chkVIAAGP, &FrmWPCRSET::chkVIAAGP_Click);
-    on(cmdVIAHelp, &FrmWPCRSET::cmdVIAHelp_Click);
-    on(cmdRemove, &FrmWPCRSET::cmdRemove_Click);
+    cmdWPCRHelp->onChange = [this] { cmdWPCRHelp_Click(); };
+    Command1->onChange = [this] { Command1_Click(); };
+    chkVIAFix->onChange = [this] { chkVIAFix_Click(); };
+    cmdUpdate->onChange = [this] { cmdUpdate_Click(); };
+    cboDevice->onChange = [this] { cboDevice_Click(); };
+    cboChipset->onChange = [this] { cboChipset_Click(); };
+    chkVIAAGP->onChange = [this] { chkVIAAGP_Click(); };
+    cmdVIAHelp->onChange = [this] { cmdVIAHelp_Click(); };
+    cmdRemove->onChange = [this] { cmdRemove_Click(); };
 }
 
 void FrmWPCRSET::Load() {
@@ -138,8 +135,8 @@ void FrmWPCRSET::Load() {
                         "that, then you will be able to configure these options.",
                     ui::Icon::Information, ui::Buttons::Ok});
         Unload();
-        main_.SetEnabled(true);
-        main_.Show();
+        owner().SetEnabled(true);
+        owner().Show();
         return;
     }
 
@@ -248,29 +245,7 @@ void FrmWPCRSET::cmdWPCRHelp_Click() {
 }
 
 void FrmWPCRSET::Command1_Click() {
-    main_.SetEnabled(true);
-    Hide();
-    Unload();
-    main_.SetEnabled(true);
-    main_.Show();
-}
-
-// The title-bar close and its keystroke end as OK does, so the main window always comes back.
-void FrmWPCRSET::RequestClose() {
-    Command1_Click();
+    HandBack();
 }
 
 }  // namespace wpcrset
-
-namespace app {
-
-void FrmMain::cmdWPCRSET_Click() {
-    auto& form = app().Open<wpcrset::FrmWPCRSET>(*this);
-    form.Show();
-    // A load that found WPCRSET missing has dismissed the window and left this one usable.
-    if (form.unloaded()) return;
-    Hide();
-    SetEnabled(false);
-}
-
-}  // namespace app

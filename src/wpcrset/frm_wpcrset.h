@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/frm_main.h"
-#include "ui/form.h"
+#include "ui/app.h"
+#include "ui/dialog.h"
 
 namespace wpcrset {
 
@@ -25,11 +25,10 @@ std::int32_t SlotRecord(int chipset, int slot);
 inline constexpr std::int32_t kViaFixRecord = 0x00084210;
 inline constexpr std::int32_t kViaFixFastAgpRecord = 0x00084270;
 
-class FrmWPCRSET : public ui::Form {
+class FrmWPCRSET : public ui::Dialog {
   public:
-    FrmWPCRSET(ui::App& app, app::FrmMain& main);
-
-    void RequestClose() override;
+    // owner: the window that opened this one and gets it back when it closes.
+    FrmWPCRSET(ui::App& app, ui::Form& owner);
 
     Control* Frame1;
     Control* optWPCRSET[2];
@@ -74,8 +73,6 @@ class FrmWPCRSET : public ui::Form {
     void cmdVIAHelp_Click();
     void cmdWPCRHelp_Click();
     void Command1_Click();
-
-    app::FrmMain& main_;
 };
 
 }  // namespace wpcrset

@@ -1,6 +1,6 @@
 #include "support/scenario.h"
 
-#include "app/frm_main.h"
+#include "main_window/frm_main.h"
 #include "platform/memory_registry.h"
 #include "store/schema.h"
 
@@ -151,7 +151,7 @@ void Scenario::DriverKeys() {
 
 std::string Scenario::Start() {
     const auto before = out_.str().size();
-    app_.Open<app::FrmMain>().Show();
+    app_.Open<main_window::FrmMain>().Show();
     app_.Collect();
     return out_.str().substr(before);
 }
