@@ -2,14 +2,17 @@ set(CALVENOR_XP_EXE "" CACHE FILEPATH "The i686 CalvenorXP.exe whose imports the
 
 # The Windows build: CalvenorXP.exe for Windows XP (i686, mingw-w64, static runtime) and, with
 # the tests, the Windows-only suites run under Wine (CMAKE_CROSSCOMPILING_EMULATOR).
-target_link_libraries(calvenor_core PUBLIC advapi32 version)
+target_link_libraries(calvenor_platform PUBLIC advapi32 version)
 
 if(CALVENOR_GUI)
   enable_language(RC)
-  file(GLOB WIN32_GUI_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/gui/win32/*.cpp)
-  add_executable(CalvenorXP WIN32 ${CMAKE_SOURCE_DIR}/src/main_win32.cpp ${WIN32_GUI_SOURCES}
+  calvenor_layer(calvenor_gui_win32 FOLDERS platform ui gui/win32 SOURCES gui/win32
+    LINKS calvenor_ui)
+  target_link_libraries(calvenor_gui_win32 PUBLIC comctl32 gdi32 user32)
+  add_executable(CalvenorXP WIN32 ${CMAKE_SOURCE_DIR}/src/main_win32.cpp
+                                  ${CMAKE_SOURCE_DIR}/src/xp_kernel32_win32.cpp
                                   ${CMAKE_SOURCE_DIR}/src/gui/win32/calvenor.rc)
-  target_link_libraries(CalvenorXP PRIVATE calvenor_core comctl32 gdi32 user32)
+  target_link_libraries(CalvenorXP PRIVATE calvenor_core calvenor_gui_win32)
   set_target_properties(CalvenorXP PROPERTIES OUTPUT_NAME CalvenorXP)
   set_source_files_properties(${CMAKE_SOURCE_DIR}/src/gui/win32/calvenor.rc PROPERTIES
     OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/src/gui/win32/calvenor.manifest)

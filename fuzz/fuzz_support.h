@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/memory_registry.h"
+#include "support/memory_registry.h"
 #include "platform/posix_platform_posix.h"
 #include "platform/regedit.h"
 
@@ -33,7 +33,7 @@ inline bool WriteFile(const std::string& path, const std::string& bytes) {
 }
 
 // Applies a regedit file's operations to an in-memory registry; false when it does not parse.
-inline bool ApplyRegText(const std::string& text, platform::MemoryRegistry& registry) {
+inline bool ApplyRegText(const std::string& text, testing_support::MemoryRegistry& registry) {
     std::vector<platform::regedit::Operation> operations;
     if (!platform::regedit::ParseRegText(text, "seed", &operations, nullptr).empty()) return false;
     using Kind = platform::regedit::Operation::Kind;
@@ -53,8 +53,8 @@ inline bool ApplyRegText(const std::string& text, platform::MemoryRegistry& regi
 }
 
 // The machine that a first start seeds: Windows XP SP3 with the driver at its defaults.
-inline platform::MemoryRegistry SeedMachine() {
-    platform::MemoryRegistry registry;
+inline testing_support::MemoryRegistry SeedMachine() {
+    testing_support::MemoryRegistry registry;
     const std::string path = std::string(CALVENOR_SOURCE_DIR) + "/data/seed.reg";
     if (!ApplyRegText(ReadFile(path), registry)) {
         std::fprintf(stderr, "cannot read the seed machine %s\n", path.c_str());

@@ -22,7 +22,7 @@ bool HasValue(ui::Kind kind) {
            kind == ui::Kind::Tabs;
 }
 
-void Check(const ui::App& app, const platform::MemoryRegistry& registry, const std::string& line) {
+void Check(const ui::App& app, const testing_support::MemoryRegistry& registry, const std::string& line) {
     for (const ui::Form* form : app.Forms()) {
         for (const auto& control : form->controls()) {
             if (HasValue(control->kind()) && !control->Accepts(control->value())) {
@@ -43,8 +43,8 @@ void Check(const ui::App& app, const platform::MemoryRegistry& registry, const s
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const platform::MemoryRegistry kSeed = fuzz_support::SeedMachine();
-    platform::MemoryRegistry machine = kSeed;
+    static const testing_support::MemoryRegistry kSeed = fuzz_support::SeedMachine();
+    testing_support::MemoryRegistry machine = kSeed;
     fuzz_support::QuietPlatform platform(machine);
     store::Registry registry(machine);
     std::ostringstream out;

@@ -17,6 +17,7 @@
 #include "main_window/frm_main.h"
 #include "fuzz_support.h"
 #include "gui/text/headless.h"
+#include "platform/platform.h"
 #include "platform/regedit.h"
 #include "platform/sqlite_store_posix.h"
 #include "store/registry.h"
@@ -54,7 +55,7 @@ void RegeditSeeds(const fs::path& out, platform::SqliteStore& store, const std::
     WriteFile(out / "seed_body.reg", std::string(1, '\1') + Body(seed, false));
     int n = 0;
     for (const std::string key : {"", schema::kControlPanel, schema::kCustomization,
-                                  schema::kWindowsNTCurrentVersion, schema::kAU8830Equalizer}) {
+                                  platform::nt_version::kKey, schema::kAU8830Equalizer}) {
         for (const auto encoding : {regedit::Encoding::Regedit4, regedit::Encoding::Unicode5}) {
             std::string text;
             Require(regedit::ExportRegText(store, key, encoding, &text).empty(), "export " + key);
@@ -167,8 +168,8 @@ std::string ButtonCommands(const ui::Form& form) {
 // One list for the main window's own controls and one for each window its buttons open.
 void HeadlessSeeds(const fs::path& out) {
     fs::create_directories(out);
-    platform::MemoryRegistry seed = fuzz_support::SeedMachine();
-    platform::MemoryRegistry machine = seed;
+    testing_support::MemoryRegistry seed = fuzz_support::SeedMachine();
+    testing_support::MemoryRegistry machine = seed;
     fuzz_support::QuietPlatform platform(machine);
     store::Registry registry(machine);
     std::ostringstream transcript;

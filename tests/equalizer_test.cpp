@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/memory_registry.h"
+#include "support/memory_registry.h"
 #include "store/schema.h"
 #include "support/scenario.h"
 
@@ -146,8 +146,8 @@ class Eq : public Scenario {
         return Run("click frmMain.cmdEQSettings");
     }
     // Refused access needs the in-memory store's switch.
-    platform::MemoryRegistry* Memory() {
-        return dynamic_cast<platform::MemoryRegistry*>(backend_.get());
+    testing_support::MemoryRegistry* Memory() {
+        return dynamic_cast<testing_support::MemoryRegistry*>(backend_.get());
     }
     std::optional<Blob> CoefSet0() {
         std::uint32_t type = 0;

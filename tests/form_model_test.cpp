@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "gui/text/headless.h"
-#include "platform/memory_registry.h"
+#include "support/memory_registry.h"
 #include "store/registry.h"
 #include "support/scenario.h"
 #include "ui/app.h"
@@ -44,7 +44,7 @@ class TestForm : public ui::Form {
 
 class FormModel : public ::testing::Test {
   protected:
-    platform::MemoryRegistry backend;
+    testing_support::MemoryRegistry backend;
     testing_support::FakePlatform platform{backend};
     store::Registry registry{backend};
     std::ostringstream out;

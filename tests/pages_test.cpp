@@ -1,6 +1,6 @@
 // The handlers of the main window's setting pages: what each writes, in which order, and the
 // state of the page afterwards.
-#include "platform/memory_registry.h"
+#include "support/memory_registry.h"
 #include "store/schema.h"
 #include "support/scenario.h"
 
@@ -148,7 +148,7 @@ TEST_F(Pages, EffectSelectionCreatesAMissingKeyAndReportsAKeyItCannotOpen) {
     EXPECT_TRUE(KeyExists(kControlPanel));
 
     // Refused access needs the in-memory store's switch; the real registry has none.
-    auto* memory = dynamic_cast<platform::MemoryRegistry*>(backend_.get());
+    auto* memory = dynamic_cast<testing_support::MemoryRegistry*>(backend_.get());
     if (memory == nullptr) GTEST_SKIP() << "refused access needs the in-memory store";
     memory->refuseCreate = true;
     EXPECT_EQ(Run("select frmMain.cboEffect2 8"),

@@ -39,7 +39,7 @@ class FakeRegistry : public platform::RegistryBackend {
         keys_[Fold(key)][name] = Value{type, bytes};
     }
     void Text(const std::string& name, const std::string& text, bool terminated = true) {
-        Set(schema::kWindowsNTCurrentVersion, name, platform::REG_SZ,
+        Set(platform::nt_version::kKey, name, platform::REG_SZ,
             terminated ? text + std::string(1, '\0') : text);
     }
 
@@ -182,7 +182,7 @@ TEST(PosixVersionQuery, FailsWithoutAReadableCurrentVersion) {
         {"no CurrentVersion", [](FakeRegistry& r) { r.Text("CurrentBuildNumber", "2600"); }},
         {"a number, not a text",
          [](FakeRegistry& r) {
-             r.Set(schema::kWindowsNTCurrentVersion, "CurrentVersion", platform::REG_DWORD,
+             r.Set(platform::nt_version::kKey, "CurrentVersion", platform::REG_DWORD,
                    std::string("\x05\0\0\0", 4));
          }},
         {"no minor", [](FakeRegistry& r) { r.Text("CurrentVersion", "5"); }},

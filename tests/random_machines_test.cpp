@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "main_window/frm_main.h"
-#include "platform/memory_registry.h"
+#include "support/memory_registry.h"
 #include "store/registry.h"
 #include "store/schema.h"
 #include "support/scenario.h"
@@ -648,7 +648,7 @@ class Machine {
     std::uint32_t number_;
     Reach& reach_;
     Filler filler_;
-    platform::MemoryRegistry memory_;
+    testing_support::MemoryRegistry memory_;
     testing_support::RecordingBackend recorder_;
     testing_support::FakePlatform platform_;
     store::Registry registry_;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "platform/regedit.h"
 #include "platform/sqlite_store_posix.h"
 #include "store/registry.h"
@@ -169,11 +170,11 @@ TEST_F(RegeditTest, SeedDescribesAFreshMachine) {
               RegValue::Text(std::string("au30tray.exe\0", 13)));
     EXPECT_EQ(fetch(schema::kDirectXMedia, schema::kProg).str().back(), '\0');
     EXPECT_GT(fetch(schema::kDirectXMedia, schema::kProg).str().size(), 1u);
-    EXPECT_EQ(fetch(schema::kWindowsNTCurrentVersion, schema::kCurrentVersion),
+    EXPECT_EQ(fetch(platform::nt_version::kKey, platform::nt_version::kCurrentVersion),
               RegValue::Text(std::string("5.1\0", 4)));
-    EXPECT_EQ(fetch(schema::kWindowsNTCurrentVersion, schema::kCurrentBuildNumber),
+    EXPECT_EQ(fetch(platform::nt_version::kKey, platform::nt_version::kCurrentBuildNumber),
               RegValue::Text(std::string("2600\0", 5)));
-    EXPECT_EQ(fetch(schema::kWindowsNTCurrentVersion, schema::kCSDVersion),
+    EXPECT_EQ(fetch(platform::nt_version::kKey, platform::nt_version::kCSDVersion),
               RegValue::Text(std::string("Service Pack 3\0", 15)));
     EXPECT_EQ(fetch(schema::kWpcrsetService, schema::kStart), RegValue::Number(0));
     EXPECT_EQ(fetch(schema::kWpcrsetParameters, schema::kStart), RegValue::Number(1));

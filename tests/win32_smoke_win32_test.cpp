@@ -14,7 +14,7 @@
 #include "main_window/frm_main.h"
 #include "gui/text/headless.h"
 #include "gui/win32/win32_adapter.h"
-#include "platform/memory_registry.h"
+#include "support/memory_registry.h"
 #include "platform/windows_api_win32.h"
 #include "store/schema.h"
 #include "support/scenario.h"
@@ -131,7 +131,7 @@ class Program {
   public:
     Program() {
         // Control IDs follow the order of the form's controls: the same model gives them.
-        registry_ = std::make_unique<platform::MemoryRegistry>();
+        registry_ = std::make_unique<testing_support::MemoryRegistry>();
         platform_ = std::make_unique<testing_support::FakePlatform>(*registry_);
         store_ = std::make_unique<store::Registry>(*registry_);
         prompter_ = std::make_unique<gui::HeadlessPrompter>(out_);
@@ -202,7 +202,7 @@ class Program {
 
   private:
     std::ostringstream out_;
-    std::unique_ptr<platform::MemoryRegistry> registry_;
+    std::unique_ptr<testing_support::MemoryRegistry> registry_;
     std::unique_ptr<testing_support::FakePlatform> platform_;
     std::unique_ptr<store::Registry> store_;
     std::unique_ptr<gui::HeadlessPrompter> prompter_;

@@ -19,6 +19,15 @@ struct OsVersion {
     std::string csdVersion;  // the 128-byte service-pack buffer, NULs included
 };
 
+// Where an XP installation records its version: without the Windows version query, the
+// Linux build answers it from these values of the machine's registry.
+namespace nt_version {
+inline constexpr const char* kKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+inline constexpr const char* kCurrentVersion = "CurrentVersion";
+inline constexpr const char* kCurrentBuildNumber = "CurrentBuildNumber";
+inline constexpr const char* kCSDVersion = "CSDVersion";
+}  // namespace nt_version
+
 // The file version fields of VS_FIXEDFILEINFO.
 struct FixedFileVersion {
     std::uint32_t fileVersionMS = 0;

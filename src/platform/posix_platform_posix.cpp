@@ -18,7 +18,6 @@
 
 #include "platform/command_line.h"
 #include "platform/pe_version.h"
-#include "store/schema.h"
 
 extern char** environ;
 
@@ -235,9 +234,9 @@ PosixPlatform::PosixPlatform(RegistryBackend& registry, std::string windowsFolde
 }
 
 bool PosixPlatform::GetVersionEx(OsVersion& out) {
-    OpenKey key(registry_, schema::kWindowsNTCurrentVersion);
+    OpenKey key(registry_, nt_version::kKey);
     if (!key.is_open()) return false;
-    const std::optional<std::string> version = key.Text(schema::kCurrentVersion);
+    const std::optional<std::string> version = key.Text(nt_version::kCurrentVersion);
     if (!version) return false;
     const std::size_t dot = version->find('.');
     if (dot == std::string::npos) return false;
@@ -249,10 +248,10 @@ bool PosixPlatform::GetVersionEx(OsVersion& out) {
     result.major = *major;
     result.minor = *minor;
     result.platformId = 2;  // only the NT family records these values
-    if (const auto build = key.Text(schema::kCurrentBuildNumber)) {
+    if (const auto build = key.Text(nt_version::kCurrentBuildNumber)) {
         result.build = ParseUnsigned(*build).value_or(0);
     }
-    std::string csd = key.Text(schema::kCSDVersion).value_or("");
+    std::string csd = key.Text(nt_version::kCSDVersion).value_or("");
     csd.resize(std::min(csd.size(), kCsdBufferSize - 1));
     csd.resize(kCsdBufferSize, '\0');
     result.csdVersion = std::move(csd);

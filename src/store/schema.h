@@ -24,9 +24,6 @@ inline constexpr const char* kDirectXMedia = "SOFTWARE\\Microsoft\\Multimedia\\D
 inline constexpr const char* kWpcrsetParameters =
     "SYSTEM\\CurrentControlSet\\Services\\WPCRSET\\Parameters";
 inline constexpr const char* kWpcrsetService = "SYSTEM\\CurrentControlSet\\Services\\WPCRSET";
-// Where an XP installation records its version (read by the Linux build's version query).
-inline constexpr const char* kWindowsNTCurrentVersion =
-    "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
 
 // ControlPanel values.
 inline constexpr const char* kPrimaryXtalk = "PrimaryXtalk";
@@ -81,9 +78,6 @@ inline constexpr const char* kSplashAudio = "SplashAudio";
 // Windows values.
 inline constexpr const char* kAU30TRAY = "AU30TRAY";
 inline constexpr const char* kProg = ".Prog";
-inline constexpr const char* kCurrentVersion = "CurrentVersion";
-inline constexpr const char* kCurrentBuildNumber = "CurrentBuildNumber";
-inline constexpr const char* kCSDVersion = "CSDVersion";
 
 // WPCRSET values (both keys carry a "Start").
 inline constexpr const char* kStart = "Start";

@@ -1,7 +1,7 @@
 #include "support/scenario.h"
 
 #include "main_window/frm_main.h"
-#include "platform/memory_registry.h"
+#include "support/memory_registry.h"
 #include "store/schema.h"
 
 namespace testing_support {

@@ -1,11 +1,12 @@
 #include "gui/text/headless.h"
 
+#include <charconv>
+#include <cstdint>
 #include <istream>
 #include <optional>
 #include <ostream>
 #include <sstream>
-
-#include "store/registry.h"
+#include <string_view>
 
 namespace gui {
 
@@ -59,10 +60,15 @@ void Headless::Error(const std::string& text) {
 }
 
 namespace {
-std::optional<int> Number(const std::string& text) {
-    const auto number = store::ParseNumber(text);
-    if (!number || text.empty() || text.find(' ') != std::string::npos) return std::nullopt;
-    return *number;
+// A command's number: an optional sign, then digits only, within 32 bits.
+std::optional<int> Number(std::string_view text) {
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    std::int32_t number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return number;
 }
 
 bool HasValue(Kind kind) {

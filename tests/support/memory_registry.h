@@ -9,12 +9,15 @@
 
 #include "platform/registry_backend.h"
 
-namespace platform {
+namespace testing_support {
+
+using platform::HKey;
+using platform::RegistryBackend;
 
 class MemoryRegistry : public RegistryBackend {
   public:
     struct Value {
-        std::uint32_t type = REG_NONE;
+        std::uint32_t type = platform::REG_NONE;
         std::vector<std::uint8_t> data;
     };
 
@@ -52,4 +55,4 @@ class MemoryRegistry : public RegistryBackend {
     HKey next_ = 1;
 };
 
-}  // namespace platform
+}  // namespace testing_support

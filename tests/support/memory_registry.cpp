@@ -1,9 +1,11 @@
-#include "platform/memory_registry.h"
+#include "support/memory_registry.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace platform {
+namespace testing_support {
+
+using namespace platform;
 
 using namespace winerr;
 
@@ -119,4 +121,4 @@ std::map<std::string, MemoryRegistry::Value> MemoryRegistry::Snapshot() const {
     return all;
 }
 
-}  // namespace platform
+}  // namespace testing_support
