@@ -9,7 +9,8 @@
 //
 // Its work is spread by job: win32_adapter.cpp (the model's notifications), win32_create.cpp
 // (creating windows and controls), win32_sync.cpp (bringing them in line with the model),
-// win32_dispatch.cpp (the user's messages), win32_message_box.cpp and win32_bitmaps.cpp.
+// win32_dispatch.cpp (the user's messages), win32_message_box.cpp, win32_bitmaps.cpp (pictures
+// as GDI objects) and win32_text.cpp (edit control texts).
 #pragma once
 
 #include <map>

@@ -1,6 +1,10 @@
 // Creating a form's window and one native control per control of the form.
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "gui/win32/win32_adapter.h"
 #include "gui/win32/win32_view.h"
