@@ -9,6 +9,8 @@
 #include "gui/fltk/fltk_prompter.h"
 #include "ui/app.h"
 
+class Fl_Widget;
+
 namespace gui {
 
 class FltkAdapter : public ui::AppObserver {
@@ -36,13 +38,18 @@ class FltkAdapter : public ui::AppObserver {
   private:
     friend struct Callbacks;
 
-    View* ViewOf(const ui::Form& form);
+    // The record of a form's window; the form itself is not touched, as it may be gone.
+    View* ViewOf(const ui::Form* form);
+    // Building (fltk_build.cpp).
     View& Build(ui::Form& form);
+    Fl_Widget* Create(View& view, const ui::Control& control);
+
     void Sync(Binding& binding);
     void SyncView(View& view);
     void SyncAll();
     void ApplyForm(View& view);
     void Place(View& view);
+    void RaiseUsable();
     void FocusAfter(const ui::Control& control);
     // Runs a user action on the model, then brings every window in line and drops the
     // windows it unloaded.

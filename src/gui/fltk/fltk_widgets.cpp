@@ -442,13 +442,13 @@ IconList::IconList(int x, int y, int w, int h) : Fl_Group(x, y, w, h) {
     end();
 }
 
-void IconList::SetItems(const std::vector<std::string>& captions, const std::string& picture) {
+void IconList::SetItems(const std::vector<std::string>& captions,
+                        const std::vector<std::string>& pictures) {
     items_ = captions;
-    picture_ = picture;
     icons_.clear();
     for (std::size_t i = 0; i < items_.size(); ++i) {
         icons_.push_back(
-            std::make_unique<PictureImage>(picture + std::to_string(i + 1), kIcon, kIcon));
+            std::make_unique<PictureImage>(i < pictures.size() ? pictures[i] : "", kIcon, kIcon));
     }
     if (selected_ >= static_cast<int>(items_.size())) selected_ = -1;
     Layout();

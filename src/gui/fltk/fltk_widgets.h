@@ -113,7 +113,9 @@ class TrackBar : public Fl_Valuator {
 class IconList : public Fl_Group {
   public:
     IconList(int x, int y, int w, int h);
-    void SetItems(const std::vector<std::string>& captions, const std::string& picture);
+    // Each entry's caption and the name of its picture.
+    void SetItems(const std::vector<std::string>& captions,
+                  const std::vector<std::string>& pictures);
     const std::vector<std::string>& items() const { return items_; }
     int selected() const { return selected_; }
     void select(int index);  // no callback
@@ -130,7 +132,6 @@ class IconList : public Fl_Group {
     int Columns() const;
 
     std::vector<std::string> items_;
-    std::string picture_;
     std::vector<std::unique_ptr<PictureImage>> icons_;
     int selected_ = -1;
     int top_ = 0;  // scroll offset in pixels

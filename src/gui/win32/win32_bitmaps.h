@@ -1,0 +1,29 @@
+// The product's pictures as GDI bitmaps and icons, and the colour a tab page is painted in.
+#pragma once
+
+#include <string>
+
+#include "platform/windows_api_win32.h"
+#include "ui/pictures.h"
+
+namespace gui::win32 {
+
+// A top-down 32-bit DIB of the image laid over a background colour (the picture's alpha is
+// blended here, so the static control needs no alpha support).
+HBITMAP MakeBitmap(const ui::Image& image, COLORREF background);
+
+// A monochrome mask: set where the image is transparent.
+HBITMAP MakeMask(const ui::Image& image);
+
+// The named picture as a square icon; null when there is no such picture.
+HICON MakeIcon(const std::string& picture, int size);
+
+// Adds the named picture to an image list over the background colour; its index, -1 when
+// there is no such picture.
+int AddPicture(HIMAGELIST images, const std::string& picture, int size, COLORREF background);
+
+// Visual styles paint tab pages lighter than dialogs: the tab control is drawn off screen
+// and the colour taken from the middle of its page; `fallback` when that fails.
+COLORREF SamplePageColor(HWND tabs, COLORREF fallback);
+
+}  // namespace gui::win32

@@ -1,0 +1,324 @@
+// Creating a form's window and one native control per control of the form.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "gui/win32/win32_adapter.h"
+#include "gui/win32/win32_view.h"
+
+namespace gui {
+
+using ui::Control;
+using ui::Kind;
+
+namespace {
+
+// What CreateWindowExA is given for one control, before its place.
+struct Native {
+    const char* cls = "STATIC";
+    DWORD style = WS_CHILD;
+    DWORD exStyle = 0;
+    std::string text;
+    int extraHeight = 0;  // below its place: the dropped list of a combo box
+};
+
+Native Make(const char* cls, DWORD style, DWORD exStyle = 0, std::string text = {},
+            int extraHeight = 0) {
+    Native n;
+    n.cls = cls;
+    n.style = style;
+    n.exStyle = exStyle;
+    n.text = std::move(text);
+    n.extraHeight = extraHeight;
+    return n;
+}
+
+// A text box tall enough for more than one line wraps its text.
+bool Multiline(const Control& c) {
+    return c.place.height >= 600;
+}
+
+Native Button(const Control& c) {
+    Native n = Make("BUTTON", WS_TABSTOP | (c.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0,
+                    c.caption());
+    if (c.caption().find('\n') != std::string::npos) n.style |= BS_MULTILINE;
+    return n;
+}
+
+Native CheckBox(const Control& c) {
+    return Make("BUTTON", WS_TABSTOP | BS_CHECKBOX | BS_MULTILINE, 0, c.caption());
+}
+
+// Only the first of a run of options takes the tab key; arrows move within the run.
+Native Option(const Control& c, bool first) {
+    return Make("BUTTON", BS_RADIOBUTTON | BS_MULTILINE | (first ? WS_TABSTOP : 0), 0, c.caption());
+}
+
+Native List(int droppedHeight) {
+    return Make("COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, "", droppedHeight);
+}
+
+Native ScrollBar(const Control& c) {
+    return Make("SCROLLBAR", WS_TABSTOP | (c.place.height > c.place.width ? SBS_VERT : SBS_HORZ));
+}
+
+Native Slider(const Control& c) {
+    return Make(TRACKBAR_CLASSA, WS_TABSTOP | TBS_AUTOTICKS |
+                                     (c.place.height > c.place.width ? TBS_VERT : TBS_HORZ));
+}
+
+// A label over a picture lets the picture show through.
+Native Label(const Control& c, bool overPicture) {
+    Native n = Make("STATIC", SS_LEFT, 0, c.caption());
+    if (!c.tooltip.empty()) n.style |= SS_NOTIFY;
+    if (overPicture) n.exStyle |= WS_EX_TRANSPARENT;
+    return n;
+}
+
+Native TextBox(const Control& c) {
+    Native n = Make("EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, win32::ToEdit(c.text()));
+    if (Multiline(c)) n.style |= ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL;
+    if (c.readOnly) n.style |= ES_READONLY;
+    return n;
+}
+
+Native Picture(const Control& c) {
+    Native n = Make("STATIC", SS_BITMAP | SS_CENTERIMAGE);
+    if (!c.tooltip.empty()) n.style |= SS_NOTIFY;
+    return n;
+}
+
+// Drawn after the controls beneath it, so its inside shows them.
+Native Frame(const Control& c) {
+    return Make("BUTTON", BS_GROUPBOX, WS_EX_TRANSPARENT, c.caption());
+}
+
+Native Tabs() {
+    return Make(WC_TABCONTROLA, WS_TABSTOP | WS_CLIPSIBLINGS);
+}
+
+Native IconList() {
+    return Make(WC_LISTVIEWA,
+                WS_TABSTOP | LVS_ICON | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_AUTOARRANGE,
+                WS_EX_CLIENTEDGE);
+}
+
+// Arrow keys move within a run of option buttons of one name; everything else starts a
+// group of its own.
+bool StartsGroup(const std::vector<Win32Adapter::Binding>& bindings, std::size_t at) {
+    const Control& c = *bindings[at].control;
+    if (c.kind() != Kind::Option || at == 0) return true;
+    const Control& before = *bindings[at - 1].control;
+    return !(before.kind() == Kind::Option && before.name() == c.name());
+}
+
+// Settings a native control takes once it exists: ranges, steps and an image list.
+void SetUp(Win32Adapter::Binding& binding) {
+    const Control& c = *binding.control;
+    HWND h = binding.hwnd;
+    switch (c.kind()) {
+        case Kind::ScrollBar:
+            SetScrollRange(h, SB_CTL, c.min, c.max, FALSE);
+            break;
+        case Kind::Slider:
+            SendMessageA(h, TBM_SETRANGEMIN, FALSE, c.min);
+            SendMessageA(h, TBM_SETRANGEMAX, FALSE, c.max);
+            SendMessageA(h, TBM_SETLINESIZE, 0, std::max(c.smallChange, 1));
+            SendMessageA(h, TBM_SETPAGESIZE, 0, std::max(c.largeChange, 1));
+            if (c.tickEvery > 0) SendMessageA(h, TBM_SETTICFREQ, c.tickEvery, 0);
+            break;
+        case Kind::IconList: {
+            const int size = GetSystemMetrics(SM_CXICON);
+            binding.images = ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 8, 4);
+            SendMessageA(h, LVM_SETIMAGELIST, LVSIL_NORMAL,
+                         reinterpret_cast<LPARAM>(binding.images));
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+int Depth(const Control& c) {
+    int depth = 0;
+    for (const Control* p = c.container; p != nullptr; p = p->container) ++depth;
+    return depth;
+}
+
+// Z order: pictures, frames and the tab control lie under the controls they hold, deepest
+// frames nearest the controls; the tab order of the rest stays their creation order.
+void StackUnder(std::vector<Win32Adapter::Binding>& bindings) {
+    using Binding = Win32Adapter::Binding;
+    auto of = [&bindings](Kind kind) {
+        std::vector<Binding*> found;
+        for (Binding& b : bindings) {
+            if (b.control->kind() == kind) found.push_back(&b);
+        }
+        return found;
+    };
+    std::vector<Binding*> under = of(Kind::Picture);
+    std::vector<Binding*> frames = of(Kind::Frame);
+    std::stable_sort(frames.begin(), frames.end(), [](Binding* a, Binding* b) {
+        return Depth(*a->control) > Depth(*b->control);
+    });
+    under.insert(under.end(), frames.begin(), frames.end());
+    for (Binding* tabs : of(Kind::Tabs)) under.push_back(tabs);
+    for (Binding* b : under) {
+        if (b->hwnd != nullptr) {
+            SetWindowPos(b->hwnd, HWND_BOTTOM, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+    }
+}
+
+}  // namespace
+
+void Win32Adapter::Build(ui::Form& form) {
+    auto view = std::make_unique<View>();
+    view->adapter = this;
+    view->form = &form;
+    const bool main = app_.Forms().empty() || app_.Forms().front() == &form;
+    DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
+    DWORD exStyle = WS_EX_CONTROLPARENT;
+    if (main) {
+        style |= WS_MINIMIZEBOX;
+    } else {
+        exStyle |= WS_EX_DLGMODALFRAME;
+    }
+    if (form.resizable) style |= WS_THICKFRAME | WS_MAXIMIZEBOX;
+    RECT r = {0, 0, Px(form.width()), Py(form.height())};
+    AdjustWindowRectEx(&r, style, FALSE, exStyle);
+    HWND hwnd = CreateWindowExA(exStyle, kFormClass, form.caption().c_str(), style, CW_USEDEFAULT,
+                                CW_USEDEFAULT, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                                instance_, nullptr);
+    if (hwnd == nullptr) return;
+    view->hwnd = hwnd;
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view.get()));
+    if (!main) {
+        // Dialog windows carry no icon of their own in the title bar.
+        SendMessageA(hwnd, WM_SETICON, ICON_SMALL, 0);
+    }
+
+    view->tooltip =
+        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                        WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr, instance_, nullptr);
+    if (view->tooltip != nullptr) SendMessageA(view->tooltip, TTM_SETMAXTIPWIDTH, 0, 320);
+
+    for (const auto& control : form.controls()) {
+        Binding binding;
+        binding.control = control.get();
+        view->bindings.push_back(binding);
+    }
+    for (Binding& binding : view->bindings) CreateBinding(*view, binding);
+    StackUnder(view->bindings);
+
+    View& ref = *view;
+    views_[&form] = std::move(view);
+    SyncView(ref);
+}
+
+void Win32Adapter::CreateBinding(View& view, Binding& binding) {
+    const Control& c = *binding.control;
+    const std::size_t at = static_cast<std::size_t>(&binding - view.bindings.data());
+    const bool group = StartsGroup(view.bindings, at);
+    Native n;
+    switch (c.kind()) {
+        case Kind::Button:
+            n = Button(c);
+            break;
+        case Kind::CheckBox:
+            n = CheckBox(c);
+            break;
+        case Kind::Option:
+            n = Option(c, group);
+            break;
+        case Kind::List:
+            n = List(Py(2400));
+            break;
+        case Kind::ScrollBar:
+            n = ScrollBar(c);
+            break;
+        case Kind::Slider:
+            n = Slider(c);
+            break;
+        case Kind::Label:
+            binding.transparent = OverPicture(c);
+            n = Label(c, binding.transparent);
+            break;
+        case Kind::TextBox:
+            n = TextBox(c);
+            break;
+        case Kind::Picture:
+            n = Picture(c);
+            break;
+        case Kind::Frame:
+            n = Frame(c);
+            break;
+        case Kind::Tabs:
+            n = Tabs();
+            break;
+        case Kind::IconList:
+            n = IconList();
+            break;
+    }
+    n.style |= WS_CHILD | (group ? WS_GROUP : 0);
+
+    const RECT r = Rect(c);
+    binding.hwnd = CreateWindowExA(
+        n.exStyle, n.cls, n.text.c_str(), n.style, r.left, r.top, r.right - r.left,
+        r.bottom - r.top + n.extraHeight, view.hwnd,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(view.IdOf(binding))), instance_, nullptr);
+    if (binding.hwnd == nullptr) return;
+    SendMessageA(binding.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(binding)), FALSE);
+    SetUp(binding);
+    SyncItems(binding);
+    SyncPicture(binding);
+    AddTooltip(view, binding);
+}
+
+// The dialog font, or one of the control's own when it names a face or a size.
+HFONT Win32Adapter::FontFor(Binding& binding) {
+    const ui::Font& font = binding.control->font;
+    if (font.face.empty() && font.points <= 0) return dialogFont_;
+    LOGFONTA lf;
+    GetObjectA(dialogFont_, sizeof lf, &lf);
+    if (!font.face.empty()) {
+        std::strncpy(lf.lfFaceName, font.face.c_str(), LF_FACESIZE - 1);
+        lf.lfFaceName[LF_FACESIZE - 1] = '\0';
+    }
+    if (font.points > 0) {
+        lf.lfHeight = -MulDiv(static_cast<int>(font.points * 100 + 0.5), dpiY_, 7200);
+    }
+    binding.font = CreateFontIndirectA(&lf);
+    return binding.font != nullptr ? binding.font : dialogFont_;
+}
+
+void Win32Adapter::AddTooltip(View& view, const Binding& binding) {
+    const Control& c = *binding.control;
+    if (c.tooltip.empty() || view.tooltip == nullptr) return;
+    TTTOOLINFOA tool;
+    std::memset(&tool, 0, sizeof tool);
+    tool.cbSize = TTTOOLINFOA_V2_SIZE;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = view.hwnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(binding.hwnd);
+    tool.lpszText = const_cast<char*>(c.tooltip.c_str());
+    SendMessageA(view.tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+bool Win32Adapter::OverPicture(const Control& label) const {
+    const RECT r = Rect(label);
+    for (const auto& other : label.form().controls()) {
+        if (other->kind() != Kind::Picture || other->tab != label.tab) continue;
+        const RECT p = Rect(*other);
+        RECT overlap;
+        if (IntersectRect(&overlap, &p, &r)) return true;
+    }
+    return false;
+}
+
+}  // namespace gui

@@ -1,0 +1,305 @@
+// The user's messages: the window procedure turns them into the model's events, and the loop
+// hands them out as a dialog does.
+#include <algorithm>
+
+#include "gui/win32/win32_adapter.h"
+#include "gui/win32/win32_view.h"
+#include "ui/sync_guard.h"
+
+namespace gui {
+
+using ui::Control;
+using ui::Kind;
+
+template <class F>
+void Win32Adapter::Event(F&& f) {
+    ++depth_;
+    f();
+    --depth_;
+    if (depth_ == 0) {
+        app_.Collect();
+        graveyard_.clear();
+    }
+}
+
+LRESULT CALLBACK Win32Adapter::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* view = reinterpret_cast<View*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    if (view == nullptr || view->form == nullptr) {
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    return view->adapter->Handle(*view, message, wParam, lParam);
+}
+
+LRESULT Win32Adapter::Handle(View& view, UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND hwnd = view.hwnd;  // the view may be gone once an event has run
+    switch (message) {
+        case WM_COMMAND:
+            if (Command(view, LOWORD(wParam), HIWORD(wParam))) return 0;
+            break;
+        case WM_NOTIFY:
+            if (lParam != 0 && Notify(view, *reinterpret_cast<const NMHDR*>(lParam))) return 0;
+            break;
+        case WM_HSCROLL:
+        case WM_VSCROLL:
+            if (lParam != 0) {
+                Scroll(view, reinterpret_cast<HWND>(lParam), LOWORD(wParam),
+                       static_cast<short>(HIWORD(wParam)));
+                return 0;
+            }
+            break;
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN: {
+            LRESULT brush = 0;
+            if (ColorStatic(view, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam),
+                            brush)) {
+                return brush;
+            }
+            break;
+        }
+        case DM_GETDEFID:
+            for (const Binding& b : view.bindings) {
+                const Control& c = *b.control;
+                if (c.isDefault && c.kind() == Kind::Button && c.Usable()) {
+                    return MAKELRESULT(view.IdOf(b), DC_HASDEFID);
+                }
+            }
+            return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) != WA_INACTIVE) {
+                Activate(view, true);
+                return 0;
+            }
+            Activate(view, false);
+            break;
+        case WM_CLOSE: {
+            ui::Form* form = view.form;
+            Event([form] { form->RequestClose(); });
+            return 0;
+        }
+        default:
+            break;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// Text and background of static controls and buttons: a label's own colour, see-through
+// labels over pictures, and the page colour on the tab control's pages.
+bool Win32Adapter::ColorStatic(View& view, HDC dc, HWND child, LRESULT& brush) {
+    for (Binding& b : view.bindings) {
+        if (b.hwnd != child) continue;
+        const Control& c = *b.control;
+        if (c.kind() == Kind::TextBox) return false;
+        if (c.color.set) SetTextColor(dc, RGB(c.color.r, c.color.g, c.color.b));
+        if (b.transparent) {
+            SetBkMode(dc, TRANSPARENT);
+            brush = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+            return true;
+        }
+        if (c.tab >= 0 && PageColor(view) != GetSysColor(COLOR_BTNFACE) &&
+            view.pageBrush != nullptr) {
+            SetBkColor(dc, view.pageColor);
+            brush = reinterpret_cast<LRESULT>(view.pageBrush);
+            return true;
+        }
+        SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+        brush = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+        return true;
+    }
+    return false;
+}
+
+// The focus leaves with the window and comes back to the same control.
+void Win32Adapter::Activate(View& view, bool active) {
+    HWND hwnd = view.hwnd;
+    if (!active) {
+        HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(hwnd, focus)) view.focus = focus;
+        return;
+    }
+    HWND focus = view.focus;
+    if (focus == nullptr || !IsWindowVisible(focus) || !IsWindowEnabled(focus)) {
+        focus = GetNextDlgTabItem(hwnd, nullptr, FALSE);
+    }
+    if (focus == nullptr) return;
+    // An option button that takes the focus reports a click; giving the focus back on
+    // activation is not the user's choice of option.
+    const ui::SyncGuard guard(syncing_);
+    SetFocus(focus);
+}
+
+bool Win32Adapter::Command(View& view, int id, int code) {
+    if (syncing_) return true;
+    if (id == IDCANCEL) {
+        // Escape: the cancel button when the window has one, else as the close box.
+        for (Binding& b : view.bindings) {
+            Control* c = b.control;
+            if (c->isCancel && c->kind() == Kind::Button && c->Usable()) {
+                Event([c] { c->Click(); });
+                return true;
+            }
+        }
+        ui::Form* form = view.form;
+        Event([form] { form->RequestClose(); });
+        return true;
+    }
+    Binding* binding = view.WithId(id);
+    if (binding == nullptr) return false;
+    Control* c = binding->control;
+    // A control the user cannot reach in the model takes no action, whatever the message.
+    if (!c->Usable()) return true;
+    HWND h = binding->hwnd;
+    switch (c->kind()) {
+        case Kind::Button:
+            if (code == BN_CLICKED) Event([c] { c->Click(); });
+            return true;
+        case Kind::CheckBox:
+            if (code == BN_CLICKED) Event([c] { c->SetValue(c->value() ? 0 : 1); });
+            return true;
+        case Kind::Option:
+            if (code == BN_CLICKED) Event([c] { c->SetValue(1); });
+            return true;
+        case Kind::List:
+            if (code == CBN_SELCHANGE) {
+                const int selected = static_cast<int>(SendMessageA(h, CB_GETCURSEL, 0, 0));
+                const ui::Form* form = view.form;
+                Event([c, selected] { c->SetValue(selected); });
+                // A list may refuse the entry (none picked): show the model's choice again.
+                if (View* still = ViewOf(form)) Sync(*still, *still->WithId(id));
+            }
+            return true;
+        case Kind::TextBox:
+            if (code == EN_CHANGE && !c->readOnly) {
+                const std::string text = win32::FromEdit(win32::WindowText(h));
+                Event([c, text] { c->SetText(text); });
+            }
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool Win32Adapter::Notify(View& view, const NMHDR& header) {
+    if (syncing_) return false;
+    Binding* binding = view.WithId(static_cast<int>(header.idFrom));
+    if (binding == nullptr) return false;
+    Control* c = binding->control;
+    HWND h = binding->hwnd;
+    if (c->kind() == Kind::Tabs && header.code == static_cast<UINT>(TCN_SELCHANGE)) {
+        const int page = static_cast<int>(SendMessageA(h, TCM_GETCURSEL, 0, 0));
+        Event([c, page] { c->SetValue(page); });
+        return true;
+    }
+    if (c->kind() != Kind::IconList || !c->Usable()) return false;
+    if (header.code == static_cast<UINT>(LVN_ITEMCHANGED)) {
+        const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+        if ((change.uChanged & LVIF_STATE) == 0) return false;
+        const bool was = (change.uOldState & LVIS_SELECTED) != 0;
+        const bool is = (change.uNewState & LVIS_SELECTED) != 0;
+        if (is && !was) {
+            const int item = change.iItem;
+            Event([c, item] { c->SetValue(item); });
+        } else if (was && !is &&
+                   SendMessageA(h, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED) < 0) {
+            Event([c] { c->SetValue(-1); });
+        }
+        return true;
+    }
+    if (header.code == static_cast<UINT>(LVN_ITEMACTIVATE)) {
+        const auto& activate = reinterpret_cast<const NMITEMACTIVATE&>(header);
+        int item = activate.iItem;
+        if (item < 0) {
+            item = static_cast<int>(
+                SendMessageA(h, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+        }
+        if (item >= 0) {
+            Event([c, item] {
+                c->SetValue(item);
+                c->DblClick();
+            });
+        }
+        return true;
+    }
+    return false;
+}
+
+namespace {
+
+// Where a scroll bar's thumb goes for a scroll code, within the control's range.
+int ScrolledTo(const Control& c, int now, int code, int position) {
+    int value = now;
+    switch (code) {
+        case SB_LINELEFT:
+            value -= c.smallChange;
+            break;
+        case SB_LINERIGHT:
+            value += c.smallChange;
+            break;
+        case SB_PAGELEFT:
+            value -= c.largeChange;
+            break;
+        case SB_PAGERIGHT:
+            value += c.largeChange;
+            break;
+        case SB_LEFT:
+            value = c.min;
+            break;
+        case SB_RIGHT:
+            value = c.max;
+            break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION:
+            value = position;
+            break;
+        default:
+            break;
+    }
+    return std::max(c.min, std::min(c.max, value));
+}
+
+}  // namespace
+
+void Win32Adapter::Scroll(View& view, HWND bar, int code, int position) {
+    if (syncing_) return;
+    Binding* binding = nullptr;
+    for (Binding& b : view.bindings) {
+        if (b.hwnd == bar) binding = &b;
+    }
+    if (binding == nullptr) return;
+    Control* c = binding->control;
+    if (!c->Usable()) return;
+    if (c->kind() == Kind::Slider) {
+        // The track bar moves itself; dragging reports once the thumb is let go.
+        if (code == TB_THUMBTRACK) return;
+        const int value = static_cast<int>(SendMessageA(bar, TBM_GETPOS, 0, 0));
+        Event([c, value] { c->SetValue(value); });
+        return;
+    }
+    if (c->kind() != Kind::ScrollBar) return;
+    const int value = ScrolledTo(*c, GetScrollPos(bar, SB_CTL), code, position);
+    if (value != GetScrollPos(bar, SB_CTL)) SetScrollPos(bar, SB_CTL, value, TRUE);
+    // The bar reports its value when the thumb is released or a click or key is done.
+    if (code == SB_THUMBPOSITION || code == SB_ENDSCROLL) {
+        const ui::Form* form = view.form;
+        const int id = view.IdOf(*binding);
+        Event([c, value] { c->SetValue(value); });
+        if (View* still = ViewOf(form)) Sync(*still, *still->WithId(id));
+    }
+}
+
+int Win32Adapter::Run() {
+    MSG msg;
+    while (!app_.Ended()) {
+        const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        if (got == 0 || got == -1) break;
+        HWND root = msg.hwnd != nullptr ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+        bool ours = false;
+        for (const auto& [form, view] : views_) ours = ours || view->hwnd == root;
+        // Tab, arrow keys, mnemonics, Enter and Escape as in a dialog.
+        if (ours && IsDialogMessageA(root, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return 0;
+}
+
+}  // namespace gui
