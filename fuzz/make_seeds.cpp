@@ -4,7 +4,8 @@
 //   each behind the first byte that regedit_fuzz reads as the way to take the rest;
 // OUT/store: stores (the seed machine in write-ahead and in rollback-journal form, an empty
 //   store, a store with one key);
-// OUT/headless: command lists that walk every window of the seeded machine.
+// OUT/headless: command lists that walk every window of the seeded machine;
+// OUT/pe: the seed machine's Windows files as the PE writer makes them.
 #include <sqlite3.h>
 
 #include <cstdio>
@@ -17,8 +18,10 @@
 #include "main_window/frm_main.h"
 #include "fuzz_support.h"
 #include "gui/text/headless.h"
+#include "platform/pe_writer.h"
 #include "platform/platform.h"
 #include "platform/regedit.h"
+#include "platform/seed_windows.h"
 #include "platform/sqlite_store_posix.h"
 #include "store/registry.h"
 #include "store/schema.h"
@@ -213,6 +216,19 @@ void HeadlessSeeds(const fs::path& out) {
               "close nowhere\ndump nowhere\nfrobnicate\n# comment\n\r\n");
 }
 
+// Unpadded, so that the driver fits the PE target's input limit.
+void PeSeeds(const fs::path& out) {
+    fs::create_directories(out);
+    for (platform::SeedWindowsFile file : platform::SeedWindowsFiles()) {
+        file.image.fileSize = 0;
+        const auto bytes = platform::WritePeImage(file.image);
+        Require(bytes.has_value(), "PE seed " + file.path);
+        if (!bytes) continue;
+        WriteFile(out / ("written_" + fs::path(file.path).filename().string()),
+                  std::string(bytes->begin(), bytes->end()));
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -232,5 +248,6 @@ int main(int argc, char** argv) {
         fs::remove_all(scratch);
     }
     HeadlessSeeds(out / "headless");
+    PeSeeds(out / "pe");
     return failures == 0 ? 0 : 1;
 }

@@ -2,8 +2,8 @@
 # Runs the fuzz targets built by fuzz/build.sh, each on its own corpus (grown from the seeds).
 #   fuzz/run.sh [-t SECONDS | -r RUNS] [-j JOBS] [TARGET...]
 #   fuzz/run.sh -s [TARGET...]
-# TARGET is pe, regedit, store or headless (default: all four). Each run prints libFuzzer's
-# final statistics; a finding is written to OUT/artifacts and makes the script fail.
+# TARGET is pe, writer, regedit, store or headless (default: all five). Each run prints
+# libFuzzer's final statistics; a finding is written to OUT/artifacts and makes the script fail.
 # -s runs nothing: it prints each target's executions summed over every run logged in OUT/runs.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -23,10 +23,10 @@ while getopts "t:r:j:s" option; do
 done
 shift $((OPTIND - 1))
 targets=("$@")
-((${#targets[@]})) || targets=(pe regedit store headless)
+((${#targets[@]})) || targets=(pe writer regedit store headless)
 for target in "${targets[@]}"; do
     case $target in
-        pe | regedit | store | headless) ;;
+        pe | writer | regedit | store | headless) ;;
         *) echo "unknown target $target" >&2; exit 2 ;;
     esac
 done
@@ -56,6 +56,7 @@ status=0
 for target in "${targets[@]}"; do
     case $target in
         pe) binary=pe_version_fuzz max_len=200000 ;;
+        writer) binary=pe_writer_fuzz max_len=4096 ;;
         regedit) binary=regedit_fuzz max_len=16384 ;;
         store) binary=store_open_fuzz max_len=65536 ;;
         headless) binary=headless_fuzz max_len=4096 ;;

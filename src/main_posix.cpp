@@ -14,6 +14,7 @@
 #include "gui/text/headless.h"
 #include "platform/posix_platform_posix.h"
 #include "platform/regedit.h"
+#include "platform/seed_windows_posix.h"
 #include "platform/sqlite_store_posix.h"
 #include "store/registry.h"
 
@@ -132,6 +133,16 @@ int DefaultStore(std::string& path) {
     return 0;
 }
 
+// The default store's Windows folder, beside it: the seed machine's driver and A3D files,
+// made when missing. Without it the panel runs on, finding no files.
+std::string DefaultWindowsFolder(const std::string& storePath) {
+    const std::string folder = (fs::path(storePath).parent_path() / "windows").string();
+    const std::string problem = platform::EnsureSeedWindowsFolder(folder);
+    if (problem.empty()) return folder;
+    Fail("no Windows folder for the default store: " + problem, 0);
+    return "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -157,7 +168,9 @@ int main(int argc, char** argv) {
         return error.empty() ? 0 : Fail(error, 1);
     }
 
-    platform::PosixPlatform machine(*store, options.windowsDir, ProgramFolder());
+    std::string windowsDir = options.windowsDir;
+    if (windowsDir.empty() && options.store.empty()) windowsDir = DefaultWindowsFolder(path);
+    platform::PosixPlatform machine(*store, windowsDir, ProgramFolder());
     store::Registry registry(*store);
     // The panel writes each setting as it changes and the layer reports nothing, so a store
     // that cannot be written must be told here, or the user's changes vanish unseen.

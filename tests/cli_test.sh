@@ -43,9 +43,42 @@ check "seeded store exists" yes "$([[ -f $work/xdg/calvenor/machine.db ]] && ech
 check "no side file left" no "$([[ -e $work/xdg/calvenor/machine.db.new ]] && echo yes || echo no)"
 contains "gate passes on the seeded XP machine" "frmMain.cmdOverride button visible=0" "$out"
 contains "settings loaded" "frmMain.lblDigOut label visible=1 enabled=1 value=\"48000\"" "$out"
+# Beside it, the seed machine's Windows folder: the panel reads the in-box driver's version and
+# size and the A3D files' versions from it, and the driver window gives the in-box advice.
+windows=$work/xdg/calvenor/windows
+check "windows folder made" yes "$([[ -f $windows/system32/drivers/adm8830.sys ]] && echo yes)"
+check "no side folder left" no "$([[ -e $windows.new ]] && echo yes || echo no)"
+contains "a3d.dll version" 'frmMain.txtA3DVer textbox visible=1 enabled=1 value="2.0.1.230"' "$out"
+contains "a3dapi.dll version" 'frmMain.txtA3DAPI textbox visible=1 enabled=1 value="2.0.2.230"' \
+    "$out"
+contains "driver version" 'frmMain.txtDrvVer textbox visible=1 enabled=1 value="5.12.1.2560"' "$out"
+contains "driver size" 'frmMain.txtADMSize textbox visible=0 enabled=1 value="747392"' "$out"
+out=$(printf 'click frmMain.cmdDrvVerHlp\ndump frmDrvVer\n' | XDG_DATA_HOME="$work/xdg" "$program" \
+    --headless)
+contains "in-box driver advice" 'frmDrvVer.lblDrvVer label visible=1 enabled=1 value="You appear to be running the original Microsoft provided Aureal drivers.  These are the recommended drivers for Windows XP.' "$out"
+contains "A3D advice" 'frmDrvVer.lblA3D label visible=1 enabled=1 value="Your A3D driver seems OK."' \
+    "$out"
+# A store seeded before there were Windows folders gets its folder at the next start; a folder
+# that is there is left as it is.
+rm -r "$windows"
+printf '' | XDG_DATA_HOME="$work/xdg" "$program" --headless >/dev/null
+check "windows folder made again" 747392 "$(stat -c %s "$windows/system32/drivers/adm8830.sys")"
+truncate -s 702080 "$windows/system32/drivers/adm8830.sys"
+out=$(printf 'dump frmMain\n' | XDG_DATA_HOME="$work/xdg" "$program" --headless)
+contains "the folder is the user's" 'frmMain.txtADMSize textbox visible=0 enabled=1 value="702080"' \
+    "$out"
+# --windows-dir still decides: an empty folder has no driver.
+mkdir "$work/bare"
+out=$(printf 'dump frmMain\n' | XDG_DATA_HOME="$work/xdg" "$program" --headless \
+    --windows-dir "$work/bare")
+contains "--windows-dir overrides" 'frmMain.txtDrvVer textbox visible=1 enabled=1 value="N/A"' "$out"
+contains "--windows-dir: no size" 'frmMain.txtADMSize textbox visible=0 enabled=1 value="Text1"' \
+    "$out"
 # And when XDG_DATA_HOME is unset, under HOME.
 printf '' | env -u XDG_DATA_HOME HOME="$work/home" "$program" --headless >/dev/null
 check "store under HOME" yes "$([[ -f $work/home/.local/share/calvenor/machine.db ]] && echo yes)"
+check "windows folder under HOME" yes \
+    "$([[ -f $work/home/.local/share/calvenor/windows/system32/a3d.dll ]] && echo yes)"
 
 # A missing --store file is created empty: no Windows version, so the gate refuses.
 out=$(printf 'windows\n' | "$program" --headless --store "$work/empty.db")
@@ -57,6 +90,8 @@ check "import exit code" 0 $?
 out=$(printf 'select frmMain.cboWavetableMode 2\nclick frmMain.cmdOK\ndump frmMain\n' |
       "$program" --headless --store "$work/m.db")
 check "closing the main window ends the run" "" "$out"
+check "a store of one's own has no Windows folder made beside it" no \
+    "$([[ -e $work/windows ]] && echo yes || echo no)"
 "$program" --store "$work/m.db" --export "$work/out.reg" \
     'SYSTEM\CurrentControlSet\Services\wdm_au8830\ControlPanel'
 check "export exit code" 0 $?
@@ -119,6 +154,25 @@ check "read-only store in a read-only folder: exit code" 1 $?
 check "read-only store in a read-only folder: told" \
     "calvenor: cannot open store \"$work/locked.db\": the file is read-only and its folder cannot be written" \
     "$err"
+
+# A Windows folder that cannot be made (a side folder left by someone else, which this user may
+# not remove) is said on standard error; the panel runs on, finding no files.
+mkdir -p -m 0777 "$work/xdg2/calvenor"
+cp "$work/xdg/calvenor/machine.db" "$work/xdg2/calvenor/machine.db"
+chmod 0666 "$work/xdg2/calvenor/machine.db"
+mkdir "$work/xdg2/calvenor/windows.new"
+touch "$work/xdg2/calvenor/windows.new/left-over"
+chmod 0555 "$work/xdg2/calvenor/windows.new"
+out=$(printf 'dump frmMain\n' | XDG_DATA_HOME="$work/xdg2" "${as_user[@]}" "$program" --headless \
+    2>"$work/xdg2.err")
+check "no Windows folder: exit code" 0 $?
+check "no Windows folder: told" \
+    "calvenor: no Windows folder for the default store: cannot create \"$work/xdg2/calvenor/windows.new\": Permission denied" \
+    "$(cat "$work/xdg2.err")"
+contains "no Windows folder: no driver" 'frmMain.txtDrvVer textbox visible=1 enabled=1 value="N/A"' \
+    "$out"
+check "no Windows folder: none made" no "$([[ -e $work/xdg2/calvenor/windows ]] && echo yes || echo no)"
+chmod 0755 "$work/xdg2/calvenor/windows.new"
 
 # A malformed import: the line number, nothing applied.
 printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]\r\n"a"=dword:1\r\n"b"=nonsense\r\n' \
