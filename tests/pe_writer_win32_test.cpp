@@ -7,7 +7,7 @@
 #include <string>
 
 #include "detect/file_version.h"
-#include "platform/memory_registry.h"
+#include "support/memory_registry.h"
 #include "platform/pe_writer.h"
 #include "platform/seed_windows.h"
 #include "platform/win32_platform_win32.h"
@@ -112,7 +112,7 @@ TEST(PeWriterOnWindows, ThePlatformReadsVersionAndSizeOfTheDriver) {
     TempFolder folder;
     ASSERT_FALSE(folder.path().empty());
     ASSERT_EQ(platform::WriteWindowsFiles(folder.path(), platform::SeedWindowsFiles()), "");
-    platform::MemoryRegistry registry;
+    testing_support::MemoryRegistry registry;
     platform::Win32Platform machine(registry);
     const std::string driver = folder.path() + "\\system32\\drivers\\adm8830.sys";
     EXPECT_EQ(detect::FileVersionText(machine, driver), "5.12.1.2560");

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "gui/text/headless.h"
-#include "platform/memory_registry.h"
+#include "support/memory_registry.h"
 #include "store/registry.h"
 #include "support/scenario.h"
 #include "ui/app.h"
@@ -49,7 +49,7 @@ class Layout : public ui::Form {
 
 class Screen : public ::testing::Test {
   protected:
-    platform::MemoryRegistry backend;
+    testing_support::MemoryRegistry backend;
     testing_support::FakePlatform platform{backend};
     store::Registry registry{backend};
     std::ostringstream out;

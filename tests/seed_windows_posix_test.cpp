@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "detect/file_version.h"
-#include "platform/memory_registry.h"
+#include "support/memory_registry.h"
 #include "platform/posix_platform_posix.h"
 #include "platform/seed_windows.h"
 
@@ -61,7 +61,7 @@ TEST(SeedWindowsFolder, ThePlatformFindsTheInBoxDriverAndTheA3DFiles) {
     const fs::path windows = dir.path() / "WINDOWS";
     ASSERT_EQ(platform::WriteWindowsFiles(windows.string(), platform::SeedWindowsFiles()), "");
 
-    platform::MemoryRegistry registry;
+    testing_support::MemoryRegistry registry;
     platform::PosixPlatform machine(registry, windows.string(), dir.path().string());
     EXPECT_EQ(detect::FileVersionText(machine, "a3d.dll"), "2.0.1.230");
     EXPECT_EQ(detect::FileVersionText(machine, "a3dapi.dll"), "2.0.2.230");
