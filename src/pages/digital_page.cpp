@@ -85,11 +85,15 @@ void DigitalPage::ShowDetection() {
     SetFrom16(chkEnIn, held.EnableSpdifIn);
 }
 
-// An "Enable" box is usable only while its "Detected" box is checked; a "Detected" value the
-// box could not take counts as unchecked.
+// The load locks an "Enable" box when the driver has its detection off: the stored "Detected"
+// value is 0, or missing (which the driver reads as 0). Any other value, even one the box
+// cannot show, leaves the box usable; nothing is unlocked here.
 void DigitalPage::LockEnableBoxes() {
-    if (chkDetOut->value() == 0) chkEnOut->SetEnabled(false);
-    if (chkDetIn->value() == 0) chkEnIn->SetEnabled(false);
+    auto off = [](const std::string& detected) {
+        return detected.empty() || store::ParseNumber(detected) == 0;
+    };
+    if (off(held.DetectSpdifOut)) chkEnOut->SetEnabled(false);
+    if (off(held.DetectSpdifIn)) chkEnIn->SetEnabled(false);
 }
 
 void DigitalPage::StoreCustomization(const char* name, const std::string& text) {
