@@ -1,10 +1,14 @@
 // The Linux program: the control panel over an embedded store, in an FLTK window or headless.
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,11 +31,25 @@ constexpr const char* kUsage =
     "       calvenor [--store PATH] --export FILE [KEY]\n"
     "\n"
     "  --store PATH        use this store file (a missing file is created empty)\n"
-    "  --import FILE       merge a regedit file into the store, then exit\n"
-    "  --export FILE [KEY] write the store, or one key and its subkeys, as a regedit file\n"
+    "  --import FILE       merge a regedit file (REGEDIT4 or 5.00) into the store, then exit;\n"
+    "                      all of it or, on an error, none of it\n"
+    "  --export FILE [KEY] write the store, or one key and its subkeys, as a REGEDIT4 file\n"
     "  --windows-dir DIR   the Windows folder whose files have their versions read\n"
     "  --headless          no window: read commands from standard input\n"
-    "  --help, --version\n";
+    "  --help, --version\n"
+    "\n"
+    "FILE \"-\" is standard input (--import) or standard output (--export). KEY is named as\n"
+    "regedit names it, with or without brackets, the root in any letter case:\n"
+    "  'HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\wdm_au8830'\n"
+    "  '[HKLM\\SYSTEM\\CurrentControlSet\\Services\\wdm_au8830]'\n"
+    "  'SYSTEM\\CurrentControlSet\\Services\\wdm_au8830'   (under HKEY_LOCAL_MACHINE)\n"
+    "Only keys under HKEY_LOCAL_MACHINE are kept; an import skips keys under other roots.\n"
+    "\n"
+    "Exit status: 0 done; 1 failed (nothing imported); 2 bad options;\n"
+    "3 imported, but the file had entries that were skipped (told on standard error).\n";
+
+// The exit status of an import that skipped part of its file.
+constexpr int kImportSkipped = 3;
 
 struct Options {
     std::string store;
@@ -73,7 +91,9 @@ int Parse(int argc, char** argv, Options& options) {
         } else if (arg == "--export") {
             if (!value(options.exportFile)) return Fail("--export needs a file (see --help)", 2);
             if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
-                options.exportKey = args[++i];
+                const std::string error =
+                    platform::regedit::ParseKeyName(args[++i], &options.exportKey);
+                if (!error.empty()) return Fail(error + " (see --help)", 2);
             }
         } else {
             return Fail("unknown option \"" + arg + "\" (see --help)", 2);
@@ -132,6 +152,53 @@ int DefaultStore(std::string& path) {
     return 0;
 }
 
+// --import: a file, or standard input for "-". Warnings are told, and a file that had anything
+// skipped ends with its own status, so that a script sees it.
+int Import(platform::SqliteStore& store, const std::string& file) {
+    std::vector<std::string> warnings;
+    std::string error;
+    std::string source = file;
+    if (file == "-") {
+        source = "standard input";
+        std::string bytes((std::istreambuf_iterator<char>(std::cin)), {});
+        error = std::cin.bad() ? "cannot read standard input"
+                               : platform::regedit::ImportRegText(store, bytes, source, &warnings);
+    } else {
+        error = platform::regedit::ImportRegFile(store, file, &warnings);
+    }
+    for (const auto& warning : warnings) std::cerr << "calvenor: " << warning << "\n";
+    if (!error.empty()) return Fail(error, 1);
+    if (warnings.empty()) return 0;
+    return Fail(source + ": " + std::to_string(warnings.size()) +
+                    (warnings.size() == 1 ? " entry was" : " entries were") +
+                    " skipped (above); the rest was imported",
+                kImportSkipped);
+}
+
+// --export: a file, or standard output for "-".
+int Export(platform::SqliteStore& store, const std::string& file, const std::string& key) {
+    if (file != "-") {
+        const std::string error = platform::regedit::ExportRegFile(store, file, key);
+        return error.empty() ? 0 : Fail(error, 1);
+    }
+    std::string text;
+    const std::string error =
+        platform::regedit::ExportRegText(store, key, platform::regedit::Encoding::Regedit4, &text);
+    if (!error.empty()) return Fail(error, 1);
+    // A reader that stops early (| head) is no failure of ours.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(STDOUT_FILENO, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EPIPE) return 0;
+        if (n <= 0)
+            return Fail(std::string("cannot write standard output: ") + std::strerror(errno), 1);
+        written += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -146,16 +213,8 @@ int main(int argc, char** argv) {
     auto store = platform::SqliteStore::Open(path, &error);
     if (!store) return Fail(error, 1);
 
-    if (!options.importFile.empty()) {
-        std::vector<std::string> warnings;
-        error = platform::regedit::ImportRegFile(*store, options.importFile, &warnings);
-        for (const auto& warning : warnings) std::cerr << "calvenor: " << warning << "\n";
-        return error.empty() ? 0 : Fail(error, 1);
-    }
-    if (!options.exportFile.empty()) {
-        error = platform::regedit::ExportRegFile(*store, options.exportFile, options.exportKey);
-        return error.empty() ? 0 : Fail(error, 1);
-    }
+    if (!options.importFile.empty()) return Import(*store, options.importFile);
+    if (!options.exportFile.empty()) return Export(*store, options.exportFile, options.exportKey);
 
     platform::PosixPlatform machine(*store, options.windowsDir, ProgramFolder());
     store::Registry registry(*store);

@@ -35,8 +35,16 @@ struct Operation {
     bool operator==(const Operation&) const = default;
 };
 
+// A key as a .reg file or regedit names it, the way a user types it: "HKEY_LOCAL_MACHINE\SYSTEM
+// \...", "HKLM\SYSTEM\..." or bare "SYSTEM\..." (under HKEY_LOCAL_MACHINE), each with or
+// without surrounding brackets, the root in any letter case, one trailing backslash allowed.
+// Sets *path to the path under HKEY_LOCAL_MACHINE ("" for the root itself) and returns "", or
+// returns why the name is refused (another root, an unknown one, an empty name in the path).
+std::string ParseKeyName(std::string_view name, std::string* path);
+
 // Parses a whole file. Returns "" and the operations, or an error "source:line: message".
-// Keys under other roots are skipped with a warning "source:line: ...".
+// Keys under other roots, and values after a deleted key, are skipped with a warning
+// "source:line: ..."; anything that skips something warns.
 std::string ParseRegText(std::string_view bytes, const std::string& source,
                          std::vector<Operation>* operations, std::vector<std::string>* warnings);
 
@@ -52,12 +60,6 @@ std::string ExportRegText(SqliteStore& store, const std::string& key, Encoding e
                           std::string* out);
 std::string ExportRegFile(SqliteStore& store, const std::string& path, const std::string& key,
                           Encoding encoding = Encoding::Regedit4);
-
-// Windows-1252 and UTF-16 code units. The five bytes that 1252 leaves undefined map to the
-// C1 controls of the same number, as Windows maps them, so every byte has a character.
-char16_t Cp1252ToUnicode(std::uint8_t byte);
-// -1 for a character that 1252 cannot hold.
-int UnicodeToCp1252(char16_t unit);
 
 }  // namespace regedit
 }  // namespace platform
