@@ -1,5 +1,7 @@
 #include "platform/memory_registry.h"
 
+#include "platform/ascii.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -8,11 +10,7 @@ namespace platform {
 using namespace winerr;
 
 std::string MemoryRegistry::Fold(const std::string& text) {
-    std::string folded = text;
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return folded;
+    return ascii::Fold(text);
 }
 
 long MemoryRegistry::OpenKey(HKey root, const std::string& path, std::uint32_t access, HKey* out) {

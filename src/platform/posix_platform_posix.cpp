@@ -16,14 +16,20 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/command_line.h"
 #include "platform/pe_version.h"
-#include "store/schema.h"
 
 extern char** environ;
 
 namespace platform {
 namespace {
+
+// Where an NT installation records its version (the key and values Part 3.1 reads).
+constexpr const char* kCurrentVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
+constexpr const char* kCurrentVersion = "CurrentVersion";
+constexpr const char* kCurrentBuildNumber = "CurrentBuildNumber";
+constexpr const char* kCSDVersion = "CSDVersion";
 
 // szCSDVersion of OSVERSIONINFOA.
 constexpr std::size_t kCsdBufferSize = 128;
@@ -88,14 +94,7 @@ std::optional<std::uint32_t> ParseUnsigned(std::string_view text) {
     return value;
 }
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return Lower(x) == Lower(y); });
-}
+using ascii::EqualNoCase;
 
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
@@ -126,27 +125,6 @@ std::optional<std::vector<std::string>> Components(std::string_view name) {
     return parts;
 }
 
-// The entry of a folder with this name, compared without regard to ASCII case as a Windows
-// file system would. An exact match wins; among others the first in byte order, so the
-// answer does not depend on the order of the listing.
-std::string FindEntry(const std::string& folder, const std::string& name) {
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) return "";
-    std::string best;
-    while (const dirent* entry = readdir(dir)) {
-        const std::string_view candidate(entry->d_name);
-        if (candidate == name) {
-            best = name;
-            break;
-        }
-        if (EqualNoCase(candidate, name) && (best.empty() || candidate < best)) {
-            best = std::string(candidate);
-        }
-    }
-    closedir(dir);
-    return best;
-}
-
 bool IsRegularFile(const std::string& path, struct stat* info = nullptr) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
@@ -157,7 +135,7 @@ bool IsRegularFile(const std::string& path, struct stat* info = nullptr) {
 // A regular file at folder/parts..., each part matched without regard to case; "" if none.
 std::string Resolve(std::string folder, const std::vector<std::string>& parts) {
     for (const std::string& part : parts) {
-        const std::string entry = FindEntry(folder, part);
+        const std::string entry = FindEntryNoCase(folder, part);
         if (entry.empty()) return "";
         folder = (folder == "/" ? "" : folder) + "/" + entry;
     }
@@ -205,6 +183,27 @@ bool IsInvalidWindowsName(std::string_view path) {
 
 }  // namespace
 
+// The entry of a folder with this name, compared without regard to ASCII case as a Windows
+// file system would. An exact match wins; among others the first in byte order, so the
+// answer does not depend on the order of the listing.
+std::string FindEntryNoCase(const std::string& folder, const std::string& name) {
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return "";
+    std::string best;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view candidate(entry->d_name);
+        if (candidate == name) {
+            best = name;
+            break;
+        }
+        if (EqualNoCase(candidate, name) && (best.empty() || candidate < best)) {
+            best = std::string(candidate);
+        }
+    }
+    closedir(dir);
+    return best;
+}
+
 std::optional<FixedFileVersion> ReadPeFileVersionFile(const std::string& path) {
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
     const Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
@@ -235,9 +234,9 @@ PosixPlatform::PosixPlatform(RegistryBackend& registry, std::string windowsFolde
 }
 
 bool PosixPlatform::GetVersionEx(OsVersion& out) {
-    OpenKey key(registry_, schema::kWindowsNTCurrentVersion);
+    OpenKey key(registry_, kCurrentVersionKey);
     if (!key.is_open()) return false;
-    const std::optional<std::string> version = key.Text(schema::kCurrentVersion);
+    const std::optional<std::string> version = key.Text(kCurrentVersion);
     if (!version) return false;
     const std::size_t dot = version->find('.');
     if (dot == std::string::npos) return false;
@@ -249,10 +248,10 @@ bool PosixPlatform::GetVersionEx(OsVersion& out) {
     result.major = *major;
     result.minor = *minor;
     result.platformId = 2;  // only the NT family records these values
-    if (const auto build = key.Text(schema::kCurrentBuildNumber)) {
+    if (const auto build = key.Text(kCurrentBuildNumber)) {
         result.build = ParseUnsigned(*build).value_or(0);
     }
-    std::string csd = key.Text(schema::kCSDVersion).value_or("");
+    std::string csd = key.Text(kCSDVersion).value_or("");
     csd.resize(std::min(csd.size(), kCsdBufferSize - 1));
     csd.resize(kCsdBufferSize, '\0');
     result.csdVersion = std::move(csd);
@@ -276,7 +275,7 @@ std::string PosixPlatform::LocateFile(const std::string& name) {
     for (const char* folder : {"system32", "system", ""}) {
         std::string base = windowsFolder_;
         if (*folder != '\0') {
-            const std::string entry = FindEntry(windowsFolder_, folder);
+            const std::string entry = FindEntryNoCase(windowsFolder_, folder);
             if (entry.empty()) continue;
             base += "/" + entry;
         }

@@ -14,7 +14,7 @@
 
 namespace platform {
 
-class SqliteStore;
+class RegistryTree;
 
 namespace regedit {
 
@@ -50,15 +50,20 @@ std::string ParseRegText(std::string_view bytes, const std::string& source,
 
 // Parses and applies a file in one transaction: all of it or, on any error, none of it.
 // Returns "" on success, else the error.
-std::string ImportRegText(SqliteStore& store, std::string_view bytes, const std::string& source,
+std::string ImportRegText(RegistryTree& store, std::string_view bytes, const std::string& source,
                           std::vector<std::string>* warnings);
-std::string ImportRegFile(SqliteStore& store, const std::string& path,
+std::string ImportRegFile(RegistryTree& store, const std::string& path,
                           std::vector<std::string>* warnings);
 
 // Writes the key (with its subkeys) or, for "", the whole store. Returns "" on success.
-std::string ExportRegText(SqliteStore& store, const std::string& key, Encoding encoding,
+std::string ExportRegText(RegistryTree& store, const std::string& key, Encoding encoding,
                           std::string* out);
-std::string ExportRegFile(SqliteStore& store, const std::string& path, const std::string& key,
+// The keys of a list that exist, each with its subkeys; an error when none does.
+std::string ExportRegText(RegistryTree& store, const std::vector<std::string>& keys,
+                          Encoding encoding, std::string* out);
+// Writes text to a file beside path and renames it over path. Returns "" on success.
+std::string WriteRegFile(const std::string& path, const std::string& text);
+std::string ExportRegFile(RegistryTree& store, const std::string& path, const std::string& key,
                           Encoding encoding = Encoding::Regedit4);
 
 }  // namespace regedit

@@ -6,7 +6,7 @@
 #include "platform/cp1252.h"
 #include "platform/regedit.h"
 #include "platform/regedit_format.h"
-#include "platform/sqlite_store_posix.h"
+#include "platform/registry_tree.h"
 
 namespace platform::regedit {
 
@@ -42,7 +42,25 @@ bool HasLineBreak(const std::string& text) {
 
 class Exporter {
   public:
-    Exporter(SqliteStore& store, Encoding encoding) : store_(store), encoding_(encoding) {}
+    Exporter(RegistryTree& store, Encoding encoding) : store_(store), encoding_(encoding) {}
+
+    // The keys that exist of several, each with its subkeys; an error when none does.
+    std::string RunMany(const std::vector<std::string>& keys, std::string* out) {
+        text_ = std::string(encoding_ == Encoding::Regedit4 ? kHeader4 : kHeader5) + "\r\n\r\n";
+        std::string names;
+        bool any = false;
+        for (const auto& key : keys) {
+            const std::string stored = store_.StoredKeyPath(key);
+            names += std::string(names.empty() ? "" : ", ") + kRoot + "\\" + key;
+            if (stored.empty()) continue;
+            any = true;
+            const std::string error = WriteTree(stored);
+            if (!error.empty()) return error;
+        }
+        if (!any) return "none of the keys " + names + " was found";
+        *out = encoding_ == Encoding::Regedit4 ? text_ : Widen(text_, true);
+        return "";
+    }
 
     std::string Run(const std::string& key, std::string* out) {
         text_ = std::string(encoding_ == Encoding::Regedit4 ? kHeader4 : kHeader5) + "\r\n\r\n";
@@ -162,24 +180,26 @@ class Exporter {
         text_ += line + "\r\n";
     }
 
-    SqliteStore& store_;
+    RegistryTree& store_;
     Encoding encoding_;
     std::string text_;
 };
 
 }  // namespace
 
-std::string ExportRegText(SqliteStore& store, const std::string& key, Encoding encoding,
+std::string ExportRegText(RegistryTree& store, const std::string& key, Encoding encoding,
                           std::string* out) {
     Exporter exporter(store, encoding);
     return exporter.Run(key, out);
 }
 
-std::string ExportRegFile(SqliteStore& store, const std::string& path, const std::string& key,
-                          Encoding encoding) {
-    std::string text;
-    std::string error = ExportRegText(store, key, encoding, &text);
-    if (!error.empty()) return error;
+std::string ExportRegText(RegistryTree& store, const std::vector<std::string>& keys,
+                          Encoding encoding, std::string* out) {
+    Exporter exporter(store, encoding);
+    return exporter.RunMany(keys, out);
+}
+
+std::string WriteRegFile(const std::string& path, const std::string& text) {
     // Written beside and renamed over, so that a failed export leaves no half file.
     const std::string temporary = path + ".part";
     {
@@ -198,6 +218,13 @@ std::string ExportRegFile(SqliteStore& store, const std::string& path, const std
         return "cannot write \"" + path + "\": " + reason;
     }
     return "";
+}
+
+std::string ExportRegFile(RegistryTree& store, const std::string& path, const std::string& key,
+                          Encoding encoding) {
+    std::string text;
+    const std::string error = ExportRegText(store, key, encoding, &text);
+    return error.empty() ? WriteRegFile(path, text) : error;
 }
 
 }  // namespace platform::regedit

@@ -8,7 +8,7 @@
 #include "platform/cp1252.h"
 #include "platform/regedit.h"
 #include "platform/regedit_format.h"
-#include "platform/sqlite_store_posix.h"
+#include "platform/registry_tree.h"
 
 namespace platform::regedit {
 
@@ -491,7 +491,7 @@ std::string ParseRegText(std::string_view bytes, const std::string& source,
     return error;
 }
 
-std::string ImportRegText(SqliteStore& store, std::string_view bytes, const std::string& source,
+std::string ImportRegText(RegistryTree& store, std::string_view bytes, const std::string& source,
                           std::vector<std::string>* warnings) {
     std::vector<Operation> operations;
     std::string error = ParseRegText(bytes, source, &operations, warnings);
@@ -535,7 +535,7 @@ std::string ImportRegText(SqliteStore& store, std::string_view bytes, const std:
     return error;
 }
 
-std::string ImportRegFile(SqliteStore& store, const std::string& path,
+std::string ImportRegFile(RegistryTree& store, const std::string& path,
                           std::vector<std::string>* warnings) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return "cannot read \"" + path + "\": " + std::strerror(errno);
