@@ -82,6 +82,7 @@ std::string MakeXpInstallation(const std::string& windowsFolder, const std::stri
             Base((config / (system ? "SYSTEM" : "SOFTWARE")).string(), system);
         if (!problem.empty()) return problem;
     }
+    if (seedFile.empty()) return "";
     std::string why;
     auto hives = platform::HiveRegistry::Open(windowsFolder,
                                               platform::HiveRegistry::Access::ReadWrite, &why);

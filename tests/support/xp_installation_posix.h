@@ -11,8 +11,9 @@
 
 namespace testing_support {
 
-// Makes the installation under windowsFolder (created; names in these letter cases:
-// system32/config/SYSTEM, SOFTWARE). fillerKeys adds that many keys of filler under
+// Makes the installation under windowsFolder (with seedFile "", a bare one: Select, the two
+// control sets, SOFTWARE's Classes, Microsoft and Policies, nothing else) (created; names in these
+// letter cases: system32/config/SYSTEM, SOFTWARE). fillerKeys adds that many keys of filler under
 // SOFTWARE\Classes, each with a 256-byte value, to make the hive large. Returns "" or what
 // went wrong.
 std::string MakeXpInstallation(const std::string& windowsFolder, const std::string& seedFile,
