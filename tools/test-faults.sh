@@ -36,6 +36,8 @@ run "4 x 500 concurrent writes" "$faults" concurrent 4 500
 # before the new file is synced loses its tail).
 run "hives: 50 kills" "$hive_faults" kill 50
 run "hives: 50 deaths inside commits" "$hive_faults" steps 50
+# A control run: a torn hive put in place must be found, or the hive runs prove nothing.
+run "hives: the checker finds a torn hive" "$hive_faults" control 10
 
 # A control run: under a disk that acknowledges syncs without writing, the cut checker must
 # find acknowledged writes missing; if it does not, the power-cut runs prove nothing.

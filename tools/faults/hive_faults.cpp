@@ -7,6 +7,10 @@
 //                              rename, after syncing the folder); dying after writing it, the
 //                              new file also loses a random tail, as unsynced data does when
 //                              the power fails
+//   hive_faults control ROUNDS a control run: the writer dies after writing the new file, whose
+//                              tail is lost, and that torn file is then put in the hive's
+//                              place, as a writer in place would leave it; the checker must
+//                              find the damage (the run fails when it does not)
 //
 // After each round the hives must open (every check passes, libhivex reads every key) and
 // hold exactly the acknowledged writes, or those and the unit in flight. Units are single
@@ -195,7 +199,7 @@ int Check(const std::string& windows, const std::map<int, long>& acked, long inf
     return asLanded ? 1 : -1;
 }
 
-int Run(bool steps, int rounds, const std::string& given, std::uint64_t seed) {
+int Run(bool steps, bool control, int rounds, const std::string& given, std::uint64_t seed) {
     std::string dir = given;
     if (dir.empty()) {
         char pattern[] = "/tmp/calvenor-hive-faults-XXXXXX";
@@ -219,10 +223,11 @@ int Run(bool steps, int rounds, const std::string& given, std::uint64_t seed) {
     int failed = 0;
     int landed = 0;
     const double started = Now();
-    const char* mode = steps ? "steps" : "kill";
+    const char* mode = control ? "control" : steps ? "steps" : "kill";
+    int damageFound = 0;
     for (int round = 1; round <= rounds; ++round) {
         const double delay = std::uniform_real_distribution<double>(0, 0.25)(random);
-        gDieStep = 1 + (round - 1) % 5;
+        gDieStep = control ? 2 : 1 + (round - 1) % 5;
         gDieAt = std::uniform_int_distribution<long>(1, 12)(random);
         gTail = static_cast<unsigned>(random());
         gCommits = 0;
@@ -264,7 +269,22 @@ int Run(bool steps, int rounds, const std::string& given, std::uint64_t seed) {
         next = UnitEnd(inflight) + 1;
         const bool died =
             WIFSIGNALED(status) || (steps && WIFEXITED(status) && WEXITSTATUS(status) == 9);
+        if (control) {
+            const std::string system = windows + "/system32/config/SYSTEM";
+            std::error_code error;
+            fs::rename(HiveFile::NewFileName(system), system, error);
+        }
         const int result = died ? Check(windows, acked, inflight) : -1;
+        if (control) {
+            // Each round starts again from a sound installation.
+            damageFound += result < 0;
+            fs::remove_all(windows);
+            testing_support::MakeXpInstallation(windows, testing_support::SeedFile());
+            acked.clear();
+            next = 0;
+            ++passed;
+            continue;
+        }
         if (!died) {
             std::fprintf(stderr, "round %d: the writer failed (exit %d)\n", round,
                          WIFEXITED(status) ? WEXITSTATUS(status) : -1);
@@ -284,6 +304,10 @@ int Run(bool steps, int rounds, const std::string& given, std::uint64_t seed) {
         "%s: %ld acknowledged writes checked over %d rounds, %d in-flight units found "
         "committed, %.0f s\n",
         mode, totalAcked, passed + failed, landed, Now() - started);
+    if (control) {
+        std::printf("control: the checker found %d torn hives in %d rounds\n", damageFound, rounds);
+        return damageFound > 0 ? 0 : 1;
+    }
     std::printf("hive %s: %d passed, %d failed\n", mode, passed, failed);
     if (failed == 0 && given.empty()) fs::remove_all(dir);
     return failed == 0 ? 0 : 1;
@@ -304,7 +328,7 @@ int main(int argc, char** argv) {
         if (std::string(argv[i]) == "--dir") dir = argv[i + 1];
         if (std::string(argv[i]) == "--seed") seed = std::strtoull(argv[i + 1], nullptr, 10);
     }
-    if ((mode != "kill" && mode != "steps") || rounds <= 0) return 2;
+    if ((mode != "kill" && mode != "steps" && mode != "control") || rounds <= 0) return 2;
     std::printf("hive %s: seed %llu\n", mode.c_str(), static_cast<unsigned long long>(seed));
-    return Run(mode == "steps", rounds, dir, seed);
+    return Run(mode != "kill", mode == "control", rounds, dir, seed);
 }
