@@ -386,6 +386,14 @@ long HiveRegistry::DoPutValue(const std::string& path, const std::string& name, 
     }
     // A value keeps the spelling of its name from when it was first written, as in Windows.
     const long at = values.Find(name);
+    // Writing back what is there (as the load sequences do) changes nothing: no commit.
+    if (at >= 0) {
+        const hive_set_value& old = values.list()[static_cast<std::size_t>(at)];
+        if (old.t == static_cast<hive_type>(type) && old.len == stored.size() &&
+            std::equal(stored.begin(), stored.end(), reinterpret_cast<std::uint8_t*>(old.value))) {
+            return kSuccess;
+        }
+    }
     const std::string utf8Name = cp1252::ToUtf8(name);
     hive_set_value replacement{const_cast<char*>(utf8Name.c_str()), static_cast<hive_type>(type),
                                stored.size(), reinterpret_cast<char*>(stored.data())};
