@@ -17,10 +17,12 @@
 #include "app/frm_main.h"
 #include "fuzz_support.h"
 #include "gui/text/headless.h"
+#include "platform/hive_format_posix.h"
 #include "platform/regedit.h"
 #include "platform/sqlite_store_posix.h"
 #include "store/registry.h"
 #include "store/schema.h"
+#include "support/xp_installation_posix.h"
 #include "ui/app.h"
 
 namespace fs = std::filesystem;
@@ -212,6 +214,22 @@ void HeadlessSeeds(const fs::path& out) {
               "close nowhere\ndump nowhere\nfrobnicate\n# comment\n\r\n");
 }
 
+// Hives: an installation's SYSTEM and SOFTWARE (each with its selector byte: 0 fuzzes SYSTEM,
+// 1 SOFTWARE) and an empty hive.
+void HiveSeeds(const fs::path& out) {
+    fs::create_directories(out);
+    const fs::path windows = out / "installation";
+    const std::string error = testing_support::MakeXpInstallation(
+        windows.string(), std::string(CALVENOR_SOURCE_DIR) + "/data/seed.reg");
+    Require(error.empty(), "hive seeds: " + error);
+    const fs::path config = windows / "system32" / "config";
+    WriteFile(out / "system.hive", std::string(1, '\0') + ReadFile((config / "SYSTEM").string()));
+    WriteFile(out / "software.hive",
+              std::string(1, '\1') + ReadFile((config / "SOFTWARE").string()));
+    WriteFile(out / "empty.hive", std::string(1, '\0') + platform::hive::MakeEmptyHive("ROOT"));
+    fs::remove_all(windows);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -231,5 +249,6 @@ int main(int argc, char** argv) {
         fs::remove_all(scratch);
     }
     HeadlessSeeds(out / "headless");
+    HiveSeeds(out / "hive");
     return failures == 0 ? 0 : 1;
 }

@@ -56,10 +56,11 @@ std::string HiveRegistry::CheckKinds(const std::string& configFolder) {
     // The control set Windows boots with, as it links CurrentControlSet.
     const hive_node_h select = hivex_node_get_child(system, hivex_root(system), "Select");
     const hive_value_h current = hivex_node_get_value(system, select, "Current");
-    hive_type type{};
+    std::uint32_t type = 0;  // the enum may be given any number a hive holds
     std::size_t length = 0;
-    if (current == 0 || hivex_value_type(system, current, &type, &length) != 0 ||
-        type != hive_t_REG_DWORD || length != 4) {
+    if (current == 0 ||
+        hivex_value_type(system, current, reinterpret_cast<hive_type*>(&type), &length) != 0 ||
+        type != 4 || length != 4) {
         return Quoted(system_path()) + " has no number Select\\Current for the control set" + what;
     }
     const std::int32_t number = hivex_value_dword(system, current);

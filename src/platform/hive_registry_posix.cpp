@@ -62,6 +62,18 @@ std::vector<std::uint8_t> FromHive(std::uint32_t type, const char* raw, std::siz
     return std::vector<std::uint8_t>(ansi.begin(), ansi.end());
 }
 
+// libhivex gives and takes value types as its enum hive_type, which a hive may hold any number
+// in: they are moved as the four bytes they are, never held in the enum in C++.
+static_assert(sizeof(hive_type) == sizeof(std::uint32_t));
+std::uint32_t TypeOf(const hive_set_value& value) {
+    std::uint32_t type = 0;
+    std::memcpy(&type, &value.t, sizeof type);
+    return type;
+}
+void SetType(hive_set_value& value, std::uint32_t type) {
+    std::memcpy(&value.t, &type, sizeof type);
+}
+
 // A string libhivex returns, freed when done.
 std::string Take(char* text) {
     if (!text) return "";
@@ -119,9 +131,10 @@ class ValueList {
         hive_value_h* values = hivex_node_values(hive, node);
         if (!values) return;
         for (std::size_t i = 0; values[i] != 0; ++i) {
-            hive_type type{};
+            std::uint32_t type = 0;
             std::size_t length = 0;
-            char* data = hivex_value_value(hive, values[i], &type, &length);
+            char* data =
+                hivex_value_value(hive, values[i], reinterpret_cast<hive_type*>(&type), &length);
             char* key = hivex_value_key(hive, values[i]);
             if (!data || !key) {
                 std::free(data);
@@ -129,7 +142,8 @@ class ValueList {
                 std::free(values);
                 return;
             }
-            list_.push_back(hive_set_value{key, type, length, data});
+            list_.push_back(hive_set_value{key, {}, length, data});
+            SetType(list_.back(), type);
         }
         std::free(values);
         ok_ = true;
@@ -345,9 +359,9 @@ long HiveRegistry::QueryValue(HKey key, const std::string& name, std::uint32_t* 
     errno = 0;
     const hive_value_h value = hivex_node_get_value(hive, node, cp1252::ToUtf8(name).c_str());
     if (value == 0) return errno == 0 ? kFileNotFound : kRegistryIoFailed;
-    hive_type valueType{};
+    std::uint32_t valueType = 0;
     std::size_t length = 0;
-    char* raw = hivex_value_value(hive, value, &valueType, &length);
+    char* raw = hivex_value_value(hive, value, reinterpret_cast<hive_type*>(&valueType), &length);
     if (!raw) return kRegistryIoFailed;
     const std::vector<std::uint8_t> bytes = FromHive(valueType, raw, length);
     std::free(raw);
@@ -389,19 +403,22 @@ long HiveRegistry::DoPutValue(const std::string& path, const std::string& name, 
     // Writing back what is there (as the load sequences do) changes nothing: no commit.
     if (at >= 0) {
         const hive_set_value& old = values.list()[static_cast<std::size_t>(at)];
-        if (old.t == static_cast<hive_type>(type) && old.len == stored.size() &&
+        if (TypeOf(old) == type && old.len == stored.size() &&
             std::equal(stored.begin(), stored.end(), reinterpret_cast<std::uint8_t*>(old.value))) {
             return kSuccess;
         }
     }
     const std::string utf8Name = cp1252::ToUtf8(name);
-    hive_set_value replacement{const_cast<char*>(utf8Name.c_str()), static_cast<hive_type>(type),
-                               stored.size(), reinterpret_cast<char*>(stored.data())};
+    hive_set_value replacement{const_cast<char*>(utf8Name.c_str()),
+                               {},
+                               stored.size(),
+                               reinterpret_cast<char*>(stored.data())};
+    SetType(replacement, type);
     std::vector<hive_set_value> list = values.list();
     if (at < 0) {
         list.push_back(replacement);
     } else {
-        list[static_cast<std::size_t>(at)].t = replacement.t;
+        SetType(list[static_cast<std::size_t>(at)], type);
         list[static_cast<std::size_t>(at)].len = replacement.len;
         list[static_cast<std::size_t>(at)].value = replacement.value;
     }
@@ -517,8 +534,8 @@ long HiveRegistry::Values(const std::string& path, std::vector<StoredValue>* val
     ValueList list(files_[location.hive]->handle(), node);
     if (!list.ok()) return kRegistryIoFailed;
     for (const auto& value : list.list()) {
-        values->push_back(StoredValue{cp1252::FromUtf8(value.key), value.t,
-                                      FromHive(value.t, value.value, value.len)});
+        values->push_back(StoredValue{cp1252::FromUtf8(value.key), TypeOf(value),
+                                      FromHive(TypeOf(value), value.value, value.len)});
     }
     std::stable_sort(
         values->begin(), values->end(),
