@@ -37,6 +37,10 @@ std::string Reason(long status) {
             return "bad key path";
         case winerr::kInvalidParameter:
             return "invalid name";
+        case winerr::kCantWrite:
+            return "the key cannot be written without damage (a value longer than 16344 bytes)";
+        case winerr::kRegistryIoFailed:
+            return "the registry could not be written (see above)";
         default:
             return "store error " + std::to_string(status);
     }
@@ -521,8 +525,10 @@ std::string ImportRegText(RegistryTree& store, std::string_view bytes, const std
                     break;
             }
             if (status != winerr::kSuccess) {
-                error =
-                    source + ":" + std::to_string(op.line) + ": " + what + ": " + Reason(status);
+                error = source + ":" + std::to_string(op.line) + ": " + what + ": " +
+                        (status == winerr::kAccessDenied && !store.read_only()
+                             ? "access denied (no key can be made there in this registry)"
+                             : Reason(status));
                 return status;
             }
         }
