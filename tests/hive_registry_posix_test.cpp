@@ -169,6 +169,30 @@ TEST_F(HiveRegistryTest, TextsAreStoredAsTheAnsiFunctionsStoreThem) {
     EXPECT_EQ(dump.at(key + "Raw"), (std::pair<int, std::string>{3, "ab"}));
 }
 
+// A text a Unicode program stored reads as the ANSI functions read it: a unit without a
+// Windows-1252 form is '?', and the text keeps its length.
+TEST_F(HiveRegistryTest, UnitsWithoutAnAnsiFormReadAsQuestionMarks) {
+    {
+        hive_h* hive = hivex_open(software_.c_str(), HIVEX_OPEN_WRITE);
+        ASSERT_NE(hive, nullptr);
+        hive_node_h node = hivex_root(hive);
+        for (const char* name : {"Microsoft", "Windows NT", "CurrentVersion"}) {
+            node = hivex_node_get_child(hive, node, name);
+        }
+        ASSERT_NE(node, 0u);
+        char data[] = {'A', 0, 0x00, 0x01, static_cast<char>(0xAC), 0x20, 0, 0};
+        hive_set_value value{const_cast<char*>("Unicode"), hive_t_REG_SZ, sizeof data, data};
+        ASSERT_EQ(hivex_node_set_value(hive, node, &value, 0), 0);
+        ASSERT_EQ(hivex_commit(hive, nullptr, 0), 0);
+        hivex_close(hive);
+    }
+    auto hives = Open();
+    ASSERT_TRUE(hives);
+    store::Registry registry(*hives);
+    EXPECT_EQ(registry.FetchValue(kHKLM, schema::kWindowsNTCurrentVersion, "Unicode").str(),
+              std::string("A?\x80\0", 4));
+}
+
 TEST_F(HiveRegistryTest, EachWriteIsCommittedAndAGroupOnce) {
     static int commits = 0;
     commits = 0;
