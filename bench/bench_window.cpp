@@ -1,8 +1,14 @@
-// Start-up of the windowed program to its main window mapped: the time from just before the
-// exec to the X server's MapNotify for the window named "Calvenor XP" (seen through
-// SubstructureNotify on the root window, so there is no polling), and the peak memory.
+// Start-up of windowed programs side by side: for each program, the time from just before its
+// exec to the X server's MapNotify for its window (matched by title, seen through
+// SubstructureNotify on the root window, so there is no polling), its peak memory, and the CPU
+// it uses while its window stays open and idle. The programs are run interleaved, one run of
+// each in turn, so that a change in the machine's load touches all of them alike.
 //
-//   bench_window PROGRAM STORE [RUNS]     (DISPLAY must name a running server)
+//   bench_window [--runs N] [--idle SECONDS] PROGRAM...
+//
+// Each PROGRAM is one argument, "NAME|TITLE|FLOORS|COMMAND ARG...": the window's title to wait
+// for, and the NAMEs of other PROGRAMs (comma-separated, or none) whose medians this one's is
+// compared with. DISPLAY must name a running server.
 #include <X11/Xlib.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -13,6 +19,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,22 +32,116 @@ double Now() {
     return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
 }
 
-bool IsMain(Display* display, Window window) {
+struct Program {
+    std::string name, title, floor;
+    std::vector<std::string> command;
+    std::vector<double> times;
+    long peakKb = 0;
+    long idleTicks = -1;
+
+    double Median() const {
+        std::vector<double> sorted = times;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[sorted.size() / 2];
+    }
+};
+
+bool Parse(const std::string& spec, Program& p) {
+    std::vector<std::string> fields;
+    std::stringstream in(spec);
+    for (std::string field; std::getline(in, field, '|');) fields.push_back(field);
+    if (fields.size() != 4) return false;
+    p.name = fields[0], p.title = fields[1], p.floor = fields[2];
+    std::stringstream words(fields[3]);
+    for (std::string word; words >> word;) p.command.push_back(word);
+    return !p.command.empty();
+}
+
+bool HasTitle(Display* display, Window window, const std::string& title) {
     char* name = nullptr;
-    const bool main =
-        XFetchName(display, window, &name) && name && std::string(name) == "Calvenor XP";
+    const bool match = XFetchName(display, window, &name) && name && title == name;
     if (name) XFree(name);
-    return main;
+    return match;
+}
+
+// The user and system CPU ticks a process has used so far.
+long Ticks(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t end = line.rfind(')');
+    if (end == std::string::npos) return -1;
+    std::istringstream fields(line.substr(end + 2));
+    std::string field;
+    long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) utime = std::atol(field.c_str());
+        if (i == 15) stime = std::atol(field.c_str());
+    }
+    return utime + stime;
+}
+
+// Starts the program, waits for its window, optionally watches it idle, and ends it.
+double RunOnce(Display* display, Program& p, int idleSeconds) {
+    const double start = Now();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setpgid(0, 0);
+        std::vector<char*> argv;
+        for (std::string& word : p.command) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    double mapped = -1;
+    while (mapped < 0) {
+        XEvent event;
+        XNextEvent(display, &event);
+        if (event.type == MapNotify && HasTitle(display, event.xmap.window, p.title)) {
+            mapped = Now();
+        }
+    }
+    if (idleSeconds > 0) {
+        ::usleep(500000);  // the first paint and whatever follows the map settle first
+        const long before = Ticks(child);
+        ::sleep(static_cast<unsigned>(idleSeconds));
+        p.idleTicks = Ticks(child) - before;
+    } else {
+        ::usleep(200000);
+    }
+    ::kill(-child, SIGKILL);
+    int status = 0;
+    rusage usage{};
+    ::wait4(child, &status, 0, &usage);
+    p.peakKb = std::max(p.peakKb, usage.ru_maxrss);
+    return mapped - start;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: bench_window PROGRAM STORE [RUNS]\n");
+    int runs = 20, idleSeconds = 0;
+    std::vector<Program> programs;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--runs" && i + 1 < argc) {
+            runs = std::max(3, std::atoi(argv[++i]));
+        } else if (arg == "--idle" && i + 1 < argc) {
+            idleSeconds = std::max(0, std::atoi(argv[++i]));
+        } else {
+            Program p;
+            if (!Parse(arg, p)) {
+                std::fprintf(stderr, "bench_window: \"%s\" is not NAME|TITLE|FLOORS|COMMAND\n",
+                             argv[i]);
+                return 2;
+            }
+            programs.push_back(p);
+        }
+    }
+    if (programs.empty()) {
+        std::fprintf(stderr, "usage: bench_window [--runs N] [--idle SECONDS] PROGRAM...\n");
         return 2;
     }
-    const int runs = argc > 3 ? std::max(3, std::atoi(argv[3])) : 20;
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
         std::fprintf(stderr, "bench_window: no display\n");
@@ -47,35 +149,33 @@ int main(int argc, char** argv) {
     }
     XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
     XSync(display, True);
-    std::vector<double> times;
-    long peak = 0;
-    for (int run = 0; run < runs + 2; ++run) {
-        const double start = Now();
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::execl(argv[1], argv[1], "--store", argv[2], static_cast<char*>(nullptr));
-            ::_exit(127);
+    // The first two rounds warm the caches and are not counted.
+    for (int round = 0; round < runs + 2; ++round) {
+        for (Program& p : programs) {
+            const double time = RunOnce(display, p, 0);
+            if (round >= 2) p.times.push_back(time);
         }
-        double mapped = -1;
-        while (mapped < 0) {
-            XEvent event;
-            XNextEvent(display, &event);
-            if (event.type == MapNotify && IsMain(display, event.xmap.window)) mapped = Now();
-        }
-        ::usleep(200000);
-        ::kill(child, SIGTERM);
-        int status = 0;
-        rusage usage{};
-        ::wait4(child, &status, 0, &usage);
-        peak = std::max(peak, usage.ru_maxrss);
-        if (run >= 2) times.push_back(mapped - start);  // the first two warm the caches
     }
-    std::sort(times.begin(), times.end());
-    std::printf(
-        "window (FLTK, Xvfb), exec to main window mapped: median %.1f ms (min %.1f, max "
-        "%.1f, %d runs); peak memory %.1f MB  targets < 100 ms, < 15 MB\n",
-        times[times.size() / 2], times.front(), times.back(), runs,
-        static_cast<double>(peak) / 1024);
+    if (idleSeconds > 0) {
+        for (Program& p : programs) RunOnce(display, p, idleSeconds);
+    }
+    for (const Program& p : programs) {
+        std::vector<double> sorted = p.times;
+        std::sort(sorted.begin(), sorted.end());
+        std::printf("%-24s median %7.1f ms (min %.1f, max %.1f); peak memory %5.1f MB",
+                    p.name.c_str(), p.Median(), sorted.front(), sorted.back(),
+                    static_cast<double>(p.peakKb) / 1024);
+        if (p.idleTicks >= 0) {
+            std::printf("; idle CPU %ld ticks in %d s", p.idleTicks, idleSeconds);
+        }
+        for (const Program& floor : programs) {
+            if (("," + p.floor + ",").find("," + floor.name + ",") != std::string::npos) {
+                std::printf("; %.2fx %s", p.Median() / floor.Median(), floor.name.c_str());
+            }
+        }
+        std::printf("\n");
+    }
+    std::printf("(exec to window mapped, median of %d interleaved runs)\n", runs);
     XCloseDisplay(display);
     return 0;
 }

@@ -11,7 +11,7 @@ build="${BENCH_BUILD:-build-bench}"
 tools/setup.sh build bench
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target calvenor bench_registry bench_hive bench_window \
-    make_xp_installation >/dev/null
+    bench_pictures floor_fltk make_xp_installation >/dev/null
 
 echo "== machine"
 echo "cpus: $(nproc), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
@@ -20,6 +20,9 @@ echo "store folder file system: $(df -T /tmp | awk 'NR==2 {print $2}')"
 
 echo "== registry layer (median of $repeats)"
 "$build/bench/bench_registry" "$repeats"
+
+echo "== pictures, drawn when first shown (median of 20)"
+"$build/bench/bench_pictures" 20 | tail -1
 
 echo "== an XP installation's hives (--windows), SOFTWARE of about 10 MB (median of 30)"
 echo "hive folder file system: $(df -T /var/tmp | awk 'NR==2 {print $2}')"
@@ -66,17 +69,46 @@ print(f"headless --windows, exec to end of the load sequence and exit: median "
       f"peak memory {max(rss):.1f} MB  target < 200 ms")
 PY
 
-if command -v Xvfb >/dev/null && [[ -x "$build/bench/bench_window" ]]; then
-    # Xvfb picks a free display and names it on the descriptor given.
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-    xvfb=$!
-    for _ in $(seq 100); do
-        [[ -s "$work/display" ]] && break
-        sleep 0.05
-    done
-    display=":$(head -1 "$work/display")"
-    DISPLAY="$display" "$build/bench/bench_window" "$build/calvenor" "$work/seeded.db" 30
+# Start-up to the window, each program beside its toolkit's floor (a bare tabbed window of
+# the same size), run interleaved on one X server: the Linux window, and the Windows window
+# under Wine in whichever mode the Windows suite runs, with Wine's own winecfg as a peer.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do
+    [[ -s "$work/display" ]] && break
+    sleep 0.05
+done
+export DISPLAY=":$(head -1 "$work/display")"
+programs=("calvenor|Calvenor XP|floor FLTK|$build/calvenor --store $work/seeded.db"
+          "floor FLTK|Floor FLTK||$build/bench/floor/floor_fltk")
+# shellcheck source=tools/wine-mode.sh
+source tools/wine-mode.sh
+if tools/setup.sh "wine${mode#win}" >/dev/null && "$loader" --version >/dev/null 2>&1; then
+    wbuild="build-bench-$arch"
+    cmake -S . -B "$wbuild" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-$arch.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DCALVENOR_TESTS=OFF >/dev/null
+    cmake --build "$wbuild" -j2 --target CalvenorXP floor_win32 >/dev/null
+    export WINELOADER=$loader WINEPREFIX=$PWD/$wbuild/wineprefix WINEARCH=$winearch
+    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    if [[ ! -f $WINEPREFIX/system.reg ]]; then
+        make_xp_prefix
+        "$loader" regedit /s data/seed.reg
+        wineserver -w
+    fi
+    # One server for all runs, its services started before the first measured run.
+    wineserver -k 2>/dev/null || true
+    wineserver -w
+    wineserver -p
+    "$loader" cmd.exe /c exit </dev/null >/dev/null 2>&1
+    programs+=("CalvenorXP.exe ($mode)|Calvenor XP|floor Win32,winecfg|$loader $wbuild/CalvenorXP.exe"
+               "floor Win32 ($mode)|Floor Win32||$loader $wbuild/bench/floor/floor_win32.exe"
+               "winecfg ($mode)|Wine configuration||$loader winecfg")
+else
+    echo "(no Wine runs here: the Windows window is not measured)"
 fi
+echo "== start-up to the window mapped (Xvfb), each beside its floor; idle CPU with the window open"
+"$build/bench/bench_window" --runs "${WINDOW_RUNS:-20}" --idle 10 "${programs[@]}"
+if [[ -n "${WINEPREFIX:-}" ]]; then wineserver -k 2>/dev/null || true; fi
 
 echo "== executables"
 size_line() {
@@ -88,7 +120,7 @@ size_line() {
         "$(stat -c %s "$file")" "$(stat -c %s "$work/stripped")"
 }
 size_line "$build/calvenor" strip
-for exe in build-win/CalvenorXP.exe; do
+for exe in build-win/CalvenorXP.exe build-win32/CalvenorXP.exe "${wbuild:-}/CalvenorXP.exe"; do
     if [[ -f "$exe" ]]; then
         for s in i686-w64-mingw32-strip x86_64-w64-mingw32-strip; do
             command -v "$s" >/dev/null && { size_line "$exe" "$s"; break; }

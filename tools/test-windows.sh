@@ -13,34 +13,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-# Whether the kernel runs 32-bit x86 programs: a 96-byte static ELF that exits with 42.
-runs_32bit() {
-    local probe
-    probe=$(mktemp)
-    printf '\x7fELF\x01\x01\x01\0\0\0\0\0\0\0\0\0\x02\0\x03\0\x01\0\0\0\x54\x80\x04\x08\x34\0\0\0'\
-'\0\0\0\0\0\0\0\0\x34\0\x20\0\x01\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\0\0\x80\x04\x08\0\x80\x04\x08'\
-'\x60\0\0\0\x60\0\0\0\x05\0\0\0\0\x10\0\0\xb8\x01\0\0\0\xbb\x2a\0\0\0\xcd\x80' >"$probe"
-    chmod +x "$probe"
-    local code=0
-    "$probe" 2>/dev/null || code=$?
-    rm -f "$probe"
-    [[ $code -eq 42 ]]
-}
-
-if [[ -z "${CALVENOR_WINE_MODE:-}" ]]; then
-    if runs_32bit; then
-        mode=win32 why="this kernel runs 32-bit programs"
-    else
-        mode=win64 why="this kernel cannot run 32-bit programs (no IA-32 emulation)"
-    fi
-else
-    mode=$CALVENOR_WINE_MODE why="CALVENOR_WINE_MODE"
-fi
-case $mode in
-    win32) arch=i686 loader=/usr/lib/wine/wine winearch=win32 ;;
-    win64) arch=x86_64 loader=/usr/lib/wine/wine64 winearch=win64 ;;
-    *) echo "test-windows.sh: CALVENOR_WINE_MODE must be win32 or win64" >&2; exit 2 ;;
-esac
+# shellcheck source=tools/wine-mode.sh
+source tools/wine-mode.sh
 
 if [[ -z "${CALVENOR_XVFB:-}" ]]; then
     echo "Windows suite mode: $mode ($arch build under $loader), because $why"
@@ -61,13 +35,7 @@ export CALVENOR_WINE=$loader WINELOADER=$loader
 export WINEPREFIX=$build/wineprefix WINEARCH=$winearch WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$build"
-if [[ ! -f $WINEPREFIX/system.reg ]]; then
-    echo "Creating a Windows XP prefix in $WINEPREFIX"
-    "$loader" wineboot -i >/dev/null 2>&1
-    # GetVersionExA then answers 5.1 build 2600, as on XP.
-    "$loader" reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null 2>&1
-    wineserver -w
-fi
+make_xp_prefix
 # One server for the whole run (every test is a process of its own); one left over from an
 # earlier run of this prefix is ended first.
 wineserver -k 2>/dev/null || true
