@@ -292,7 +292,7 @@ int main(int argc, char** argv) {
     // value the reset writes is set to something else (in one untimed transaction).
     const auto unsettle = [&] {
         std::vector<platform::StoredValue> values;
-        store->Batch([&] {
+        store->AllOrNone([&] {
             for (const char* key : {schema::kControlPanel, schema::kCustomization}) {
                 store->Values(key, &values);
                 for (const auto& value : values) {

@@ -68,7 +68,7 @@ struct Store {
     }
     // Everything under the root goes, so that each input starts from an empty store.
     void Empty() {
-        store->Batch([&] {
+        store->AllOrNone([&] {
             std::vector<std::string> children;
             store->SubKeys("", &children);
             for (const auto& child : children) store->DeleteKeyTree(child);
@@ -112,7 +112,7 @@ void Walk(SqliteStore& store, const std::string& path, std::vector<std::string>*
 // Every key, by its stored path, with its values (read in one transaction).
 void Contents(SqliteStore& store, std::vector<std::string>* keys,
               std::vector<std::vector<StoredValue>>* values) {
-    store.Batch([&] {
+    store.AllOrNone([&] {
         Walk(store, "", keys, values);
         return 0L;
     });

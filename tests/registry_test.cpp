@@ -179,7 +179,7 @@ TEST_F(RegistryLayerTest, OtherTypesReadAsEmpty) {
     for (const char* name : {"Binary", "Expand", "Multi"}) {
         EXPECT_TRUE(registry_->FetchValue(kHKLM, kKey, name).empty()) << name;
         HKey key = 0;
-        ASSERT_EQ(db_->OpenKey(kHKLM, kKey, kAccessAll63, &key), 0);
+        ASSERT_EQ(db_->OpenKey(kHKLM, kKey, kKeyAllAccess, &key), 0);
         RegValue value = RegValue::Text("stale");
         EXPECT_EQ(registry_->FetchOpenValue(key, name, value), -1) << name;
         EXPECT_TRUE(value.empty());

@@ -118,21 +118,21 @@ TEST_F(SqliteStoreTest, StatusCodesFollowWin32) {
     auto store = OpenStore();
     ASSERT_TRUE(store);
     HKey key = 12345;
-    EXPECT_EQ(store->OpenKey(kHKLM, "Missing\\Key", kAccessAll63, &key), winerr::kFileNotFound);
+    EXPECT_EQ(store->OpenKey(kHKLM, "Missing\\Key", kKeyAllAccess, &key), winerr::kFileNotFound);
     EXPECT_EQ(key, 0u);
-    EXPECT_EQ(store->OpenKey(kHKLM, "\\Leading", kAccessAll63, &key), winerr::kBadPathname);
-    EXPECT_EQ(store->OpenKey(kHKLM, "A\\\\B", kAccessAll63, &key), winerr::kBadPathname);
+    EXPECT_EQ(store->OpenKey(kHKLM, "\\Leading", kKeyAllAccess, &key), winerr::kBadPathname);
+    EXPECT_EQ(store->OpenKey(kHKLM, "A\\\\B", kKeyAllAccess, &key), winerr::kBadPathname);
     for (const char* bad : {"\\", "A\\\\", "A\\B\\\\", "\\\\"}) {
-        EXPECT_EQ(store->OpenKey(kHKLM, bad, kAccessAll63, &key), winerr::kBadPathname) << bad;
-        EXPECT_EQ(store->CreateKeyEx(kHKLM, bad, 0, kAccessAll63, &key), winerr::kBadPathname)
+        EXPECT_EQ(store->OpenKey(kHKLM, bad, kKeyAllAccess, &key), winerr::kBadPathname) << bad;
+        EXPECT_EQ(store->CreateKeyEx(kHKLM, bad, 0, kKeyAllAccess, &key), winerr::kBadPathname)
             << bad;
     }
-    EXPECT_EQ(store->OpenKey(kHKLM, std::string("A\0", 2), kAccessAll63, &key),
+    EXPECT_EQ(store->OpenKey(kHKLM, std::string("A\0", 2), kKeyAllAccess, &key),
               winerr::kBadPathname);
     EXPECT_EQ(store->CloseKey(0), winerr::kSuccess);
     EXPECT_EQ(store->CloseKey(999), winerr::kInvalidHandle);
 
-    ASSERT_EQ(store->CreateKeyEx(kHKLM, "Key", 0, kAccessAll63, &key), 0);
+    ASSERT_EQ(store->CreateKeyEx(kHKLM, "Key", 0, kKeyAllAccess, &key), 0);
     ASSERT_NE(key, 0u);
     std::uint32_t type = 99;
     std::uint32_t size = 99;
@@ -196,12 +196,12 @@ TEST_F(SqliteStoreTest, CreateMakesMissingParentsAndOpensRelativeToHandles) {
     EXPECT_FALSE(store->KeyExists("A\\C"));
 
     HKey parent = 0;
-    ASSERT_EQ(store->OpenKey(kHKLM, "a\\B", kAccessAll63, &parent), 0);
+    ASSERT_EQ(store->OpenKey(kHKLM, "a\\B", kKeyAllAccess, &parent), 0);
     HKey child = 0;
-    ASSERT_EQ(store->OpenKey(parent, "c", kAccessAll63, &child), 0);
+    ASSERT_EQ(store->OpenKey(parent, "c", kKeyAllAccess, &child), 0);
     for (const char* same : {"C\\", ""}) {  // a trailing backslash, and the key itself
         HKey again = 0;
-        EXPECT_EQ(store->OpenKey(same[0] ? parent : child, same, kAccessAll63, &again), 0);
+        EXPECT_EQ(store->OpenKey(same[0] ? parent : child, same, kKeyAllAccess, &again), 0);
         store->CloseKey(again);
     }
     const auto two = Dword(2);
@@ -210,10 +210,10 @@ TEST_F(SqliteStoreTest, CreateMakesMissingParentsAndOpensRelativeToHandles) {
     std::vector<std::uint8_t> data;
     EXPECT_EQ(Read(*store, "A\\B\\C", "V", &type, &data), 0);
     EXPECT_EQ(data, two);
-    ASSERT_EQ(store->CreateKeyEx(parent, "D\\E", 0, kAccessAll63, &key), 0);
+    ASSERT_EQ(store->CreateKeyEx(parent, "D\\E", 0, kKeyAllAccess, &key), 0);
     store->CloseKey(key);
     EXPECT_TRUE(store->KeyExists("A\\B\\D\\E"));
-    EXPECT_EQ(store->CreateKeyEx(kHKLM, "X", 1, kAccessAll63, &key), winerr::kInvalidParameter);
+    EXPECT_EQ(store->CreateKeyEx(kHKLM, "X", 1, kKeyAllAccess, &key), winerr::kInvalidParameter);
     store->CloseKey(child);
     store->CloseKey(parent);
 }
@@ -227,7 +227,7 @@ TEST_F(SqliteStoreTest, DeleteKeyTreeTakesSubtreeOnlyAndStaleHandlesFail) {
     ASSERT_EQ(store->PutValue("Top\\Sub\\Deep", "d", REG_DWORD, Dword(1)), 0);
     ASSERT_EQ(store->PutValue("Top\\SubMarine", "m", REG_DWORD, Dword(2)), 0);
     HKey deep = 0;
-    ASSERT_EQ(store->OpenKey(kHKLM, "Top\\Sub\\Deep", kAccessAll63, &deep), 0);
+    ASSERT_EQ(store->OpenKey(kHKLM, "Top\\Sub\\Deep", kKeyAllAccess, &deep), 0);
 
     ASSERT_EQ(store->DeleteKeyTree("TOP\\SUB"), 0);
     EXPECT_FALSE(store->KeyExists("Top\\Sub"));
@@ -254,7 +254,7 @@ TEST_F(SqliteStoreTest, DeleteKeyTreeTakesSubtreeOnlyAndStaleHandlesFail) {
 TEST_F(SqliteStoreTest, BatchIsAllOrNothing) {
     auto store = OpenStore();
     ASSERT_TRUE(store);
-    long status = store->Batch([&] {
+    long status = store->AllOrNone([&] {
         long s = store->CreateKeyPath("Batch\\One");
         if (s == 0) s = store->PutValue("Batch\\One", "a", REG_DWORD, Dword(1));
         // A failing operation in the middle: its own partial work goes too.
@@ -265,7 +265,7 @@ TEST_F(SqliteStoreTest, BatchIsAllOrNothing) {
     EXPECT_EQ(status, winerr::kFileNotFound);
     EXPECT_FALSE(store->KeyExists("Batch"));
 
-    status = store->Batch([&] {
+    status = store->AllOrNone([&] {
         long s = store->CreateKeyPath("Batch\\One");
         if (s == 0) s = store->PutValue("Batch\\One", "a", REG_DWORD, Dword(1));
         return s;
@@ -366,7 +366,7 @@ TEST_F(SqliteStoreTest, WriteFailuresAreToldOncePerRunOfFailures) {
     fs::rename(file_ + ".moved", file_);
     EXPECT_EQ(store->PutValue("K", "v", REG_DWORD, Dword(1)), 0);
     fs::rename(file_, file_ + ".moved");
-    EXPECT_EQ(store->Batch([] { return winerr::kSuccess; }), winerr::kRegistryIoFailed);
+    EXPECT_EQ(store->AllOrNone([] { return winerr::kSuccess; }), winerr::kRegistryIoFailed);
     EXPECT_EQ(told.size(), 2u);
     fs::rename(file_ + ".moved", file_);
 }
@@ -512,7 +512,7 @@ TEST_F(SqliteStoreTest, WritesFailOnceTheFileIsDeletedOrMoved) {
     HKey key = 0;
     EXPECT_EQ(store->CreateKey(kHKLM, "K\\Sub", &key), winerr::kRegistryIoFailed);
     EXPECT_EQ(key, 0u);
-    EXPECT_EQ(store->Batch([] { return winerr::kSuccess; }), winerr::kRegistryIoFailed);
+    EXPECT_EQ(store->AllOrNone([] { return winerr::kSuccess; }), winerr::kRegistryIoFailed);
     fs::rename(file_ + ".moved", file_);
     EXPECT_EQ(store->PutValue("K", "v", REG_DWORD, Dword(1)), 0);
     ASSERT_TRUE(fs::remove(file_));
@@ -533,7 +533,7 @@ TEST_F(SqliteStoreTest, StoreOpenedReadOnlyRefusesWriteAccess) {
     ASSERT_TRUE(store);
     EXPECT_TRUE(store->read_only());
     HKey key = 0;
-    EXPECT_EQ(store->OpenKey(kHKLM, "Settings", kAccessAll63, &key), winerr::kAccessDenied);
+    EXPECT_EQ(store->OpenKey(kHKLM, "Settings", kKeyAllAccess, &key), winerr::kAccessDenied);
     EXPECT_EQ(key, 0u);
     EXPECT_EQ(store->OpenKey(kHKLM, "Settings", kKeySetValue, &key), winerr::kAccessDenied);
     EXPECT_EQ(store->OpenKey(kHKLM, "Settings", kKeyCreateSubKey, &key), winerr::kAccessDenied);
@@ -574,7 +574,7 @@ TEST_F(SqliteStoreTest, UnwritableFileOpensReadOnly) {
         if (!store->read_only()) return 3;
         HKey key = 0;
         if (store->CreateKey(kHKLM, "X", &key) != winerr::kAccessDenied) return 4;
-        if (store->OpenKey(kHKLM, "Settings", kAccessAll63, &key) != winerr::kAccessDenied) {
+        if (store->OpenKey(kHKLM, "Settings", kKeyAllAccess, &key) != winerr::kAccessDenied) {
             return 5;
         }
         std::uint32_t type = 0;

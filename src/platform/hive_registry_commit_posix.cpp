@@ -65,7 +65,7 @@ void HiveRegistry::DropDirty() {
     broken_ = false;
 }
 
-long HiveRegistry::Batch(const std::function<long()>& body) {
+long HiveRegistry::AllOrNone(const std::function<long()>& body) {
     if (groupDepth_ > 0) return kInvalidParameter;
     ++groupDepth_;
     long status;
@@ -89,7 +89,7 @@ long HiveRegistry::Batch(const std::function<long()>& body) {
 
 void HiveRegistry::Together(const std::function<void()>& body) {
     if (groupDepth_ > 0 || readOnly_) return body();
-    Batch([&] {
+    AllOrNone([&] {
         body();
         return kSuccess;
     });

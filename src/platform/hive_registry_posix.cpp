@@ -307,7 +307,7 @@ long HiveRegistry::CreateKeyEx(HKey root, const std::string& path, std::uint32_t
 }
 
 long HiveRegistry::CreateKey(HKey root, const std::string& path, HKey* out) {
-    return CreateKeyEx(root, path, 0, kAccessAll63, out);
+    return CreateKeyEx(root, path, 0, kKeyAllAccess, out);
 }
 
 long HiveRegistry::DoCreate(const std::string& path) {

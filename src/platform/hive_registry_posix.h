@@ -6,7 +6,7 @@
 // and seen here as the ANSI registry functions of a Western European XP see them
 // (Windows-1252): a REG_SZ of N bytes is stored as N UTF-16 units, with exactly the
 // terminator the caller passed, or none. Every change is committed by writing the hive anew
-// (HiveFile); a group of writes (Together, Batch) commits once.
+// (HiveFile); a group of writes (Together, AllOrNone) commits once.
 #pragma once
 
 #include <cstdint>
@@ -65,7 +65,7 @@ class HiveRegistry : public RegistryTree {
     long PutValue(const std::string& path, const std::string& name, std::uint32_t type,
                   const std::vector<std::uint8_t>& data) override;
     long RemoveValue(const std::string& path, const std::string& name) override;
-    long Batch(const std::function<long()>& body) override;
+    long AllOrNone(const std::function<long()>& body) override;
     void OnWriteFailure(std::function<void(const std::string& reason)> listener) override {
         failureListener_ = std::move(listener);
     }

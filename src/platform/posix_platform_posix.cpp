@@ -19,6 +19,7 @@
 #include "platform/ascii.h"
 #include "platform/command_line.h"
 #include "platform/pe_version.h"
+#include "platform/unique_fd_posix.h"
 
 extern char** environ;
 
@@ -29,20 +30,6 @@ namespace {
 constexpr std::size_t kCsdBufferSize = 128;
 // Longer version texts than this are not an XP installation's.
 constexpr std::uint32_t kMaxVersionText = 1024;
-
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 class OpenKey {
   public:
@@ -200,7 +187,7 @@ std::string FindEntryNoCase(const std::string& folder, const std::string& name) 
 
 std::optional<FixedFileVersion> ReadPeFileVersionFile(const std::string& path) {
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
-    const Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    const UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0) return std::nullopt;
     struct stat st {};
     if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||

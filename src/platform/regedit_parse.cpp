@@ -500,7 +500,7 @@ std::string ImportRegText(RegistryTree& store, std::string_view bytes, const std
     std::vector<Operation> operations;
     std::string error = ParseRegText(bytes, source, &operations, warnings);
     if (!error.empty()) return error;
-    const long status = store.Batch([&]() -> long {
+    const long status = store.AllOrNone([&]() -> long {
         for (const auto& op : operations) {
             long status = winerr::kSuccess;
             const char* what = "";

@@ -36,7 +36,8 @@ constexpr std::uint32_t REG_MULTI_SZ = 7;
 constexpr std::uint32_t kKeyQueryValue = 0x1;
 constexpr std::uint32_t kKeySetValue = 0x2;
 constexpr std::uint32_t kKeyCreateSubKey = 0x4;
-constexpr std::uint32_t kAccessAll63 = 63;
+// All six rights together: how a key made by CreateKey, which takes no mask, is opened.
+constexpr std::uint32_t kKeyAllAccess = 63;
 
 class RegistryBackend {
   public:
@@ -64,6 +65,8 @@ class RegistryBackend {
 
     // Runs body so that the writes in it land together where the backend can: one commit
     // instead of one for each write. The Windows registry has no such thing and just runs it.
+    // (Import uses the stricter AllOrNone of the stores that have it: nothing lands unless
+    // every write did.)
     virtual void Together(const std::function<void()>& body) { body(); }
 };
 

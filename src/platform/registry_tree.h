@@ -49,8 +49,8 @@ class RegistryTree : public RegistryBackend {
                           const std::vector<std::uint8_t>& data) = 0;
     virtual long RemoveValue(const std::string& path, const std::string& name) = 0;
     // Runs body so that everything it writes lands together when it returns kSuccess, and
-    // nothing when it returns anything else (which Batch returns).
-    virtual long Batch(const std::function<long()>& body) = 0;
+    // nothing when it returns anything else (which AllOrNone returns).
+    virtual long AllOrNone(const std::function<long()>& body) = 0;
     // Told, with the reason, when writes start failing underneath: once, and again only after
     // a write has succeeded in between. Refusals (access denied, a missing key) are not told.
     virtual void OnWriteFailure(std::function<void(const std::string& reason)> listener) = 0;

@@ -12,25 +12,12 @@
 #include <vector>
 
 #include "platform/seed_windows.h"
+#include "platform/unique_fd_posix.h"
 
 namespace platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 bool Exists(const fs::path& path) {
     struct stat st {};
@@ -43,7 +30,7 @@ std::string Quoted(const fs::path& path) {
 
 // "" when the file or folder is on disk.
 std::string Sync(const fs::path& path) {
-    const Fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    const UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
     if (fd.get() >= 0 && fsync(fd.get()) == 0) return "";
     return "cannot sync " + Quoted(path) + ": " + std::strerror(errno);
 }
@@ -77,7 +64,7 @@ std::string EnsureSeedWindowsFolder(const std::string& folder) {
     fs::create_directories(parent, error);
     if (error) return "cannot create " + Quoted(parent) + ": " + error.message();
     // Two first starts at once: the second waits here, then finds the folder made.
-    const Fd lock(open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd lock(open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (lock.get() < 0) return "cannot open " + Quoted(parent) + ": " + std::strerror(errno);
     while (flock(lock.get(), LOCK_EX) != 0 && errno == EINTR) {
     }

@@ -250,7 +250,7 @@ long SqliteStore::CreateKeyEx(HKey root, const std::string& path, std::uint32_t 
 }
 
 long SqliteStore::CreateKey(HKey root, const std::string& path, HKey* out) {
-    return CreateKeyEx(root, path, 0, kAccessAll63, out);
+    return CreateKeyEx(root, path, 0, kKeyAllAccess, out);
 }
 
 long SqliteStore::QueryValue(HKey key, const std::string& name, std::uint32_t* type,
@@ -438,7 +438,7 @@ long SqliteStore::RemoveValue(const std::string& path, const std::string& name) 
     return DoRemoveValue(full, name);
 }
 
-long SqliteStore::Batch(const std::function<long()>& body) {
+long SqliteStore::AllOrNone(const std::function<long()>& body) {
     if (inBatch_) return kInvalidParameter;
     if ((!readOnly_ && !StillAtPath()) || !Exec(readOnly_ ? "BEGIN" : "BEGIN IMMEDIATE")) {
         NoteFailure();
@@ -471,7 +471,7 @@ long SqliteStore::Batch(const std::function<long()>& body) {
 void SqliteStore::Together(const std::function<void()>& body) {
     if (inBatch_ || readOnly_) return body();
     bool ran = false;
-    Batch([&] {
+    AllOrNone([&] {
         ran = true;
         body();
         return kSuccess;

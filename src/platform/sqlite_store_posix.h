@@ -57,7 +57,7 @@ class SqliteStore : public RegistryTree {
     void Together(const std::function<void()>& body) override;
 
     // Operations by key path under HKEY_LOCAL_MACHINE ("" is the root itself), for import,
-    // export and tests. Each is its own transaction unless it runs inside Batch.
+    // export and tests. Each is its own transaction unless it runs inside AllOrNone.
     bool KeyExists(const std::string& path);
     // The stored spelling of a key's path, "" when missing.
     std::string StoredKeyPath(const std::string& path) override;
@@ -75,8 +75,8 @@ class SqliteStore : public RegistryTree {
     long RemoveValue(const std::string& path, const std::string& name) override;
 
     // Runs body inside one transaction: everything it writes is committed together when it
-    // returns kSuccess, and nothing when it returns anything else (which Batch returns).
-    long Batch(const std::function<long()>& body) override;
+    // returns kSuccess, and nothing when it returns anything else (which AllOrNone returns).
+    long AllOrNone(const std::function<long()>& body) override;
 
     // SQLite's integrity check: "ok" for a sound file.
     std::string IntegrityCheck();

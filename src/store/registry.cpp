@@ -6,7 +6,7 @@
 
 namespace store {
 
-using platform::kAccessAll63;
+using platform::kKeyAllAccess;
 using platform::winerr::kSuccess;
 
 RegValue RegValue::Text(std::string text) {
@@ -56,7 +56,7 @@ std::optional<std::int16_t> ParseInt16(std::string_view text) {
 void Registry::Store(HKey root, const std::string& path, const std::string& name,
                      const RegValue& value, std::uint32_t type) {
     HKey key = 0;
-    backend_.OpenKey(root, path, kAccessAll63, &key);
+    backend_.OpenKey(root, path, kKeyAllAccess, &key);
     if (key != 0) StoreOpenValue(key, name, type, value);
     backend_.CloseKey(key);
 }
@@ -96,7 +96,7 @@ long Registry::StoreOpenValue(HKey key, const std::string& name, std::uint32_t t
 RegValue Registry::FetchValue(HKey root, const std::string& path, const std::string& name) {
     RegValue value;
     HKey key = 0;
-    backend_.OpenKey(root, path, kAccessAll63, &key);
+    backend_.OpenKey(root, path, kKeyAllAccess, &key);
     if (key != 0) FetchOpenValue(key, name, value);
     backend_.CloseKey(key);
     return value;
@@ -134,13 +134,13 @@ long Registry::FetchOpenValue(HKey key, const std::string& name, RegValue& value
 
 void Registry::EnsureKey(HKey root, const std::string& path) {
     HKey key = 0;
-    backend_.CreateKeyEx(root, path, 0, kAccessAll63, &key);
+    backend_.CreateKeyEx(root, path, 0, kKeyAllAccess, &key);
     backend_.CloseKey(key);
 }
 
 void Registry::EraseValue(HKey root, const std::string& path, const std::string& name) {
     HKey key = 0;
-    backend_.OpenKey(root, path, kAccessAll63, &key);
+    backend_.OpenKey(root, path, kKeyAllAccess, &key);
     if (key != 0) backend_.DeleteValue(key, name);
     backend_.CloseKey(key);
 }

@@ -48,7 +48,7 @@ long MemoryRegistry::CreateKeyEx(HKey root, const std::string& path, std::uint32
 }
 
 long MemoryRegistry::CreateKey(HKey root, const std::string& path, HKey* out) {
-    return CreateKeyEx(root, path, 0, kAccessAll63, out);
+    return CreateKeyEx(root, path, 0, kKeyAllAccess, out);
 }
 
 long MemoryRegistry::QueryValue(HKey key, const std::string& name, std::uint32_t* type,

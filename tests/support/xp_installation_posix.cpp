@@ -102,7 +102,7 @@ std::string MakeXpInstallation(const std::string& windowsFolder, const std::stri
         if (!problem.empty()) return problem;
     }
     if (fillerKeys > 0) {
-        const long status = hives->Batch([&]() -> long {
+        const long status = hives->AllOrNone([&]() -> long {
             std::vector<std::uint8_t> data(256);
             for (int i = 0; i < fillerKeys; ++i) {
                 char path[96];

@@ -7,38 +7,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/cp1252.h"
+
 namespace gui::fltk {
 
 // ---- Text ------------------------------------------------------------------------------
 
 namespace {
-
-// Windows-1252 0x80..0x9F; the five unassigned bytes keep their C1 code points.
-constexpr unsigned kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-void AppendUtf8(std::string& out, unsigned cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-char AnsiOf(unsigned cp) {
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
-    for (unsigned i = 0; i < 32; ++i) {
-        if (kHigh[i] == cp) return static_cast<char>(0x80 + i);
-    }
-    return '?';
-}
 
 void DrawPlainLabel(const Fl_Label* label, int x, int y, int w, int h, Fl_Align align) {
     fl_font(label->font, label->size);
@@ -54,55 +29,11 @@ void MeasurePlainLabel(const Fl_Label* label, int& w, int& h) {
 }  // namespace
 
 std::string Utf8FromAnsi(const std::string& ansi) {
-    std::string out;
-    out.reserve(ansi.size());
-    for (const char ch : ansi) {
-        const auto byte = static_cast<unsigned char>(ch);
-        if (byte >= 0x80 && byte < 0xA0) {
-            AppendUtf8(out, kHigh[byte - 0x80]);
-        } else {
-            AppendUtf8(out, byte);
-        }
-    }
-    return out;
+    return platform::cp1252::ToUtf8(ansi);
 }
 
 std::string AnsiFromUtf8(const std::string& utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        int extra = 0;
-        unsigned cp = lead;
-        if (lead >= 0xF0 && lead < 0xF8) {
-            extra = 3, cp = lead & 0x07;
-        } else if (lead >= 0xE0) {
-            extra = 2, cp = lead & 0x0F;
-        } else if (lead >= 0xC0) {
-            extra = 1, cp = lead & 0x1F;
-        } else if (lead >= 0x80) {
-            out += '?';  // a stray continuation byte
-            ++i;
-            continue;
-        }
-        bool valid = i + static_cast<std::size_t>(extra) < utf8.size();
-        for (int k = 1; valid && k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]);
-            if ((next & 0xC0) != 0x80) {
-                valid = false;
-            } else {
-                cp = (cp << 6) | (next & 0x3F);
-            }
-        }
-        if (!valid) {
-            out += '?';
-            ++i;
-            continue;
-        }
-        out += AnsiOf(cp);
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return out;
+    return platform::cp1252::FromUtf8(utf8);
 }
 
 std::string LabelText(const std::string& ansi) {
