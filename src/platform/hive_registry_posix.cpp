@@ -191,11 +191,7 @@ HiveRegistry::~HiveRegistry() {
 
 long HiveRegistry::FullPath(HKey root, const std::string& subPath, std::string* full) const {
     std::string base;
-    if (root != kHKLM) {
-        const auto it = handles_.find(root);
-        if (it == handles_.end()) return kInvalidHandle;
-        base = it->second.path;
-    }
+    if (!handles_.PathOf(root, &base)) return kInvalidHandle;
     std::vector<std::string> names;
     if (!SplitPath(subPath, &names)) return kBadPathname;
     const std::string rest = Join(names);
@@ -239,32 +235,6 @@ long HiveRegistry::Find(const Location& location, std::size_t* node) const {
         current = child;
     }
     *node = current;
-    return kSuccess;
-}
-
-long HiveRegistry::NewHandle(const std::string& path, std::uint32_t access, HKey* out) {
-    HKey handle = nextHandle_;
-    nextHandle_ += 4;
-    if (handle == kHKLM) {
-        handle = nextHandle_;
-        nextHandle_ += 4;
-    }
-    handles_[handle] = Handle{path, access};
-    *out = handle;
-    return kSuccess;
-}
-
-long HiveRegistry::KeyOfHandle(HKey key, bool write, std::string* path) const {
-    if (key == kHKLM) {
-        if (write && readOnly_) return kAccessDenied;
-        path->clear();
-        return kSuccess;
-    }
-    const auto it = handles_.find(key);
-    if (it == handles_.end()) return kInvalidHandle;
-    const std::uint32_t needed = write ? kKeySetValue : kKeyQueryValue;
-    if ((it->second.access & needed) == 0 || (write && readOnly_)) return kAccessDenied;
-    *path = it->second.path;
     return kSuccess;
 }
 
@@ -470,7 +440,7 @@ long HiveRegistry::DeleteValue(HKey key, const std::string& name) {
 
 long HiveRegistry::CloseKey(HKey key) {
     if (key == 0 || key == kHKLM) return kSuccess;
-    return handles_.erase(key) ? kSuccess : kInvalidHandle;
+    return handles_.Close(key);
 }
 
 // --- by path ---

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/hive_file_posix.h"
+#include "platform/key_handles.h"
 #include "platform/registry_tree.h"
 
 namespace platform {
@@ -81,19 +82,19 @@ class HiveRegistry : public RegistryTree {
         int hive = kRootOnly;
         std::vector<std::string> names;
     };
-    struct Handle {
-        std::string path;  // under HKEY_LOCAL_MACHINE, as opened
-        std::uint32_t access = 0;
-    };
-
     HiveRegistry() = default;
     std::string CheckKinds(const std::string& configFolder);
     long FullPath(HKey root, const std::string& subPath, std::string* full) const;
     long Locate(const std::string& path, Location* location) const;
     // The node of a location; kFileNotFound when a key on the way is missing.
     long Find(const Location& location, std::size_t* node) const;
-    long KeyOfHandle(HKey key, bool write, std::string* path) const;
-    long NewHandle(const std::string& path, std::uint32_t access, HKey* out);
+    long KeyOfHandle(HKey key, bool write, std::string* path) const {
+        return handles_.PathFor(key, write, readOnly_, path);
+    }
+    long NewHandle(const std::string& path, std::uint32_t access, HKey* out) {
+        *out = handles_.Open(path, access);
+        return winerr::kSuccess;
+    }
     long DoCreate(const std::string& path);
     long DoPutValue(const std::string& path, const std::string& name, std::uint32_t type,
                     const std::uint8_t* data, std::uint32_t size);
@@ -119,8 +120,7 @@ class HiveRegistry : public RegistryTree {
     bool failing_ = false;
     std::string pendingFailure_;
     std::function<void(const std::string&)> failureListener_;
-    std::map<HKey, Handle> handles_;
-    HKey nextHandle_ = 0x100;
+    KeyHandles handles_;
 };
 
 }  // namespace platform

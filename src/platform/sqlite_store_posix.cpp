@@ -126,14 +126,7 @@ bool SqliteStore::Exec(const char* sql) {
 }
 
 bool SqliteStore::BasePath(HKey root, std::string* base) const {
-    if (root == kHKLM) {
-        base->clear();
-        return true;
-    }
-    const auto it = handles_.find(root);
-    if (it == handles_.end()) return false;
-    *base = it->second.path;
-    return true;
+    return handles_.PathOf(root, base);
 }
 
 long SqliteStore::ResolveOpen(HKey root, const std::string& subPath, std::string* full) const {
@@ -179,32 +172,6 @@ long SqliteStore::CreatePath(const std::string& path, std::string* stored) {
         current = wanted;
     }
     *stored = current;
-    return kSuccess;
-}
-
-long SqliteStore::NewHandle(const std::string& path, std::uint32_t access, HKey* out) {
-    HKey handle = nextHandle_;
-    nextHandle_ += 4;
-    if (handle == kHKLM) {
-        handle = nextHandle_;
-        nextHandle_ += 4;
-    }
-    handles_[handle] = Handle{path, access};
-    *out = handle;
-    return kSuccess;
-}
-
-long SqliteStore::KeyOfHandle(HKey key, bool write, std::string* path) const {
-    if (key == kHKLM) {
-        if (write && readOnly_) return kAccessDenied;
-        path->clear();
-        return kSuccess;
-    }
-    const auto it = handles_.find(key);
-    if (it == handles_.end()) return kInvalidHandle;
-    const std::uint32_t needed = write ? kKeySetValue : kKeyQueryValue;
-    if ((it->second.access & needed) == 0 || (write && readOnly_)) return kAccessDenied;
-    *path = it->second.path;
     return kSuccess;
 }
 
@@ -341,7 +308,7 @@ long SqliteStore::DeleteValue(HKey key, const std::string& name) {
 
 long SqliteStore::CloseKey(HKey key) {
     if (key == 0 || key == kHKLM) return kSuccess;
-    return handles_.erase(key) ? kSuccess : kInvalidHandle;
+    return handles_.Close(key);
 }
 
 bool SqliteStore::KeyExists(const std::string& path) {

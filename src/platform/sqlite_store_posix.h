@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/key_handles.h"
 #include "platform/registry_tree.h"
 
 struct sqlite3;
@@ -106,8 +107,13 @@ class SqliteStore : public RegistryTree {
     long ResolveOpen(HKey root, const std::string& subPath, std::string* full) const;
     long FindKey(const std::string& path, std::string* stored);
     long CreatePath(const std::string& path, std::string* stored);
-    long KeyOfHandle(HKey key, bool write, std::string* path) const;
-    long NewHandle(const std::string& path, std::uint32_t access, HKey* out);
+    long KeyOfHandle(HKey key, bool write, std::string* path) const {
+        return handles_.PathFor(key, write, readOnly_, path);
+    }
+    long NewHandle(const std::string& path, std::uint32_t access, HKey* out) {
+        *out = handles_.Open(path, access);
+        return winerr::kSuccess;
+    }
     long DoPutValue(const std::string& keyPath, const std::string& name, std::uint32_t type,
                     const std::uint8_t* data, std::uint32_t size);
     long DoRemoveValue(const std::string& keyPath, const std::string& name);
@@ -121,10 +127,6 @@ class SqliteStore : public RegistryTree {
         sqlite3_stmt* stmt = nullptr;
         bool busy = false;
     };
-    struct Handle {
-        std::string path;
-        std::uint32_t access = 0;
-    };
 
     sqlite3* db_ = nullptr;
     std::string path_;
@@ -136,10 +138,9 @@ class SqliteStore : public RegistryTree {
     std::function<void(const std::string&)> failureListener_;
     std::uint64_t device_ = 0;
     std::uint64_t inode_ = 0;
-    std::map<HKey, Handle> handles_;
+    KeyHandles handles_;
     // Prepared statements by their text; finalized before the connection closes.
     std::map<std::string, CachedStatement, std::less<>> statements_;
-    HKey nextHandle_ = 0x100;
 };
 
 }  // namespace platform
