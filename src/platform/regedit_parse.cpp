@@ -66,13 +66,6 @@ std::string_view TrimRight(std::string_view text) {
     return text;
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // "" when every name between backslashes of a key path is there and holds no NUL.
 std::string CheckNames(std::string_view path) {
     if (path.find('\0') != std::string_view::npos) return "NUL character in key path";
@@ -338,8 +331,9 @@ class Parser {
             std::string_view digits = data.substr(6);
             std::size_t count = 0;
             std::uint32_t number32 = 0;
-            while (count < digits.size() && HexValue(digits[count]) >= 0) {
-                number32 = number32 * 16 + static_cast<std::uint32_t>(HexValue(digits[count]));
+            while (count < digits.size() && ascii::HexDigit(digits[count]) >= 0) {
+                number32 =
+                    number32 * 16 + static_cast<std::uint32_t>(ascii::HexDigit(digits[count]));
                 ++count;
             }
             if (count == 0 || count > 8 || !RestIsEmpty(digits.substr(count))) {
@@ -376,8 +370,8 @@ class Parser {
             ++pos;
             std::size_t count = 0;
             type = 0;
-            while (pos < data.size() && HexValue(data[pos]) >= 0) {
-                type = type * 16 + static_cast<std::uint32_t>(HexValue(data[pos]));
+            while (pos < data.size() && ascii::HexDigit(data[pos]) >= 0) {
+                type = type * 16 + static_cast<std::uint32_t>(ascii::HexDigit(data[pos]));
                 ++pos;
                 ++count;
             }
@@ -403,8 +397,8 @@ class Parser {
                 if (at >= chunk.size()) break;
                 int digits = 0;
                 int byte = 0;
-                while (at < chunk.size() && digits < 2 && HexValue(chunk[at]) >= 0) {
-                    byte = byte * 16 + HexValue(chunk[at]);
+                while (at < chunk.size() && digits < 2 && ascii::HexDigit(chunk[at]) >= 0) {
+                    byte = byte * 16 + ascii::HexDigit(chunk[at]);
                     ++at;
                     ++digits;
                 }

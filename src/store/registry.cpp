@@ -4,6 +4,8 @@
 #include <limits>
 #include <vector>
 
+#include "platform/ascii.h"
+
 namespace store {
 
 using platform::kKeyAllAccess;
@@ -146,12 +148,7 @@ void Registry::EraseValue(HKey root, const std::string& path, const std::string&
 }
 
 namespace {
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
+using platform::ascii::HexDigit;
 }  // namespace
 
 void Registry::StoreHexBinary(HKey key, const std::string& name, const std::string& hexList) {
