@@ -22,8 +22,8 @@ declare -A groups=(
     [wine32]="wine wine32:i386"
     # ... and where they cannot: the 64-bit loader alone.
     [wine64]="wine wine64"
-    # tools/bench.sh and tools/screenshots.sh.
-    [bench]="python3 time sqlite3 xvfb xauth x11-utils xdotool imagemagick"
+    # tools/bench.sh (its build includes the test tools) and tools/screenshots.sh.
+    [bench]="python3 time sqlite3 xvfb xauth x11-utils xdotool imagemagick libgtest-dev"
 )
 
 (($# > 0)) || set -- build
