@@ -64,6 +64,8 @@ FrmEQ::FrmEQ(ui::App& app, ui::Form& owner)
     cboAnalogEQ->items = {"None", "Phone", "Microphone", "Line-In", "CD-ROM", "Video", "Auxiliary"};
     Label5 = &Add(Kind::Label, "Label5", "&Analog EQ Channel",
                   {kLabelLeft, 960, kLabelWidth, kLabelHeight});
+    Label14->lineUpWith = cboEQPreset;
+    Label5->lineUpWith = cboAnalogEQ;
     cmdOK = &Add(Kind::Button, "cmdOK", "OK", {3720, 1800, 1215, 375});
     Frame1 = &Add(Kind::Frame, "Frame1", "Equalizer", {120, 1440, 2295, 735});
     optEQ[0] = &Add(Kind::Option, "optEQ", "On", {120, 360, 975, 255}, 0);

@@ -82,6 +82,8 @@ FrmWPCRSET::FrmWPCRSET(ui::App& app, ui::Form& owner)
     cboChipset->items.assign(std::begin(kChipsets), std::end(kChipsets));
     Label4 = &Add(Kind::Label, "Label4", "Device Number", {2160, 480, 1155, 255});
     Label3 = &Add(Kind::Label, "Label3", "Chipset", {120, 480, 675, 255});
+    Label4->lineUpWith = cboDevice;
+    Label3->lineUpWith = cboChipset;
     Label5 = &Add(Kind::Label, "Label5", "Compatibility Tweaks", {120, 1680, 3015, 375});
     Label5->font = {"Tahoma", 14.25};
     chkVIAAGP = &Add(Kind::CheckBox, "chkVIAAGP", "Fast AGP Mode", {120, 1440, 1935, 255});
