@@ -4,6 +4,9 @@
 
 #include <set>
 #include <string>
+#include <vector>
+
+#include "ui/canvas.h"
 
 namespace {
 
@@ -50,6 +53,27 @@ TEST(Pictures, UnknownNameOrEmptySizeGivesAnEmptyImage) {
     EXPECT_TRUE(ui::RenderPicture("tool1", 0, 32).empty());
     EXPECT_TRUE(ui::RenderPicture("tool1", 32, -1).empty());
     EXPECT_FALSE(ui::RenderPicture("tool1", 1, 1).empty());
+}
+
+// Rows are narrowed to the spans a shape can reach; the pixels must be exactly those of testing
+// every sample, at the sizes shown and at odd sizes where rounding falls differently.
+TEST(Pictures, NarrowedRowsDrawExactlyWhatTestingEverySampleDraws) {
+    const std::vector<std::pair<int, int>> sizes = {{32, 32},  {64, 64},   {96, 92}, {73, 73},
+                                                    {81, 121}, {213, 210}, {17, 45}, {1, 1}};
+    for (const std::string& name : ui::PictureNames()) {
+        for (const auto& [w, h] : sizes) {
+            const ui::Image narrowed = ui::RenderPicture(name, w, h);
+            ui::drawing::Canvas::narrowRows = false;
+            const ui::Image exhaustive = ui::RenderPicture(name, w, h);
+            ui::drawing::Canvas::narrowRows = true;
+            ASSERT_EQ(narrowed.rgba.size(), exhaustive.rgba.size()) << name;
+            std::size_t differ = 0;
+            for (std::size_t i = 0; i < narrowed.rgba.size(); ++i) {
+                differ += narrowed.rgba[i] != exhaustive.rgba[i];
+            }
+            EXPECT_EQ(differ, 0u) << name << " at " << w << "x" << h;
+        }
+    }
 }
 
 }  // namespace

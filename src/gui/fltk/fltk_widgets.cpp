@@ -144,15 +144,22 @@ void SetUpLook() {
 // ---- Pictures --------------------------------------------------------------------------
 
 PictureImage::PictureImage(const std::string& name, int width, int height)
-    : pixels_(ui::RenderPicture(name, width, height)) {
-    if (!pixels_.empty()) {
-        image_ =
-            std::make_unique<Fl_RGB_Image>(pixels_.rgba.data(), pixels_.width, pixels_.height, 4);
+    : name_(name), width_(width), height_(height) {}
+
+Fl_RGB_Image* PictureImage::image() {
+    if (!made_) {
+        made_ = true;
+        pixels_ = ui::RenderPicture(name_, width_, height_);
+        if (!pixels_.empty()) {
+            image_ = std::make_unique<Fl_RGB_Image>(pixels_.rgba.data(), pixels_.width,
+                                                    pixels_.height, 4);
+        }
     }
+    return image_.get();
 }
 
 Fl_Image* PictureImage::greyed() {
-    if (greyed_ == nullptr && image_ != nullptr) {
+    if (greyed_ == nullptr && image() != nullptr) {
         greyed_.reset(image_->copy());
         greyed_->desaturate();
         greyed_->color_average(FL_BACKGROUND_COLOR, 0.5f);

@@ -36,15 +36,20 @@ constexpr int kFontSize = 11;
 // Scheme, colours and fonts shared by every window; safe to call more than once.
 void SetUpLook();
 
-// An FLTK image of one of the product's pictures, owning its pixels.
+// An FLTK image of one of the product's pictures, owning its pixels. The pixels are made
+// when the image is first drawn: most pictures sit on pages or in windows that are never
+// shown, and making them is most of what a start would otherwise cost.
 class PictureImage {
   public:
     PictureImage(const std::string& name, int width, int height);
-    Fl_RGB_Image* image() { return image_.get(); }
+    Fl_RGB_Image* image();
     // The picture as a disabled control shows it: grey and faded into the dialog face.
     Fl_Image* greyed();
 
   private:
+    std::string name_;
+    int width_, height_;
+    bool made_ = false;
     ui::Image pixels_;
     std::unique_ptr<Fl_RGB_Image> image_;
     std::unique_ptr<Fl_Image> greyed_;

@@ -175,6 +175,8 @@ void Win32Adapter::SyncPicture(Binding& binding) {
     if (c.kind() != Kind::Picture || binding.hwnd == nullptr || binding.picture == c.picture) {
         return;
     }
+    // Made when first shown: most pictures sit on pages that a start never shows.
+    if (!ui::ShownOnScreen(c)) return;
     binding.picture = c.picture;
     RECT r;
     GetClientRect(binding.hwnd, &r);
@@ -218,6 +220,7 @@ void Win32Adapter::SyncShown(View& view, Binding& binding) {
             const ui::SyncGuard guard(syncing_);
             SetFocus(view.hwnd);
         }
+        if (shown) SyncPicture(binding);
         ShowWindow(binding.hwnd, shown ? SW_SHOWNA : SW_HIDE);
     }
 }
