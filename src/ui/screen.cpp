@@ -63,10 +63,10 @@ bool OverPicture(const Control& label) {
 Place ScreenPlace(const Control& control) {
     Place place = PlaceInForm(control);
     if (OverPicture(control)) {
+        // Moved in from the corner; the right edge stays, and the height with it.
         place.left += kOverPictureMargin;
         place.top += kOverPictureMargin;
-        place.width = std::max(0, place.width - 2 * kOverPictureMargin);
-        place.height = std::max(0, place.height - kOverPictureMargin);
+        place.width = std::max(0, place.width - kOverPictureMargin);
     }
     return place;
 }
