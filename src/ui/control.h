@@ -80,6 +80,9 @@ class Control {
     const Control* lineUpWith = nullptr;
     // Labels: stands right after the text of this label rather than at its own left.
     const Control* follows = nullptr;
+    // Labels: a paragraph that starts a blank line under the text of this label, so that
+    // paragraphs stay evenly spaced whatever the number of lines the font wraps them into.
+    const Control* under = nullptr;
 
     const std::string& caption() const { return caption_; }
     void SetCaption(const std::string& caption);

@@ -143,6 +143,7 @@ void Arrange(FltkAdapter::View& view) {
             before->measure_label(width, height);
             w->position(before->x() + width, w->y());
         }
+        if (Fl_Widget* above = widgetOf(c.under)) PlaceUnder(*w, *above);
     }
 }
 

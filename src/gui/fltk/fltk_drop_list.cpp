@@ -1,4 +1,5 @@
-// The drop-down list, and where the widgets put the baseline of the text they show.
+// The drop-down list, and where the widgets put the baseline of the text they show and the
+// paragraphs that follow one another.
 #include <FL/Fl.H>
 #include <FL/Fl_Input_.H>
 #include <FL/fl_draw.H>
@@ -80,6 +81,13 @@ void LineUp(Fl_Widget& label, Fl_Widget& partner) {
     const int baseline = TextBaseline(partner);
     fl_font(label.labelfont(), label.labelsize());
     label.position(label.x(), baseline - fl_height() + fl_descent());
+}
+
+void PlaceUnder(Fl_Widget& paragraph, Fl_Widget& above) {
+    int width = above.w(), height = 0;
+    fl_font(above.labelfont(), above.labelsize());
+    fl_measure(above.label(), width, height, 0);
+    paragraph.position(paragraph.x(), above.y() + height + fl_height());
 }
 
 }  // namespace gui::fltk

@@ -90,6 +90,8 @@ class DropList : public Fl_Choice {
 int TextBaseline(Fl_Widget& widget);
 // Moves a label so that its first line's baseline lies on that of the partner's text.
 void LineUp(Fl_Widget& label, Fl_Widget& partner);
+// Moves a paragraph to start a blank line under the wrapped text of the one above it.
+void PlaceUnder(Fl_Widget& paragraph, Fl_Widget& above);
 
 // A push button; the default one also answers Enter and draws a dark rim, the cancel one
 // answers Escape.
