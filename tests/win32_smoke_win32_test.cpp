@@ -4,19 +4,21 @@
 // so it lives in one test (scenario tests keep to their scratch keys).
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "main_window/frm_main.h"
 #include "gui/text/headless.h"
 #include "gui/win32/win32_adapter.h"
-#include "support/memory_registry.h"
+#include "main_window/frm_main.h"
 #include "platform/windows_api_win32.h"
 #include "store/schema.h"
+#include "support/memory_registry.h"
 #include "support/scenario.h"
 
 namespace {
@@ -365,6 +367,197 @@ TEST_F(Win32Smoke, OnAMachineWithoutDriverKeysTheA3DKeyIsMadeAndOtherWritesAreDr
     EXPECT_FALSE(KeyExists(kCustomization));
     EXPECT_FALSE(KeyExists(kControlPanel));
 
+    PostMessageA(program.main(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.Ended());
+}
+
+// ---- Captions that fit ------------------------------------------------------------------
+
+// Clear space a caption keeps inside its control, in pixels, besides the control's own edges.
+constexpr int kButtonMargin = 4;  // each side of a push button's text, inside its 2-pixel rim
+constexpr int kCheckMark = 17;    // a check box's or option's 13-pixel mark and the gap after it
+constexpr int kFrameEnds = 14;    // a frame's caption: its indent and the line after it
+
+// A caption as it is shown: "&&" is one '&', a lone '&' marks the mnemonic and takes no room.
+std::string Shown(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && i + 1 < text.size()) ++i;
+        out += text[i];
+    }
+    return out;
+}
+
+// Font handles belong to the process that made them, so the program's controls are measured
+// in this process's copy of the dialog font, which the program takes from the same system
+// setting; texts in fonts of their own (headings) are left out.
+class DialogFont {
+  public:
+    DialogFont() {
+        NONCLIENTMETRICSA metrics = {};
+        metrics.cbSize = sizeof metrics;
+        if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+            font_ = CreateFontIndirectA(&metrics.lfMessageFont);
+        }
+        dc_ = CreateCompatibleDC(nullptr);
+        old_ = SelectObject(dc_, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
+    }
+    ~DialogFont() {
+        SelectObject(dc_, old_);
+        DeleteDC(dc_);
+        if (font_) DeleteObject(font_);
+    }
+    DialogFont(const DialogFont&) = delete;
+    DialogFont& operator=(const DialogFont&) = delete;
+
+    SIZE Extent(const std::wstring& text) const {
+        SIZE size = {};
+        GetTextExtentPoint32W(dc_, text.c_str(), static_cast<int>(text.size()), &size);
+        return size;
+    }
+    // The rectangle a text takes wrapped at a width, as a static text or multi-line button
+    // wraps it.
+    RECT Wrapped(const std::wstring& text, int width) const {
+        RECT r = {0, 0, width, 0};
+        DrawTextW(dc_, text.c_str(), static_cast<int>(text.size()), &r,
+                  DT_CALCRECT | DT_WORDBREAK | DT_LEFT);
+        return r;
+    }
+
+  private:
+    HFONT font_ = nullptr;
+    HDC dc_ = nullptr;
+    HGDIOBJ old_ = nullptr;
+};
+
+std::wstring WideText(HWND hwnd) {
+    wchar_t text[1024] = {};
+    GetWindowTextW(hwnd, text, 1024);
+    return text;
+}
+
+// The program's texts here are plain ASCII; bytes above it keep their Latin-1 value.
+std::wstring Wide(const std::string& text) {
+    std::wstring wide;
+    for (const char ch : text) wide += static_cast<wchar_t>(static_cast<unsigned char>(ch));
+    return wide;
+}
+
+// The font most of a window's controls use: the dialog font.
+WPARAM CommonFont(HWND window) {
+    std::map<WPARAM, int> uses;
+    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        ++uses[static_cast<WPARAM>(SendMessageA(c, WM_GETFONT, 0, 0))];
+    }
+    WPARAM common = 0;
+    int most = 0;
+    for (const auto& [font, count] : uses) {
+        if (count > most) common = font, most = count;
+    }
+    return common;
+}
+
+// Every text of a window's controls that does not fit its control, one line each; counts
+// the texts it measured.
+std::string Unfit(HWND window, int& measured) {
+    std::ostringstream out;
+    const std::string name = Text(window);
+    const DialogFont font;
+    const WPARAM dialogFont = CommonFont(window);
+    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        if (static_cast<WPARAM>(SendMessageA(c, WM_GETFONT, 0, 0)) != dialogFont) continue;
+        const std::string cls = ClassOf(c), text = Text(c);
+        const std::wstring wide = Wide(Shown(text));
+        const LONG style = GetWindowLongA(c, GWL_STYLE);
+        RECT client;
+        GetClientRect(c, &client);
+        const int w = client.right, h = client.bottom;
+        auto fail = [&](const std::string& what, const std::string& why, long need, long room) {
+            out << name << ": \"" << what << "\" " << why << " (" << need << " in " << room
+                << ")\n";
+        };
+        if (cls == "Static" && !text.empty() && (style & SS_TYPEMASK) == SS_LEFT) {
+            ++measured;
+            const RECT r = font.Wrapped(wide, w);
+            if (r.right > w) fail(text, "is wider than its label", r.right, w);
+            if (r.bottom > h) fail(text, "is taller than its label", r.bottom, h);
+        } else if (cls == "Button" && !text.empty()) {
+            ++measured;
+            const LONG type = style & BS_TYPEMASK;
+            const SIZE size = font.Extent(wide);
+            if (type == BS_GROUPBOX) {
+                if (size.cx + kFrameEnds > w) {
+                    fail(text, "reaches its frame's edge", size.cx + kFrameEnds, w);
+                }
+            } else if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON) {
+                // A one-letter button ("?") is square; its letter only has to fit inside.
+                const long need = size.cx + 2 * (2 + kButtonMargin);
+                if (wide.size() > 1 && need > w) fail(text, "touches its button's edges", need, w);
+            } else {
+                const RECT r = font.Wrapped(wide, w - kCheckMark);
+                if (r.right > w - kCheckMark || r.bottom > h) {
+                    fail(text, "runs past its check box", r.right + kCheckMark, w);
+                }
+            }
+        } else if (cls == "ComboBox") {
+            // The selection field: the control less its arrow button, its 2-pixel edge and the
+            // field's 2-pixel inset on each side (GetComboBoxInfo does not reach into another
+            // process under Wine).
+            const int room = w - GetSystemMetrics(SM_CXVSCROLL) - 8;
+            const int count = static_cast<int>(SendMessageW(c, CB_GETCOUNT, 0, 0));
+            for (int i = 0; i < count; ++i) {
+                wchar_t item[256] = {};
+                if (SendMessageW(c, CB_GETLBTEXTLEN, i, 0) >= 255) continue;
+                SendMessageW(c, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+                ++measured;
+                const long need = font.Extent(item).cx;
+                if (need > room) {
+                    fail(std::string(item, item + wcslen(item)), "is cut off in its list", need,
+                         room);
+                }
+            }
+        } else if (cls == "Edit" && !(style & ES_MULTILINE) && !text.empty()) {
+            ++measured;
+            RECT area = client;
+            SendMessageA(c, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
+            const long need = font.Extent(WideText(c)).cx;
+            if (need > area.right - area.left) {
+                fail(text, "is wider than its box", need, area.right - area.left);
+            }
+        }
+    }
+    return out.str();
+}
+
+TEST_F(Win32Smoke, EveryCaptionFitsItsControlInItsFont) {
+    Program program;
+    ASSERT_TRUE(program.started());
+    ASSERT_NE(program.main(), nullptr) << program.Boxes();
+    int measured = 0;
+    std::string unfit = Unfit(program.main(), measured);
+    struct Opening {
+        int page;
+        const char* button;
+        const char* caption;
+    };
+    for (const Opening& o :
+         {Opening{4, "cmdEQSettings", "Equalizer Settings"},
+          Opening{-1, "cmdAbout", "About Calvenor XP"}, Opening{2, "cmdAboutA3D", "About A3D"},
+          Opening{2, "cmdDrvVerHlp", "Driver Version Information"},
+          Opening{-1, "cmdReset", "Reset Settings"}}) {
+        SCOPED_TRACE(o.caption);
+        if (o.page >= 0) program.Page(o.page);
+        PostMessageA(program.Control(o.button), BM_CLICK, 0, 0);
+        HWND other = nullptr;
+        ASSERT_TRUE(Eventually([&] { return (other = program.Find(o.caption)) != nullptr; }))
+            << program.Boxes();
+        ASSERT_TRUE(Eventually([&] { return IsWindowVisible(other) != FALSE; }));
+        unfit += Unfit(other, measured);
+        PostMessageA(other, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(Eventually([&] { return IsWindowEnabled(program.main()) != FALSE; }));
+    }
+    EXPECT_EQ(unfit, "");
+    EXPECT_GT(measured, 100);
     PostMessageA(program.main(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(program.Ended());
 }

@@ -133,7 +133,7 @@ TEST_F(Wpcrset, DesignTabOrderFontsAndLists) {
                         At{"Frame2", 2520, 600, nullptr}, At{"optWDevice(0)", 120, 360, "Frame2"},
                         At{"Label5", 120, 1680, nullptr}, At{"cmdVIAHelp", 4440, 1800, nullptr},
                         At{"Frame3", 120, 2160, nullptr}, At{"cboChipset", 840, 480, "Frame3"},
-                        At{"cboDevice", 3360, 480, "Frame3"}, At{"chkVIAFix", 120, 1080, "Frame3"},
+                        At{"cboDevice", 3240, 480, "Frame3"}, At{"chkVIAFix", 120, 1080, "Frame3"},
                         At{"cmdUpdate", 2160, 1200, "Frame3"}, At{"chkVIAAGP", 120, 1440, "Frame3"},
                         At{"Label2", 120, 4080, nullptr}, At{"cmdRemove", 3480, 4080, nullptr},
                         At{"Command1", 3480, 4560, nullptr}}) {

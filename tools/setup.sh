@@ -8,8 +8,10 @@
 set -euo pipefail
 
 declare -A groups=(
-    # The Linux program and its unit tests.
-    [build]="g++ cmake make pkg-config libsqlite3-dev libfltk1.3-dev libx11-dev libhivex-dev"
+    # The Linux program and its unit tests; Liberation Sans has the metrics of the font the
+    # windows were laid out for.
+    [build]="g++ cmake make pkg-config libsqlite3-dev libfltk1.3-dev libx11-dev libhivex-dev
+            fonts-liberation"
     # The rest of ./test: fixtures built with mingw-w64, window tests under Xvfb driven by real
     # X input, screenshots compared and looked at, hives checked with the standard tools
     # (hivexregedit), a hive's header edited (python3), another user and a read-only mount

@@ -16,6 +16,7 @@ FrmAbout::FrmAbout(ui::App& app, ui::Form& owner)
     Label3 = &Add(Kind::Label, "Label3", " xp", {6360, 600, 255, 495});
     Label3->font = {"Arial", 9};
     Label3->color = {true, 255, 128, 0};
+    Label3->follows = Label2;
     Label4 = &Add(Kind::Label, "Label4", "Version 2.30", {3480, 1200, 2895, 255});
     Label5 =
         &Add(Kind::Label, "Label5", "Please send all feedback to: feedback@calvenor-xp.example",

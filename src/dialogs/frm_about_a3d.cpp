@@ -29,6 +29,8 @@ FrmAboutA3D::FrmAboutA3D(ui::App& app, ui::Form& owner)
                               "of the titles that support it, visit ") +
                       kTitlesSite + ".",
                   {240, 4080, 6975, 615});
+    Label2->under = Label1;
+    Label3->under = Label2;
     cmdOK = &Add(Kind::Button, "cmdOK", "OK", {6120, 4800, 1095, 375});
     Label4 = &Add(Kind::Label, "Label4", "A3D Audio By Aureal.Inc", {3480, 600, 1815, 255});
     Label5 = &Add(Kind::Label, "Label5",

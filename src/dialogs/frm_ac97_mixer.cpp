@@ -13,7 +13,9 @@ using ui::Kind;
 FrmAC97Mixer::FrmAC97Mixer(ui::App& app, ui::Form& owner)
     : Dialog(app, owner, "frmAC97Mixer", "AC97 Mixer Location", 6015, 1455) {
     resizable = true;
-    txtAC97Location = &Add(Kind::TextBox, "txtAC97Location", "", {1335, 240, 4560, 315});
+    // The box takes the width between the picture and the window's edge, so that the prompt
+    // shows whole.
+    txtAC97Location = &Add(Kind::TextBox, "txtAC97Location", "", {1260, 240, 4695, 315});
     txtAC97Location->SetText("Enter the program path here - i.e. C:\\AC97Mix\\AC97Mixer.exe");
     cmdHelp = &Add(Kind::Button, "cmdHelp", "?", {1335, 840, 375, 375});
     cmdOK = &Add(Kind::Button, "cmdOK", "OK", {3240, 840, 1215, 375});

@@ -21,6 +21,9 @@ constexpr int kListLeft = 1800;
 constexpr int kListWidth = 3135;
 constexpr int kListHeight = 315;
 constexpr int kLabelHeight = 255;
+// Three rows of lists, the same 105 twips apart whether the middle one is shown or not.
+constexpr int kFirstRow = 180;
+constexpr int kThirdRow = 1020;
 
 constexpr int kUserPreset = 5;
 constexpr int kSpeakerPreset = 6;
@@ -55,15 +58,19 @@ std::optional<std::int16_t> ToInt16(const store::RegValue& value) {
 
 FrmEQ::FrmEQ(ui::App& app, ui::Form& owner)
     : Dialog(app, owner, "frmEQ", "Equalizer Settings", 5040, 2280) {
-    cboEQPreset = &Add(Kind::List, "cboEQPreset", "", {kListLeft, 240, kListWidth, kListHeight});
+    cboEQPreset =
+        &Add(Kind::List, "cboEQPreset", "", {kListLeft, kFirstRow, kListWidth, kListHeight});
     cboEQPreset->items = {"Rock", "Classical",           "Pop", "Jazz", "Dance",
                           "User", "Speaker Compensation"};
-    Label14 =
-        &Add(Kind::Label, "Label14", "EQ Preset", {kLabelLeft, 240, kLabelWidth, kLabelHeight});
-    cboAnalogEQ = &Add(Kind::List, "cboAnalogEQ", "", {kListLeft, 960, kListWidth, kListHeight});
+    Label14 = &Add(Kind::Label, "Label14", "EQ Preset",
+                   {kLabelLeft, kFirstRow, kLabelWidth, kLabelHeight});
+    cboAnalogEQ =
+        &Add(Kind::List, "cboAnalogEQ", "", {kListLeft, kThirdRow, kListWidth, kListHeight});
     cboAnalogEQ->items = {"None", "Phone", "Microphone", "Line-In", "CD-ROM", "Video", "Auxiliary"};
     Label5 = &Add(Kind::Label, "Label5", "&Analog EQ Channel",
-                  {kLabelLeft, 960, kLabelWidth, kLabelHeight});
+                  {kLabelLeft, kThirdRow, kLabelWidth, kLabelHeight});
+    Label14->lineUpWith = cboEQPreset;
+    Label5->lineUpWith = cboAnalogEQ;
     cmdOK = &Add(Kind::Button, "cmdOK", "OK", {3720, 1800, 1215, 375});
     Frame1 = &Add(Kind::Frame, "Frame1", "Equalizer", {120, 1440, 2295, 735});
     optEQ[0] = &Add(Kind::Option, "optEQ", "On", {120, 360, 975, 255}, 0);

@@ -39,6 +39,9 @@ void A3DPage::Build() {
     txtA3DVer = version("txtA3DVer", 480);
     txtA3DAPI = version("txtA3DAPI", 840);
     txtDrvVer = version("txtDrvVer", 1200);
+    Label5->lineUpWith = txtA3DVer;
+    Label6->lineUpWith = txtA3DAPI;
+    Label13->lineUpWith = txtDrvVer;
     cmdDrvVerHlp = &Add(Kind::Button, "cmdDrvVerHlp", "?", {4680, 1200, 315, 315});
 
     cboA3DType->onChange = [this] { cboA3DType_Click(); };

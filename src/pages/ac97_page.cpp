@@ -63,6 +63,19 @@ void AC97Page::Build() {
     Label9 = caption("Label9", "AC'97 Front Output", kFront);
     Label8 = caption("Label8", "PCM 2 Out Level", kPCM2);
     Label7 = caption("Label7", "PCM 1 Out Level", kPCM1);
+    // Each row's caption and number stand on the middle of its bar.
+    const struct {
+        Control* caption;
+        Control* number;
+        const Control* bar;
+    } rows[] = {{Label7, lblPCM1, hsbPCM1},
+                {Label8, lblPCM2, hsbPCM2},
+                {Label9, lblFront, hsbFront},
+                {Label10, lblRear, hsbRear}};
+    for (const auto& row : rows) {
+        row.caption->lineUpWith = row.bar;
+        row.number->lineUpWith = row.bar;
+    }
 
     cmdAC97Help->onChange = [this] { cmdAC97Help_Click(); };
     chkLA4Inv->onChange = [this] { chkLA4Inv_Click(); };

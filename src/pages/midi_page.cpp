@@ -40,6 +40,7 @@ MidiPage::EffectUnit MidiPage::BuildEffectUnit(const char* index, const char* ti
     unit.level->tooltip = tip;
     unit.list = &Add(Kind::List, "cboEffect" + n, "", {120, 330, 1815, 315}, unit.frame);
     unit.label = &Add(Kind::Label, "lblEffect" + n, "0", {4320, 360, 375, 255}, unit.frame);
+    unit.label->lineUpWith = unit.level;
     return unit;
 }
 
@@ -63,6 +64,7 @@ void MidiPage::Build() {
         "Enables the Wavetable Effects, which by default are set to Reverb and Chorus.";
     cboWavetableMode = &Add(Kind::List, "cboWavetableMode", "", {1800, 3330, 1815, 315});
     cboWavetableMode->items = {"320 Voices", "128 Voices", "64 Voices"};
+    Label4->lineUpWith = cboWavetableMode;
     cboWavetableMode->tooltip =
         "Controls the Polyphony for using MIDI.  In hardware, there are only 64 voices.";
     chkHighPerfMIDI =

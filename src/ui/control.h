@@ -75,6 +75,14 @@ class Control {
     Color color;
     bool isDefault = false;  // Enter presses it
     bool isCancel = false;   // Escape presses it
+    // Labels: the control beside it whose text this label's text shares a baseline with (for
+    // a bar, whose middle it is centred on). The label's top then follows from the fonts.
+    const Control* lineUpWith = nullptr;
+    // Labels: stands right after the text of this label rather than at its own left.
+    const Control* follows = nullptr;
+    // Labels: a paragraph that starts a blank line under the text of this label, so that
+    // paragraphs stay evenly spaced whatever the number of lines the font wraps them into.
+    const Control* under = nullptr;
 
     const std::string& caption() const { return caption_; }
     void SetCaption(const std::string& caption);

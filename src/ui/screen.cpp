@@ -37,6 +37,40 @@ Place PlaceInForm(const Control& control) {
     return place;
 }
 
+namespace {
+
+bool Overlap(const Place& a, const Place& b) {
+    return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
+           b.top < a.top + a.height;
+}
+
+// A label's text this far from a picture's edge reads as a caption, not as part of the
+// picture.
+constexpr int kOverPictureMargin = 60;
+
+}  // namespace
+
+bool OverPicture(const Control& label) {
+    if (label.kind() != Kind::Label) return false;
+    const Place place = PlaceInForm(label);
+    for (const auto& other : label.form().controls()) {
+        if (other->kind() != Kind::Picture || other->tab != label.tab) continue;
+        if (Overlap(place, PlaceInForm(*other))) return true;
+    }
+    return false;
+}
+
+Place ScreenPlace(const Control& control) {
+    Place place = PlaceInForm(control);
+    if (OverPicture(control)) {
+        // Moved in from the corner; the right edge stays, and the height with it.
+        place.left += kOverPictureMargin;
+        place.top += kOverPictureMargin;
+        place.width = std::max(0, place.width - kOverPictureMargin);
+    }
+    return place;
+}
+
 bool ShownOnScreen(const Control& control) {
     const Control* c = &control;
     for (std::size_t hops = 0; hops <= MaxHops(control); ++hops) {

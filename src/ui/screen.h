@@ -16,6 +16,13 @@ class Form;
 // to the frame, a tab page's to the tab control.
 Place PlaceInForm(const Control& control);
 
+// Whether a label lies over a picture on its page: adapters draw it see-through.
+bool OverPicture(const Control& label);
+
+// The box an adapter gives the control, in twips in the form's client area: its place in the
+// form, except that a label over a picture keeps its text off the picture's edges.
+Place ScreenPlace(const Control& control);
+
 // Whether the control is on screen while its window is: it, every frame around it and the
 // tab control are visible, and the page it lies on is the one shown.
 bool ShownOnScreen(const Control& control);

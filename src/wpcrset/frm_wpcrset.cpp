@@ -75,13 +75,16 @@ FrmWPCRSET::FrmWPCRSET(ui::App& app, ui::Form& owner)
     Frame3 = &Add(Kind::Frame, "Frame3", "Settings", {120, 2160, 4575, 1815});
     chkVIAFix = &Add(Kind::CheckBox, "chkVIAFix", "Fix VIA AGP Problem", {120, 1080, 1935, 255});
     cmdUpdate = &Add(Kind::Button, "cmdUpdate", "Update WPCRSET Settings", {2160, 1200, 2295, 375});
-    cboDevice = &Add(Kind::List, "cboDevice", "", {3360, 480, 1095, 315});
+    // The lists are wide enough for their longest entries, the device list's label moved along.
+    cboDevice = &Add(Kind::List, "cboDevice", "", {3240, 480, 1215, 315});
     cboDevice->items = {"8 (PCI 1)",  "9 (PCI 2)",  "10 (PCI 3)",
                         "11 (PCI 4)", "12 (PCI 5)", "13 (PCI 6)"};
-    cboChipset = &Add(Kind::List, "cboChipset", "", {840, 480, 975, 315});
+    cboChipset = &Add(Kind::List, "cboChipset", "", {840, 480, 1095, 315});
     cboChipset->items.assign(std::begin(kChipsets), std::end(kChipsets));
-    Label4 = &Add(Kind::Label, "Label4", "Device Number", {2160, 480, 1155, 255});
+    Label4 = &Add(Kind::Label, "Label4", "Device Number", {2040, 480, 1155, 255});
     Label3 = &Add(Kind::Label, "Label3", "Chipset", {120, 480, 675, 255});
+    Label4->lineUpWith = cboDevice;
+    Label3->lineUpWith = cboChipset;
     Label5 = &Add(Kind::Label, "Label5", "Compatibility Tweaks", {120, 1680, 3015, 375});
     Label5->font = {"Tahoma", 14.25};
     chkVIAAGP = &Add(Kind::CheckBox, "chkVIAAGP", "Fast AGP Mode", {120, 1440, 1935, 255});

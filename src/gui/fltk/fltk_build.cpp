@@ -31,7 +31,7 @@ struct Rect {
 
 // Where a control goes, in its window's coordinates.
 Rect RectOf(const Control& c) {
-    const ui::Place p = ui::PlaceInForm(c);
+    const ui::Place p = ui::ScreenPlace(c);
     return {Px(p.left), Px(p.top), Px(p.width), Px(p.height)};
 }
 
@@ -59,9 +59,7 @@ Fl_Widget* Option(Rect r) {
 
 Fl_Widget* List(Rect r) {
     if (r.h < 18 || r.h > 30) r.h = 21;
-    auto* choice = new Fl_Choice(r.x, r.y, r.w, r.h);
-    choice->down_box(FL_BORDER_BOX);
-    return choice;
+    return new DropList(r.x, r.y, r.w, r.h);
 }
 
 Fl_Widget* ScrollBar(const Control& c, Rect r) {
@@ -88,7 +86,9 @@ Fl_Widget* Slider(const Control& c, Rect r) {
 LabelBox* Label(const Control& c, Rect r) {
     auto* l = new LabelBox(r.x, r.y, r.w, r.h);
     if (!c.font.face.empty()) l->labelfont(FontFor(c.font));
-    if (c.font.points > 0) l->size(static_cast<Fl_Fontsize>(std::lround(c.font.points * 96 / 72)));
+    if (c.font.points > 0) {
+        l->labelsize(static_cast<Fl_Fontsize>(std::lround(c.font.points * 96 / 72)));
+    }
     if (c.color.set) l->labelcolor(fl_rgb_color(c.color.r, c.color.g, c.color.b));
     return l;
 }
@@ -119,13 +119,32 @@ Fl_Tabs* Tabs(const Control& c, Rect r, std::vector<Fl_Group*>& pages) {
         auto* page = new Fl_Group(r.x, r.y + kTabHeader, r.w, r.h - kTabHeader);
         page->end();
         page->copy_label(LiteralLabel(c.items[p]).c_str());
-        page->labelsize(kFontSize - 1);  // five captions fit one row of headers
         tabs->add(page);
         if (p > 0) page->hide();
         pages.push_back(page);
     }
     if (!pages.empty()) tabs->value(pages.front());
     return tabs;
+}
+
+// Labels beside another control share the baseline of its text; a label that follows another
+// stands right after that one's text. Both rest on the fonts, so they are settled here.
+void Arrange(FltkAdapter::View& view) {
+    auto widgetOf = [&view](const Control* c) -> Fl_Widget* {
+        const auto it = view.byControl.find(c);
+        return it == view.byControl.end() ? nullptr : it->second->widget;
+    };
+    for (const auto& binding : view.bindings) {
+        const Control& c = *binding->control;
+        Fl_Widget* w = binding->widget;
+        if (Fl_Widget* partner = widgetOf(c.lineUpWith)) LineUp(*w, *partner);
+        if (Fl_Widget* before = widgetOf(c.follows)) {
+            int width = 0, height = 0;
+            before->measure_label(width, height);
+            w->position(before->x() + width, w->y());
+        }
+        if (Fl_Widget* above = widgetOf(c.under)) PlaceUnder(*w, *above);
+    }
 }
 
 }  // namespace
@@ -238,6 +257,7 @@ FltkAdapter::View& FltkAdapter::Build(ui::Form& form) {
         window->size_range(window->w(), window->h(), window->w(), window->h());
     }
     SyncView(view);
+    Arrange(view);
     return view;
 }
 

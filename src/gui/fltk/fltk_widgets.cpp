@@ -89,6 +89,15 @@ Fl_RGB_Image* PictureImage::image() {
     return image_.get();
 }
 
+Fl_Image* PictureImage::greyed() {
+    if (greyed_ == nullptr && image() != nullptr) {
+        greyed_.reset(image_->copy());
+        greyed_->desaturate();
+        greyed_->color_average(FL_BACKGROUND_COLOR, 0.5f);
+    }
+    return greyed_.get();
+}
+
 PictureBox::PictureBox(int x, int y, int w, int h, const std::string& picture)
     : Fl_Widget(x, y, w, h), picture_(picture, w, h) {
     box(FL_NO_BOX);
@@ -107,22 +116,6 @@ LabelBox::LabelBox(int x, int y, int w, int h) : Fl_Box(x, y, w, h) {
 }
 
 void LabelBox::draw() {
-    Fl_Fontsize points = size_;
-    if (label() != nullptr && *label() != '\0') {
-        const Fl_Fontsize smallest = std::max<Fl_Fontsize>(9, size_ - 2);
-        fl_draw_shortcut = 1;
-        for (Fl_Fontsize tried = size_; tried >= smallest; --tried) {
-            fl_font(labelfont(), tried);
-            int mw = w(), mh = 0;
-            fl_measure(label(), mw, mh, 0);
-            if (mw <= w() && mh <= h() + 2) {
-                points = tried;
-                break;
-            }
-        }
-        fl_draw_shortcut = 0;
-    }
-    labelsize(points);
     // Straight into the box: a static text has no inner margin.
     draw_label(x(), y(), w(), h(), align());
 }
@@ -249,7 +242,8 @@ void TrackBar::draw() {
     const Fl_Color face = color();
     fl_rectf(x(), y(), w(), h(), face);
     const int cy = y() + h() / 2;
-    const int thumbH = std::clamp(h() - 12, 10, 21);
+    // Ticks end two pixels inside the focus rectangle drawn on the edge.
+    const int thumbH = std::clamp(h() - 16, 10, 21);
     const int left = ChannelLeft(), right = ChannelRight();
     // The sunken channel.
     fl_color(fl_rgb_color(160, 160, 150));
@@ -455,7 +449,8 @@ int IconList::ItemAt(int mx, int my) const {
 
 void IconList::draw() {
     if (damage() & ~FL_DAMAGE_CHILD) {
-        draw_box();
+        const bool on = active_r() != 0;
+        draw_box(box(), on ? color() : FL_BACKGROUND_COLOR);
         const int ix = x() + 2, iy = y() + 2;
         const int iw = w() - 4 - (scroll_->visible() ? kScrollWidth : 0), ih = h() - 4;
         fl_push_clip(ix, iy, iw, ih);
@@ -465,7 +460,8 @@ void IconList::draw() {
             const int cx = ix + (i % cols) * kCellWidth;
             const int cy = iy + (i / cols) * kCellHeight - top_ + 2;
             if (cy + kCellHeight < iy || cy > iy + ih) continue;
-            Fl_RGB_Image* icon = icons_[static_cast<std::size_t>(i)]->image();
+            PictureImage& picture = *icons_[static_cast<std::size_t>(i)];
+            Fl_Image* icon = on ? picture.image() : picture.greyed();
             if (icon != nullptr) icon->draw(cx + (kCellWidth - kIcon) / 2, cy);
             const std::string text = Utf8FromAnsi(items_[static_cast<std::size_t>(i)]);
             int tw = kCellWidth - 6, th = 0;
@@ -478,7 +474,7 @@ void IconList::draw() {
                          focused ? FL_SELECTION_COLOR : fl_rgb_color(212, 208, 200));
             }
             Fl_Color ink = selected && focused ? FL_WHITE : FL_BLACK;
-            if (!active_r()) ink = fl_inactive(FL_BLACK);
+            if (!on) ink = fl_inactive(FL_BLACK);
             fl_color(ink);
             fl_draw(text.c_str(), tx, ty, tw, th, FL_ALIGN_TOP | FL_ALIGN_WRAP | FL_ALIGN_INSIDE,
                     nullptr, 0);

@@ -4,6 +4,7 @@
 
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
+#include <FL/Fl_Choice.H>
 #include <FL/Fl_Group.H>
 #include <FL/Fl_RGB_Image.H>
 #include <FL/Fl_Scrollbar.H>
@@ -28,7 +29,9 @@ std::string LabelText(const std::string& ansi);
 // Text shown literally: '&' is doubled so that it stays visible.
 std::string LiteralLabel(const std::string& ansi);
 
-constexpr int kFontSize = 12;
+// The dialog font's size in pixels: XP's 8-point dialog font at 96 dots an inch, the size the
+// windows were laid out for.
+constexpr int kFontSize = 11;
 
 // Scheme, colours and fonts shared by every window; safe to call more than once.
 void SetUpLook();
@@ -40,6 +43,8 @@ class PictureImage {
   public:
     PictureImage(const std::string& name, int width, int height);
     Fl_RGB_Image* image();
+    // The picture as a disabled control shows it: grey and faded into the dialog face.
+    Fl_Image* greyed();
 
   private:
     std::string name_;
@@ -47,6 +52,7 @@ class PictureImage {
     bool made_ = false;
     ui::Image pixels_;
     std::unique_ptr<Fl_RGB_Image> image_;
+    std::unique_ptr<Fl_Image> greyed_;
 };
 
 // A picture control.
@@ -60,19 +66,32 @@ class PictureBox : public Fl_Widget {
 };
 
 // A static text; its mnemonic moves the focus to the next control, as in a dialog.
-// A caption that does not fit its box at the given size is drawn a point or two smaller,
-// since the windows were laid out for a slightly narrower font than FLTK's.
 class LabelBox : public Fl_Box {
   public:
     LabelBox(int x, int y, int w, int h);
     int handle(int event) override;
     void draw() override;
-    void size(Fl_Fontsize points) { size_ = points; }
     std::function<void()> onMnemonic;
-
-  private:
-    Fl_Fontsize size_ = kFontSize;
 };
+
+// A drop-down list drawn as XP draws one: a white field with the arrow button at its right;
+// with the focus, the chosen entry's text is highlighted, clear of the field's edges.
+class DropList : public Fl_Choice {
+  public:
+    DropList(int x, int y, int w, int h);
+    void draw() override;
+    // Where the chosen entry's text goes.
+    void TextArea(int& x, int& y, int& w, int& h) const;
+};
+
+// Where the first line of text that a widget shows has its baseline, in its window's
+// coordinates: labels from their top, one-line fields and buttons centred; a widget without
+// text gives the baseline a line of the dialog font would have centred on it.
+int TextBaseline(Fl_Widget& widget);
+// Moves a label so that its first line's baseline lies on that of the partner's text.
+void LineUp(Fl_Widget& label, Fl_Widget& partner);
+// Moves a paragraph to start a blank line under the wrapped text of the one above it.
+void PlaceUnder(Fl_Widget& paragraph, Fl_Widget& above);
 
 // A push button; the default one also answers Enter and draws a dark rim, the cancel one
 // answers Escape.

@@ -71,7 +71,7 @@ int Win32Adapter::Py(int twips) const {
 }
 
 RECT Win32Adapter::Rect(const ui::Control& control) const {
-    const ui::Place p = ui::PlaceInForm(control);
+    const ui::Place p = ui::ScreenPlace(control);
     RECT r = {Px(p.left), Py(p.top), 0, 0};
     r.right = r.left + Px(p.width);
     r.bottom = r.top + Py(p.height);

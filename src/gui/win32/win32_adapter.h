@@ -9,8 +9,9 @@
 //
 // Its work is spread by job: win32_adapter.cpp (the model's notifications), win32_create.cpp
 // (creating windows and controls), win32_sync.cpp (bringing them in line with the model),
-// win32_dispatch.cpp (the user's messages), win32_message_box.cpp, win32_bitmaps.cpp (pictures
-// as GDI objects) and win32_text.cpp (edit control texts).
+// win32_arrange.cpp (places that rest on the fonts), win32_dispatch.cpp (the user's messages),
+// win32_message_box.cpp, win32_bitmaps.cpp (pictures as GDI objects) and win32_text.cpp (edit
+// control texts).
 #pragma once
 
 #include <map>
@@ -65,11 +66,14 @@ class Win32Adapter : public ui::AppObserver, public ui::Prompter {
     void ApplyForm(View& view);
     void Place(View& view);
     COLORREF PageColor(View& view);
+    // Places that rest on the fonts (win32_arrange.cpp).
+    void Arrange(View& view);
 
     // Dispatching (win32_dispatch.cpp).
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(View& view, UINT message, WPARAM wParam, LPARAM lParam);
     bool ColorStatic(View& view, HDC dc, HWND child, LRESULT& brush);
+    static void DrawTab(const DRAWITEMSTRUCT& item);
     void Activate(View& view, bool active);
     bool Command(View& view, int id, int code);
     bool Notify(View& view, const NMHDR& header);

@@ -61,9 +61,20 @@ HICON MakeIcon(const std::string& picture, int size) {
     return icon;
 }
 
-int AddPicture(HIMAGELIST images, const std::string& picture, int size, COLORREF background) {
-    const ui::Image image = ui::RenderPicture(picture, size, size);
+int AddPicture(HIMAGELIST images, const std::string& picture, int size, COLORREF background,
+               bool grey, COLORREF face) {
+    ui::Image image = ui::RenderPicture(picture, size, size);
     if (image.empty() || images == nullptr) return -1;
+    if (grey) {
+        const int fr = GetRValue(face), fg = GetGValue(face), fb = GetBValue(face);
+        for (std::size_t i = 0; i + 3 < image.rgba.size(); i += 4) {
+            std::uint8_t* p = &image.rgba[i];
+            const int luma = (p[0] * 299 + p[1] * 587 + p[2] * 114) / 1000;
+            p[0] = static_cast<std::uint8_t>((luma + fr) / 2);
+            p[1] = static_cast<std::uint8_t>((luma + fg) / 2);
+            p[2] = static_cast<std::uint8_t>((luma + fb) / 2);
+        }
+    }
     HBITMAP color = MakeBitmap(image, background);
     HBITMAP mask = MakeMask(image);
     const int index = ImageList_Add(images, color, mask);

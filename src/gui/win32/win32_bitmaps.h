@@ -18,9 +18,11 @@ HBITMAP MakeMask(const ui::Image& image);
 // The named picture as a square icon; null when there is no such picture.
 HICON MakeIcon(const std::string& picture, int size);
 
-// Adds the named picture to an image list over the background colour; its index, -1 when
-// there is no such picture.
-int AddPicture(HIMAGELIST images, const std::string& picture, int size, COLORREF background);
+// Adds the named picture to an image list over the background colour, greyed and faded into
+// `face` as a disabled control shows it when `grey`; its index, -1 when there is no such
+// picture.
+int AddPicture(HIMAGELIST images, const std::string& picture, int size, COLORREF background,
+               bool grey = false, COLORREF face = 0);
 
 // Visual styles paint tab pages lighter than dialogs: the tab control is drawn off screen
 // and the colour taken from the middle of its page; `fallback` when that fails.

@@ -96,8 +96,9 @@ Native Frame(const Control& c) {
     return Make("BUTTON", BS_GROUPBOX, WS_EX_TRANSPARENT, c.caption());
 }
 
+// Its captions are drawn here (win32_dispatch.cpp), so that they grey while it is disabled.
 Native Tabs() {
-    return Make(WC_TABCONTROLA, WS_TABSTOP | WS_CLIPSIBLINGS);
+    return Make(WC_TABCONTROLA, WS_TABSTOP | WS_CLIPSIBLINGS | TCS_OWNERDRAWFIXED);
 }
 
 Native IconList() {
@@ -213,12 +214,13 @@ void Win32Adapter::Build(ui::Form& form) {
         binding.control = control.get();
         view->bindings.push_back(binding);
     }
-    for (Binding& binding : view->bindings) CreateBinding(*view, binding);
-    StackUnder(view->bindings);
-
+    // Known before its controls are made: pictures on a tab page ask it for the page colour.
     View& ref = *view;
     views_[&form] = std::move(view);
+    for (Binding& binding : ref.bindings) CreateBinding(ref, binding);
+    StackUnder(ref.bindings);
     SyncView(ref);
+    Arrange(ref);
 }
 
 void Win32Adapter::CreateBinding(View& view, Binding& binding) {

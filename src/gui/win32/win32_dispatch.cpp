@@ -56,6 +56,14 @@ LRESULT Win32Adapter::Handle(View& view, UINT message, WPARAM wParam, LPARAM lPa
             }
             break;
         }
+        case WM_DRAWITEM: {
+            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+            if (item != nullptr && item->CtlType == ODT_TAB) {
+                DrawTab(*item);
+                return TRUE;
+            }
+            break;
+        }
         case DM_GETDEFID:
             for (const Binding& b : view.bindings) {
                 const Control& c = *b.control;
@@ -108,6 +116,25 @@ bool Win32Adapter::ColorStatic(View& view, HDC dc, HWND child, LRESULT& brush) {
     return false;
 }
 
+// A tab's caption, centred in its header; grey while the tab control is disabled.
+void Win32Adapter::DrawTab(const DRAWITEMSTRUCT& item) {
+    char text[128] = {};
+    TCITEMA tab = {};
+    tab.mask = TCIF_TEXT;
+    tab.pszText = text;
+    tab.cchTextMax = sizeof text;
+    SendMessageA(item.hwndItem, TCM_GETITEMA, item.itemID, reinterpret_cast<LPARAM>(&tab));
+    HDC dc = item.hDC;
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(item.hwndItem, WM_GETFONT, 0, 0)));
+    const bool enabled = IsWindowEnabled(item.hwndItem) != FALSE;
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+    RECT r = item.rcItem;
+    DrawTextA(dc, text, -1, &r, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
+    SelectObject(dc, old);
+}
+
 // The focus leaves with the window and comes back to the same control.
 void Win32Adapter::Activate(View& view, bool active) {
     HWND hwnd = view.hwnd;
@@ -118,7 +145,17 @@ void Win32Adapter::Activate(View& view, bool active) {
     }
     HWND focus = view.focus;
     if (focus == nullptr || !IsWindowVisible(focus) || !IsWindowEnabled(focus)) {
-        focus = GetNextDlgTabItem(hwnd, nullptr, FALSE);
+        // A dialog opens on its default button, as a dialog box does; else the first control.
+        focus = nullptr;
+        const bool main = !app_.Forms().empty() && app_.Forms().front() == view.form;
+        for (const Binding& b : view.bindings) {
+            const Control& c = *b.control;
+            if (!main && c.isDefault && c.kind() == Kind::Button && b.hwnd != nullptr &&
+                IsWindowVisible(b.hwnd) && IsWindowEnabled(b.hwnd)) {
+                focus = b.hwnd;
+            }
+        }
+        if (focus == nullptr) focus = GetNextDlgTabItem(hwnd, nullptr, FALSE);
     }
     if (focus == nullptr) return;
     // An option button that takes the focus reports a click; giving the focus back on

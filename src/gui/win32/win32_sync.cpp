@@ -50,18 +50,23 @@ void SpreadIcons(HWND h, int count, int size) {
     SendMessageA(h, LVM_ARRANGE, LVA_DEFAULT, 0);
 }
 
-void FillIconList(HWND h, HIMAGELIST images, const Control& c) {
+// A disabled list is drawn as a disabled control: on the dialog face, in grey text, with
+// greyed icons.
+void FillIconList(HWND h, HIMAGELIST images, const Control& c, bool enabled) {
     SendMessageA(h, LVM_DELETEALLITEMS, 0, 0);
     if (images != nullptr) ImageList_RemoveAll(images);
     const int size = GetSystemMetrics(SM_CXICON);
-    const COLORREF back = GetSysColor(COLOR_WINDOW);
+    const COLORREF back = GetSysColor(enabled ? COLOR_WINDOW : COLOR_BTNFACE);
+    SendMessageA(h, LVM_SETBKCOLOR, 0, back);
+    SendMessageA(h, LVM_SETTEXTBKCOLOR, 0, back);
+    SendMessageA(h, LVM_SETTEXTCOLOR, 0, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
     const std::vector<std::string> pictures = ui::IconPictures(c);
     for (std::size_t i = 0; i < c.items.size(); ++i) {
         LVITEMA item;
         std::memset(&item, 0, sizeof item);
         item.mask = LVIF_TEXT | LVIF_IMAGE;
         item.iItem = static_cast<int>(i);
-        item.iImage = win32::AddPicture(images, pictures[i], size, back);
+        item.iImage = win32::AddPicture(images, pictures[i], size, back, !enabled, back);
         item.pszText = const_cast<char*>(c.items[i].c_str());
         SendMessageA(h, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
     }
@@ -152,7 +157,12 @@ void Win32Adapter::Sync(View& view, Binding& binding) {
 // window was created, so they are compared again whenever the control or window changes.
 void Win32Adapter::SyncItems(Binding& binding) {
     const Control& c = *binding.control;
-    if (binding.hwnd == nullptr || binding.items == c.items) return;
+    const bool enabled = ui::EnabledOnScreen(c);
+    if (binding.hwnd == nullptr ||
+        (binding.items == c.items &&
+         (c.kind() != Kind::IconList || binding.itemsEnabled == enabled))) {
+        return;
+    }
     const ui::SyncGuard guard(syncing_);
     switch (c.kind()) {
         case Kind::List:
@@ -162,12 +172,13 @@ void Win32Adapter::SyncItems(Binding& binding) {
             FillTabs(binding.hwnd, c);
             break;
         case Kind::IconList:
-            FillIconList(binding.hwnd, binding.images, c);
+            FillIconList(binding.hwnd, binding.images, c, enabled);
             break;
         default:
             break;
     }
     binding.items = c.items;
+    binding.itemsEnabled = enabled;
 }
 
 void Win32Adapter::SyncPicture(Binding& binding) {
@@ -213,7 +224,12 @@ void Win32Adapter::SyncShown(View& view, Binding& binding) {
     const Control& c = *binding.control;
     const bool shown = ui::ShownOnScreen(c);
     const bool enabled = ui::EnabledOnScreen(c);
-    if ((IsWindowEnabled(binding.hwnd) != FALSE) != enabled) EnableWindow(binding.hwnd, enabled);
+    if ((IsWindowEnabled(binding.hwnd) != FALSE) != enabled) {
+        EnableWindow(binding.hwnd, enabled);
+        // The tab control draws its captions itself, greyed while disabled.
+        if (c.kind() == Kind::Tabs) InvalidateRect(binding.hwnd, nullptr, TRUE);
+        SyncItems(binding);
+    }
     if (((GetWindowLongA(binding.hwnd, GWL_STYLE) & WS_VISIBLE) != 0) != shown) {
         if (!shown && GetFocus() == binding.hwnd) {
             // Focus must not stay on a control that disappears (a tab page being left).

@@ -20,6 +20,7 @@ struct Win32Adapter::Binding {
     HIMAGELIST images = nullptr;
     std::string picture;             // the picture the bitmap shows
     std::vector<std::string> items;  // the entries the native control holds
+    bool itemsEnabled = true;        // whether they are drawn as enabled
     bool transparent = false;        // a label drawn over a picture
 };
 
