@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -56,19 +56,36 @@ struct Include {
     std::string target;  // the included path as written
 };
 
+// The path of a line #include "path", "" for any other line.
+std::string QuotedInclude(std::string_view line) {
+    auto skipBlanks = [&line] {
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
+            line.remove_prefix(1);
+        }
+    };
+    skipBlanks();
+    if (line.empty() || line.front() != '#') return "";
+    line.remove_prefix(1);
+    skipBlanks();
+    if (line.substr(0, 7) != "include") return "";
+    line.remove_prefix(7);
+    skipBlanks();
+    if (line.empty() || line.front() != '"') return "";
+    const std::size_t end = line.find('"', 1);
+    return end == std::string_view::npos ? "" : std::string(line.substr(1, end - 1));
+}
+
 std::vector<Include> ProjectIncludes() {
-    static const std::regex kLine(R"(^\s*#\s*include\s*"([^"]+)\")");
     std::vector<Include> includes;
     for (const auto& entry : fs::recursive_directory_iterator(kSource)) {
         const auto extension = entry.path().extension();
         if (!entry.is_regular_file() || (extension != ".cpp" && extension != ".h")) continue;
         std::ifstream in(entry.path());
         std::string line;
-        std::smatch match;
         while (std::getline(in, line)) {
-            if (std::regex_search(line, match, kLine)) {
-                includes.push_back(
-                    {fs::relative(entry.path(), kSource).generic_string(), match[1].str()});
+            const std::string target = QuotedInclude(line);
+            if (!target.empty()) {
+                includes.push_back({fs::relative(entry.path(), kSource).generic_string(), target});
             }
         }
     }
