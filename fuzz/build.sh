@@ -30,6 +30,6 @@ for tree in "$root"/build*/tests/pe_fixtures; do
         [ -f "$f" ] && cp "$f" "$out/seeds/pe/"
     done
 done
-for target in pe regedit store headless; do
+for target in pe regedit store headless hive; do
     echo "$target: $(ls "$out/seeds/$target" | wc -l) seeds"
 done

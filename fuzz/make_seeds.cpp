@@ -15,9 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "main_window/frm_main.h"
 #include "fuzz_support.h"
 #include "gui/text/headless.h"
+#include "main_window/frm_main.h"
+#include "platform/hive_format_posix.h"
 #include "platform/pe_writer.h"
 #include "platform/platform.h"
 #include "platform/regedit.h"
@@ -25,6 +26,7 @@
 #include "platform/sqlite_store_posix.h"
 #include "store/registry.h"
 #include "store/schema.h"
+#include "support/xp_installation_posix.h"
 #include "ui/app.h"
 
 namespace fs = std::filesystem;
@@ -229,6 +231,22 @@ void PeSeeds(const fs::path& out) {
     }
 }
 
+// Hives: an installation's SYSTEM and SOFTWARE (each with its selector byte: 0 fuzzes SYSTEM,
+// 1 SOFTWARE) and an empty hive.
+void HiveSeeds(const fs::path& out) {
+    fs::create_directories(out);
+    const fs::path windows = out / "installation";
+    const std::string error = testing_support::MakeXpInstallation(
+        windows.string(), std::string(CALVENOR_SOURCE_DIR) + "/data/seed.reg");
+    Require(error.empty(), "hive seeds: " + error);
+    const fs::path config = windows / "system32" / "config";
+    WriteFile(out / "system.hive", std::string(1, '\0') + ReadFile((config / "SYSTEM").string()));
+    WriteFile(out / "software.hive",
+              std::string(1, '\1') + ReadFile((config / "SOFTWARE").string()));
+    WriteFile(out / "empty.hive", std::string(1, '\0') + platform::hive::MakeEmptyHive("ROOT"));
+    fs::remove_all(windows);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -249,5 +267,6 @@ int main(int argc, char** argv) {
     }
     HeadlessSeeds(out / "headless");
     PeSeeds(out / "pe");
+    HiveSeeds(out / "hive");
     return failures == 0 ? 0 : 1;
 }

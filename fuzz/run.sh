@@ -2,7 +2,7 @@
 # Runs the fuzz targets built by fuzz/build.sh, each on its own corpus (grown from the seeds).
 #   fuzz/run.sh [-t SECONDS | -r RUNS] [-j JOBS] [TARGET...]
 #   fuzz/run.sh -s [TARGET...]
-# TARGET is pe, writer, regedit, store or headless (default: all five). Each run prints
+# TARGET is pe, writer, regedit, store, headless or hive (default: all six). Each run prints
 # libFuzzer's final statistics; a finding is written to OUT/artifacts and makes the script fail.
 # -s runs nothing: it prints each target's executions summed over every run logged in OUT/runs.
 set -u
@@ -23,10 +23,10 @@ while getopts "t:r:j:s" option; do
 done
 shift $((OPTIND - 1))
 targets=("$@")
-((${#targets[@]})) || targets=(pe writer regedit store headless)
+((${#targets[@]})) || targets=(pe writer regedit store headless hive)
 for target in "${targets[@]}"; do
     case $target in
-        pe | writer | regedit | store | headless) ;;
+        pe | writer | regedit | store | headless | hive) ;;
         *) echo "unknown target $target" >&2; exit 2 ;;
     esac
 done
@@ -60,6 +60,7 @@ for target in "${targets[@]}"; do
         regedit) binary=regedit_fuzz max_len=16384 ;;
         store) binary=store_open_fuzz max_len=65536 ;;
         headless) binary=headless_fuzz max_len=4096 ;;
+        hive) binary=hive_open_fuzz max_len=262144 ;;
     esac
     if [[ ! -x "$out/$binary" ]]; then
         echo "$out/$binary is missing: run fuzz/build.sh first" >&2

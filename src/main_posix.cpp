@@ -1,42 +1,69 @@
-// The Linux program: the control panel over an embedded store, in an FLTK window or headless.
+// The Linux program: the control panel over an embedded store or a real XP installation's
+// hives, in an FLTK window or headless.
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "main_window/frm_main.h"
 #include "gui/fltk/fltk_adapter.h"
 #include "gui/text/headless.h"
+#include "main_window/frm_main.h"
+#include "platform/hive_registry_posix.h"
 #include "platform/posix_platform_posix.h"
 #include "platform/regedit.h"
 #include "platform/seed_windows_posix.h"
 #include "platform/sqlite_store_posix.h"
 #include "store/registry.h"
+#include "store/schema.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: calvenor [--store PATH] [--windows-dir DIR] [--headless]\n"
-    "       calvenor [--store PATH] --import FILE\n"
-    "       calvenor [--store PATH] --export FILE [KEY]\n"
+    "usage: calvenor [--store PATH | --windows DIR] [--windows-dir DIR] [--headless]\n"
+    "       calvenor [--store PATH | --windows DIR] --import FILE\n"
+    "       calvenor [--store PATH | --windows DIR] --export FILE [KEY]\n"
     "\n"
     "  --store PATH        use this store file (a missing file is created empty)\n"
-    "  --import FILE       merge a regedit file into the store, then exit\n"
-    "  --export FILE [KEY] write the store, or one key and its subkeys, as a regedit file\n"
+    "  --windows DIR       use the registry of the Windows XP installation whose Windows\n"
+    "                      folder is DIR (a mounted drive: DIR/system32/config/SYSTEM and\n"
+    "                      SOFTWARE); its files' versions are read from DIR too. Without KEY,\n"
+    "                      --export writes the card's keys (driver, WPCRSET, card software)\n"
+    "  --import FILE       merge a regedit file (REGEDIT4 or 5.00) into the store, then exit;\n"
+    "                      all of it or, on an error, none of it\n"
+    "  --export FILE [KEY] write the store, or one key and its subkeys, as a REGEDIT4 file\n"
     "  --windows-dir DIR   the Windows folder whose files have their versions read\n"
     "  --headless          no window: read commands from standard input\n"
-    "  --help, --version\n";
+    "  --help, --version\n"
+    "\n"
+    "FILE \"-\" is standard input (--import) or standard output (--export). KEY is named as\n"
+    "regedit names it, with or without brackets, the root in any letter case:\n"
+    "  'HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\wdm_au8830'\n"
+    "  '[HKLM\\SYSTEM\\CurrentControlSet\\Services\\wdm_au8830]'\n"
+    "  'SYSTEM\\CurrentControlSet\\Services\\wdm_au8830'   (under HKEY_LOCAL_MACHINE)\n"
+    "Only keys under HKEY_LOCAL_MACHINE are kept; an import skips keys under other roots.\n"
+    "\n"
+    "Exit status: 0 done; 1 failed (nothing imported); 2 bad options;\n"
+    "3 imported, but the file had entries that were skipped (told on standard error).\n";
+
+// The exit status of an import that skipped part of its file.
+constexpr int kImportSkipped = 3;
 
 struct Options {
     std::string store;
+    std::string windows;
     std::string windowsDir;
+    bool exportKeyGiven = false;
     std::string importFile;
     std::string exportFile;
     std::string exportKey;
@@ -66,15 +93,20 @@ int Parse(int argc, char** argv, Options& options) {
             return -1;
         } else if (arg == "--headless") {
             options.headless = true;
-        } else if (arg == "--store" || arg == "--windows-dir" || arg == "--import") {
+        } else if (arg == "--store" || arg == "--windows" || arg == "--windows-dir" ||
+                   arg == "--import") {
             std::string& into = arg == "--store"         ? options.store
+                                : arg == "--windows"     ? options.windows
                                 : arg == "--windows-dir" ? options.windowsDir
                                                          : options.importFile;
             if (!value(into)) return Fail(arg + " needs a value (see --help)", 2);
         } else if (arg == "--export") {
             if (!value(options.exportFile)) return Fail("--export needs a file (see --help)", 2);
             if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
-                options.exportKey = args[++i];
+                options.exportKeyGiven = true;
+                const std::string error =
+                    platform::regedit::ParseKeyName(args[++i], &options.exportKey);
+                if (!error.empty()) return Fail(error + " (see --help)", 2);
             }
         } else {
             return Fail("unknown option \"" + arg + "\" (see --help)", 2);
@@ -82,6 +114,12 @@ int Parse(int argc, char** argv, Options& options) {
     }
     if (!options.importFile.empty() && !options.exportFile.empty()) {
         return Fail("--import and --export cannot be used together", 2);
+    }
+    if (!options.windows.empty() && !options.store.empty()) {
+        return Fail("--store and --windows cannot be used together", 2);
+    }
+    if (!options.windows.empty() && !options.windowsDir.empty()) {
+        return Fail("--windows reads the file versions from its own folder: drop --windows-dir", 2);
     }
     return 0;
 }
@@ -143,6 +181,64 @@ std::string DefaultWindowsFolder(const std::string& storePath) {
     return "";
 }
 
+// The card's own keys in an installation: the driver's and WPCRSET's service keys and the
+// card software's key.
+std::vector<std::string> CardKeys() {
+    const auto parent = [](std::string path) { return path.substr(0, path.rfind('\\')); };
+    return {parent(schema::kControlPanel), schema::kWpcrsetService, parent(schema::kA3D)};
+}
+
+// --import: a file, or standard input for "-". Warnings are told, and a file that had anything
+// skipped ends with its own status, so that a script sees it.
+int Import(platform::RegistryTree& store, const std::string& file) {
+    std::vector<std::string> warnings;
+    std::string error;
+    std::string source = file;
+    if (file == "-") {
+        source = "standard input";
+        std::string bytes((std::istreambuf_iterator<char>(std::cin)), {});
+        error = std::cin.bad() ? "cannot read standard input"
+                               : platform::regedit::ImportRegText(store, bytes, source, &warnings);
+    } else {
+        error = platform::regedit::ImportRegFile(store, file, &warnings);
+    }
+    for (const auto& warning : warnings) std::cerr << "calvenor: " << warning << "\n";
+    if (!error.empty()) return Fail(error, 1);
+    if (warnings.empty()) return 0;
+    return Fail(source + ": " + std::to_string(warnings.size()) +
+                    (warnings.size() == 1 ? " entry was" : " entries were") +
+                    " skipped (above); the rest was imported",
+                kImportSkipped);
+}
+
+// --export: a file, or standard output for "-".
+// keys: the keys to write, each with its subkeys; {""} is everything.
+int Export(platform::RegistryTree& store, const std::string& file,
+           const std::vector<std::string>& keys) {
+    std::string text;
+    const auto encoding = platform::regedit::Encoding::Regedit4;
+    std::string error = keys.size() == 1
+                            ? platform::regedit::ExportRegText(store, keys[0], encoding, &text)
+                            : platform::regedit::ExportRegText(store, keys, encoding, &text);
+    if (!error.empty()) return Fail(error, 1);
+    if (file != "-") {
+        error = platform::regedit::WriteRegFile(file, text);
+        return error.empty() ? 0 : Fail(error, 1);
+    }
+    // A reader that stops early (| head) is no failure of ours.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(STDOUT_FILENO, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EPIPE) return 0;
+        if (n <= 0)
+            return Fail(std::string("cannot write standard output: ") + std::strerror(errno), 1);
+        written += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -150,23 +246,29 @@ int main(int argc, char** argv) {
     if (const int code = Parse(argc, argv, options); code != 0) return code < 0 ? 0 : code;
 
     std::string path = options.store;
-    if (path.empty()) {
-        if (const int code = DefaultStore(path); code != 0) return code;
-    }
     std::string error;
-    auto store = platform::SqliteStore::Open(path, &error);
-    if (!store) return Fail(error, 1);
+    std::unique_ptr<platform::RegistryTree> store;
+    std::vector<std::string> exportKeys = {options.exportKey};
+    if (!options.windows.empty()) {
+        // An export only reads: the hives may then be on a read-only mount.
+        const auto access = options.exportFile.empty() ? platform::HiveRegistry::Access::ReadWrite
+                                                       : platform::HiveRegistry::Access::ReadOnly;
+        auto hives = platform::HiveRegistry::Open(options.windows, access, &error);
+        if (!hives) return Fail(error, 1);
+        path = options.windows;
+        options.windowsDir = options.windows;
+        if (!options.exportKeyGiven) exportKeys = CardKeys();
+        store = std::move(hives);
+    } else {
+        if (path.empty()) {
+            if (const int code = DefaultStore(path); code != 0) return code;
+        }
+        store = platform::SqliteStore::Open(path, &error);
+        if (!store) return Fail(error, 1);
+    }
 
-    if (!options.importFile.empty()) {
-        std::vector<std::string> warnings;
-        error = platform::regedit::ImportRegFile(*store, options.importFile, &warnings);
-        for (const auto& warning : warnings) std::cerr << "calvenor: " << warning << "\n";
-        return error.empty() ? 0 : Fail(error, 1);
-    }
-    if (!options.exportFile.empty()) {
-        error = platform::regedit::ExportRegFile(*store, options.exportFile, options.exportKey);
-        return error.empty() ? 0 : Fail(error, 1);
-    }
+    if (!options.importFile.empty()) return Import(*store, options.importFile);
+    if (!options.exportFile.empty()) return Export(*store, options.exportFile, exportKeys);
 
     std::string windowsDir = options.windowsDir;
     if (windowsDir.empty() && options.store.empty()) windowsDir = DefaultWindowsFolder(path);

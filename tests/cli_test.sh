@@ -34,7 +34,11 @@ for args in "--bogus" "--store" "--export" "--import" "--import a --export b" "s
     check "exit code of $args" 2 "$code"
     check "one line for $args" 1 "$(printf '%s\n' "$err" | wc -l)"
 done
-contains "help" "--export FILE [KEY]" "$("$program" --help)"
+help=$("$program" --help)
+contains "help" "--export FILE [KEY]" "$help"
+contains "help: the forms of a key" "[HKLM\\SYSTEM\\CurrentControlSet\\Services\\wdm_au8830]" "$help"
+contains "help: standard input and output" 'FILE "-" is standard input' "$help"
+contains "help: the status of an import that skipped" "3 imported, but the file had entries that were skipped" "$help"
 check "version" "calvenor 2.30" "$("$program" --version)"
 
 # The default store is seeded on first use, under XDG_DATA_HOME.
@@ -99,6 +103,58 @@ exported=$(tr -d '\r' <"$work/out.reg")
 contains "export header" "REGEDIT4" "$exported"
 contains "export holds the change" '"SoftSynthModeIndex"=dword:00000002' "$exported"
 check "export holds only the key asked for" "" "$(grep -i 'WPCRSET' <<<"$exported")"
+
+# A key named every way a .reg file or regedit names it gives the same export.
+key='SYSTEM\CurrentControlSet\Services\wdm_au8830\ControlPanel'
+"$program" --store "$work/m.db" --export "$work/bare.reg" "$key"
+for form in "HKEY_LOCAL_MACHINE\\$key" "HKLM\\$key" "[HKEY_LOCAL_MACHINE\\$key]" "[hklm\\$key]" \
+    "hkey_local_machine\\$key" "$key\\"; do
+    "$program" --store "$work/m.db" --export "$work/form.reg" "$form"
+    check "export of $form: exit code" 0 $?
+    check "export of $form: same file" "$(cat "$work/bare.reg")" "$(cat "$work/form.reg")"
+done
+# Other roots, and names that are no key, are refused with a line that says why.
+for form in 'HKEY_CURRENT_USER\Software' 'HKCU\Software' '[HKEY_USERS\.DEFAULT]'; do
+    err=$("$program" --store "$work/m.db" --export "$work/other.reg" "$form" 2>&1)
+    check "export of $form: exit code" 2 $?
+    contains "export of $form: says why" "is not under HKEY_LOCAL_MACHINE" "$err"
+done
+err=$("$program" --store "$work/m.db" --export "$work/other.reg" 'HKEY_LOCAL_MACHINE\SYSTEM\\x' 2>&1)
+check "export of an empty name: exit code" 2 $?
+contains "export of an empty name: says why" "empty name in key path" "$err"
+check "refused exports write no file" no "$([[ -e $work/other.reg ]] && echo yes || echo no)"
+err=$("$program" --store "$work/m.db" --export "$work/other.reg" 'HKLM\SOFTWARE\Absent' 2>&1)
+check "export of a missing key: exit code" 1 $?
+check "export of a missing key: names it" \
+    'calvenor: key "HKEY_LOCAL_MACHINE\SOFTWARE\Absent" not found' "$err"
+
+# "-": export to standard output (a reader that stops early is no failure), import from
+# standard input.
+out=$("$program" --store "$work/m.db" --export - "HKLM\\$key" | tr -d '\r' | head -3)
+check "export to standard output" \
+    "$(printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\%s]' "$key")" "$out"
+"$program" --store "$work/m.db" --export - | head -1 >/dev/null
+check "export of everything into head: exit code" "0 0" "${PIPESTATUS[*]}"
+printf 'REGEDIT4\r\n\r\n[HKLM\\SOFTWARE\\FromStdin]\r\n"v"=dword:00000007\r\n' |
+    "$program" --store "$work/m.db" --import -
+check "import from standard input: exit code" 0 $?
+contains "import from standard input: applied" '"v"=dword:00000007' \
+    "$("$program" --store "$work/m.db" --export - 'SOFTWARE\FromStdin')"
+
+# An import that skips part of its file says so and ends with status 3; the rest is imported
+# (as one transaction).
+printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\X]\r\n"u"=dword:1\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kept]\r\n"k"=dword:2\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Gone]\r\n"g"=dword:3\r\n' \
+    >"$work/mixed.reg"
+err=$("$program" --store "$work/m.db" --import "$work/mixed.reg" 2>&1)
+check "import with skipped entries: exit code" 3 $?
+contains "import with skipped entries: the key outside" \
+    "mixed.reg:3: skipped key outside HKEY_LOCAL_MACHINE: [HKEY_CURRENT_USER\\Software\\X]" "$err"
+contains "import with skipped entries: the value after a deletion" \
+    "mixed.reg:8: value after a deleted key ignored" "$err"
+contains "import with skipped entries: the summary" \
+    "mixed.reg: 2 entries were skipped (above); the rest was imported" "$err"
+contains "import with skipped entries: the rest imported" '"k"=dword:00000002' \
+    "$("$program" --store "$work/m.db" --export - 'SOFTWARE\Kept')"
 
 # A file that is not a store: a message naming it, exit code 1, the file untouched.
 printf 'not a database, just text\n' >"$work/text.db"

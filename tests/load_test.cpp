@@ -222,9 +222,9 @@ TEST_F(Load, ValuesTheControlsCannotTakeLeaveThemAtTheirDesignAndWriteNothing) {
     EXPECT_EQ(Value("frmMain.cboWavetableMode"), -1);
     EXPECT_EQ(Value("frmMain.cboA3DType"), -1);
     EXPECT_EQ(VisibleSpeaker(), "imgPhones");
-    // A "Detected" value the box could not take counts as unchecked.
-    EXPECT_FALSE(Enabled("frmMain.chkEnOut"));
-    EXPECT_FALSE(Enabled("frmMain.chkEnIn"));
+    // A "Detected" value the box could not take is no 0: its "Enable" box stays usable.
+    EXPECT_TRUE(Enabled("frmMain.chkEnOut"));
+    EXPECT_TRUE(Enabled("frmMain.chkEnIn"));
     // The load went on to the end, and the window is in use.
     EXPECT_TRUE(Enabled("frmMain.cmdReset"));
     EXPECT_EQ(Text("frmMain.txtDrvVer"), "N/A");
@@ -306,6 +306,40 @@ TEST_F(Load, UncheckedDetectionLocksItsEnableBoxInBothForms) {
             EXPECT_EQ(scenario.Run("click frmMain.chkEnOut"),
                       "error: frmMain.chkEnOut is disabled or hidden\n")
                 << trace;
+        }
+    }
+}
+
+// The lock follows the stored number, not the box: a value the box cannot show (2, a text)
+// unchecks it but leaves "Enable" usable, while a missing value counts as 0.
+TEST_F(Load, EnableBoxIsLockedOnlyWhenItsStoredDetectionIsZero) {
+    struct Case {
+        const char* trace;
+        std::optional<std::uint32_t> dword;
+        std::optional<std::string> text;
+        bool enabled;
+    };
+    const Case cases[] = {
+        {"0", 0u, std::nullopt, false},
+        {"1", 1u, std::nullopt, true},
+        {"2", 2u, std::nullopt, true},
+        {"missing", std::nullopt, std::nullopt, false},
+        {"text \"0\"", std::nullopt, "0", false},
+        {"text \"on\"", std::nullopt, "on", true},
+    };
+    for (bool overrideForm : {false, true}) {
+        for (const Case& c : cases) {
+            Load scenario;
+            scenario.DriverKeys();
+            for (const char* name : {"DetectSpdifOut", "DetectSpdifIn"}) {
+                if (c.dword) scenario.Dword(kCustomization, name, *c.dword);
+                if (c.text) scenario.Sz(kCustomization, name, *c.text);
+            }
+            scenario.StartIn(overrideForm);
+            const std::string trace = c.trace + std::string(overrideForm ? " (override)" : "");
+            EXPECT_EQ(scenario.Enabled("frmMain.chkEnOut"), c.enabled) << trace;
+            EXPECT_EQ(scenario.Enabled("frmMain.chkEnIn"), c.enabled) << trace;
+            EXPECT_EQ(scenario.Value("frmMain.chkDetOut"), c.dword == 1u ? 1 : 0) << trace;
         }
     }
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/cp1252.h"
 #include "platform/platform.h"
 #include "platform/regedit.h"
 #include "platform/sqlite_store_posix.h"
@@ -485,13 +486,62 @@ TEST_F(RegeditTest, ImportIntoAReadOnlyStoreFailsWhole) {
 
 TEST(Cp1252, EveryByteHasACharacterAndBack) {
     for (int byte = 0; byte < 256; ++byte) {
-        const char16_t unit = regedit::Cp1252ToUnicode(static_cast<std::uint8_t>(byte));
-        EXPECT_EQ(regedit::UnicodeToCp1252(unit), byte) << byte;
+        const char16_t unit = cp1252::ToUnicode(static_cast<std::uint8_t>(byte));
+        EXPECT_EQ(cp1252::FromUnicode(unit), byte) << byte;
     }
-    EXPECT_EQ(regedit::Cp1252ToUnicode(0x80), u'\u20ac');
-    EXPECT_EQ(regedit::Cp1252ToUnicode(0x9F), u'\u0178');
-    EXPECT_EQ(regedit::UnicodeToCp1252(u'\u0100'), -1);
-    EXPECT_EQ(regedit::UnicodeToCp1252(0xD800), -1);
+    EXPECT_EQ(cp1252::ToUnicode(0x80), u'\u20ac');
+    EXPECT_EQ(cp1252::ToUnicode(0x9F), u'\u0178');
+    EXPECT_EQ(cp1252::FromUnicode(u'\u0100'), -1);
+    EXPECT_EQ(cp1252::FromUnicode(0xD800), -1);
+}
+
+}  // namespace
+
+namespace {
+
+// The path a key name stands for, or the error as "!message".
+std::string KeyPath(const std::string& name) {
+    std::string path = "unset";
+    const std::string error = regedit::ParseKeyName(name, &path);
+    return error.empty() ? path : "!" + error;
+}
+
+TEST(KeyNames, EveryFormRegeditUsesNamesTheSameKey) {
+    const std::string key = "SYSTEM\\CurrentControlSet\\Services\\wdm_au8830";
+    for (const std::string& name : {
+             "HKEY_LOCAL_MACHINE\\" + key,
+             "HKLM\\" + key,
+             "hkey_local_machine\\" + key,
+             "HkLm\\" + key,
+             "[HKEY_LOCAL_MACHINE\\" + key + "]",
+             "[hklm\\" + key + "]",
+             "[" + key + "]",
+             key,
+             key + "\\",
+             "HKLM\\" + key + "\\",
+         }) {
+        EXPECT_EQ(KeyPath(name), key) << name;
+    }
+    // The root itself, however it is named.
+    for (const char* name : {"HKEY_LOCAL_MACHINE", "HKLM", "[HKLM]", "hklm\\", ""}) {
+        EXPECT_EQ(KeyPath(name), "") << name;
+    }
+    // A name that merely starts like a root is a key under HKEY_LOCAL_MACHINE.
+    EXPECT_EQ(KeyPath("HKLMX\\Y"), "HKLMX\\Y");
+}
+
+TEST(KeyNames, OtherRootsAndBrokenPathsAreRefusedWithTheReason) {
+    EXPECT_EQ(KeyPath("HKEY_CURRENT_USER\\Software"),
+              "!key \"HKEY_CURRENT_USER\\Software\" is not under HKEY_LOCAL_MACHINE, the only "
+              "root kept here (HKLM)");
+    for (const char* name : {"HKCU\\Software", "[HKEY_USERS\\.DEFAULT]", "hkcr\\.reg", "HKCC"}) {
+        EXPECT_NE(KeyPath(name).find("is not under HKEY_LOCAL_MACHINE"), std::string::npos) << name;
+    }
+    EXPECT_EQ(KeyPath("HKEY_NOWHERE\\X"),
+              "!key \"HKEY_NOWHERE\\X\": unknown root key \"HKEY_NOWHERE\"");
+    EXPECT_EQ(KeyPath("HKLM\\SYSTEM\\\\X"), "!key \"HKLM\\SYSTEM\\\\X\": empty name in key path");
+    EXPECT_EQ(KeyPath("\\SYSTEM"), "!key \"\\SYSTEM\": empty name in key path");
+    EXPECT_EQ(KeyPath(std::string("SYSTEM\\a\0b", 10)).substr(0, 5), "!key ");
 }
 
 }  // namespace

@@ -424,6 +424,59 @@ TEST_F(SqliteStoreTest, FilesThatAreNoStoreAreRefusedAndLeftUntouched) {
     EXPECT_EQ(error.find('\n'), std::string::npos);
 }
 
+// A store file can come from anywhere: one whose schema holds anything the program did not
+// make (a trigger that would run on its writes, a view, another table or index, a table of the
+// store's name made differently) is refused by name before anything is written to it.
+TEST_F(SqliteStoreTest, StoresWithSchemaObjectsOfOthersAreRefusedUntouched) {
+    {
+        auto store = OpenStore();
+        ASSERT_TRUE(store);
+        ASSERT_EQ(store->CreateKeyPath("SOFTWARE\\Aureal"), 0);
+        ASSERT_EQ(store->PutValue("SOFTWARE\\Aureal", "v", REG_DWORD, Dword(1)), 0);
+    }
+    const struct {
+        const char* sql;
+        const char* object;
+    } kCases[] = {
+        {"CREATE TRIGGER evil AFTER INSERT ON reg_values BEGIN DELETE FROM reg_keys; END",
+         "trigger \"evil\""},
+        {"CREATE VIEW v AS SELECT * FROM reg_keys", "view \"v\""},
+        {"CREATE TABLE extra(x)", "table \"extra\""},
+        {"CREATE INDEX reg_values_type ON reg_values(type)", "index \"reg_values_type\""},
+        {"DROP TABLE reg_values; CREATE TABLE reg_values(key, name, type, data, "
+         "spy DEFAULT (hex(randomblob(8))), PRIMARY KEY(key, name)) WITHOUT ROWID",
+         "table \"reg_values\""},
+    };
+    int n = 0;
+    for (const auto& c : kCases) {
+        const fs::path path = dir_ / ("case" + std::to_string(++n) + ".db");
+        fs::copy_file(file_, path);
+        {
+            sqlite3* db = nullptr;
+            ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+            ASSERT_EQ(sqlite3_exec(db, c.sql, nullptr, nullptr, nullptr), SQLITE_OK) << c.sql;
+            ASSERT_EQ(sqlite3_exec(db, "PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr),
+                      SQLITE_OK);
+            sqlite3_close(db);
+        }
+        const std::string before = ReadFile(path);
+        const auto entries = std::distance(fs::directory_iterator(dir_), {});
+        for (const auto access : {SqliteStore::Access::Automatic, SqliteStore::Access::ReadOnly}) {
+            std::string error;
+            EXPECT_EQ(SqliteStore::Open(path.string(), &error, access), nullptr) << c.sql;
+            EXPECT_EQ(error, "cannot open store \"" + path.string() +
+                                 "\": the file holds schema objects this program did not make (" +
+                                 c.object +
+                                 "): it may have been made to attack the program, and "
+                                 "is not used");
+            EXPECT_EQ(ReadFile(path), before) << c.sql;
+            EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), entries) << c.sql;
+        }
+    }
+    // The store itself still opens.
+    EXPECT_TRUE(OpenStore());
+}
+
 // The main file must say what it is from the first write on, not only after the write-ahead
 // log has been copied back into it: a writer killed before then leaves a file that must still
 // open as a store.

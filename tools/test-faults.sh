@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Short fault runs against the embedded store (the long ones: tools/faults/long-run.sh):
-# killed writers, power cuts, concurrent writers, and the program's answer to a file that
-# is not a store. Uses the build that ./test made, else a build of its own.
+# Short fault runs against the embedded store and an XP installation's hives (the long ones:
+# tools/faults/long-run.sh): killed writers, power cuts, concurrent writers, and the
+# program's answer to a file that is not a store. Uses the build that ./test made, else a build of its own.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 build="${FAULTS_BUILD:-}"
@@ -12,8 +12,9 @@ if [[ ! -f "$build/CMakeCache.txt" ]]; then
     cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALVENOR_WERROR=ON \
         -DCALVENOR_GUI=OFF >/dev/null || exit 1
 fi
-cmake --build "$build" -j"$(nproc)" --target store_faults >/dev/null || exit 1
+cmake --build "$build" -j"$(nproc)" --target store_faults hive_faults >/dev/null || exit 1
 faults="$build/faults/store_faults"
+hive_faults="$build/faults/hive_faults"
 
 passed=0
 failed=0
@@ -31,6 +32,12 @@ run "50 kills" "$faults" kill 50
 run "50 power cuts" "$faults" cut 50
 run "2 x 1000 concurrent writes" "$faults" concurrent 2 1000
 run "4 x 500 concurrent writes" "$faults" concurrent 4 500
+# Hives: writers killed at random moments, and dying at each step of a commit (a power cut
+# before the new file is synced loses its tail).
+run "hives: 50 kills" "$hive_faults" kill 50
+run "hives: 50 deaths inside commits" "$hive_faults" steps 50
+# A control run: a torn hive put in place must be found, or the hive runs prove nothing.
+run "hives: the checker finds a torn hive" "$hive_faults" control 10
 
 # A control run: under a disk that acknowledges syncs without writing, the cut checker must
 # find acknowledged writes missing; if it does not, the power-cut runs prove nothing.

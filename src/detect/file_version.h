@@ -8,8 +8,8 @@
 
 namespace detect {
 
-// Each part is a 16-bit half of dwFileVersionMS/LS written as a signed number, as the
-// original program did: 65535 shows as "-1".
+// Each part is a 16-bit half of dwFileVersionMS/LS written as a signed number, so 65535 shows
+// as "-1": the advice compares these texts, and users know them in this form.
 std::string FileVersionText(platform::Platform& platform, const std::string& name);
 
 }  // namespace detect

@@ -8,7 +8,8 @@ using ui::Kind;
 
 namespace {
 
-// The advice texts, exactly as users of the original program have read them.
+// The advice texts, word for word (their double blanks included): users compare them with
+// what they have read before.
 constexpr const char* kNoDriver = "You don't appear to have any drivers installed correctly";
 constexpr const char* kInBoxXp =
     "You appear to be running the original Microsoft provided Aureal drivers.  These are the "

@@ -65,7 +65,7 @@ void Classify(const platform::OsVersion& os, WindowsVersionInfo& info) {
             }
             break;
         default:
-            // The original program named an unknown platform by its kind number.
+            // An unknown platform is named by its kind number, 0.
             Name(info, 0, "0");
             break;
     }

@@ -124,35 +124,29 @@ void AC97Page::ShowOptions() {
     SetFrom16(chkLA4Inv, held.ST9708LA4RearInversion);
 }
 
-void AC97Page::StoreCustomization(const char* name, const std::string& text) {
-    registry().StoreValue(store::kHKLM, schema::kCustomization, name, text, store::REG_DWORD);
-}
-
 void AC97Page::chkST3D_Click() {
-    held.DisableAC97Codec3DEffect = std::to_string(chkST3D->value());
-    StoreCustomization(schema::kDisableAC97Codec3DEffect, held.DisableAC97Codec3DEffect);
+    StoreCheck(chkST3D, schema::kCustomization, schema::kDisableAC97Codec3DEffect,
+               held.DisableAC97Codec3DEffect);
 }
 
 void AC97Page::chkAttenuation_Click() {
-    held.ST9704ATTEN = std::to_string(chkAttenuation->value());
-    StoreCustomization(schema::kST9704ATTEN, held.ST9704ATTEN);
+    StoreCheck(chkAttenuation, schema::kCustomization, schema::kST9704ATTEN, held.ST9704ATTEN);
 }
 
 void AC97Page::chkLA4Inv_Click() {
-    held.ST9708LA4RearInversion = std::to_string(chkLA4Inv->value());
-    StoreCustomization(schema::kST9708LA4RearInversion, held.ST9708LA4RearInversion);
+    StoreCheck(chkLA4Inv, schema::kCustomization, schema::kST9708LA4RearInversion,
+               held.ST9708LA4RearInversion);
 }
 
 void AC97Page::chkLA2Inv_Click() {
-    held.CorrectLA2 = std::to_string(chkLA2Inv->value());
-    StoreCustomization(schema::kCorrectLA2, held.CorrectLA2);
+    StoreCheck(chkLA2Inv, schema::kCustomization, schema::kCorrectLA2, held.CorrectLA2);
 }
 
 void AC97Page::hsbLevel_Change(int index) {
     const Level level = LevelAt(index);
     *level.held = static_cast<std::int16_t>(level.bar->value());
     level.label->SetCaption(std::to_string(*level.held));
-    StoreCustomization(level.name, std::to_string(*level.held));
+    Store(schema::kCustomization, level.name, std::to_string(*level.held));
 }
 
 void AC97Page::cmdAC97Help_Click() {

@@ -67,7 +67,6 @@ class AC97Page : public Page {
     };
     Level LevelAt(int index);
 
-    void StoreCustomization(const char* name, const std::string& text);
     void chkST3D_Click();
     void chkAttenuation_Click();
     void chkLA4Inv_Click();

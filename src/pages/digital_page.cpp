@@ -85,47 +85,43 @@ void DigitalPage::ShowDetection() {
     SetFrom16(chkEnIn, held.EnableSpdifIn);
 }
 
-// An "Enable" box is usable only while its "Detected" box is checked; a "Detected" value the
-// box could not take counts as unchecked.
+// The load locks an "Enable" box when the driver has its detection off: the stored "Detected"
+// value is 0, or missing (which the driver reads as 0). Any other value, even one the box
+// cannot show, leaves the box usable; nothing is unlocked here.
 void DigitalPage::LockEnableBoxes() {
-    if (chkDetOut->value() == 0) chkEnOut->SetEnabled(false);
-    if (chkDetIn->value() == 0) chkEnIn->SetEnabled(false);
-}
-
-void DigitalPage::StoreCustomization(const char* name, const std::string& text) {
-    registry().StoreValue(store::kHKLM, schema::kCustomization, name, text, store::REG_DWORD);
+    auto off = [](const std::string& detected) {
+        return detected.empty() || store::ParseNumber(detected) == 0;
+    };
+    if (off(held.DetectSpdifOut)) chkEnOut->SetEnabled(false);
+    if (off(held.DetectSpdifIn)) chkEnIn->SetEnabled(false);
 }
 
 // An "Enable" box can only be checked while its "Detected" box is: unchecking "Detected"
 // clears "Enable" (its own handler stores that) before locking it.
 void DigitalPage::chkDetOut_Click() {
-    held.DetectSpdifOut = std::to_string(chkDetOut->value());
     if (chkDetOut->value() == 0) chkEnOut->SetValue(0);
     chkEnOut->SetEnabled(chkDetOut->value() != 0);
-    StoreCustomization(schema::kDetectSpdifOut, held.DetectSpdifOut);
+    StoreCheck(chkDetOut, schema::kCustomization, schema::kDetectSpdifOut, held.DetectSpdifOut);
 }
 
 void DigitalPage::chkDetIn_Click() {
-    held.DetectSpdifIn = std::to_string(chkDetIn->value());
     if (chkDetIn->value() == 0) chkEnIn->SetValue(0);
     chkEnIn->SetEnabled(chkDetIn->value() != 0);
-    StoreCustomization(schema::kDetectSpdifIn, held.DetectSpdifIn);
+    StoreCheck(chkDetIn, schema::kCustomization, schema::kDetectSpdifIn, held.DetectSpdifIn);
 }
 
 void DigitalPage::chkEnOut_Click() {
-    held.EnableSpdifOut = std::to_string(chkEnOut->value());
-    StoreCustomization(schema::kEnableSpdifOut, held.EnableSpdifOut);
+    StoreCheck(chkEnOut, schema::kCustomization, schema::kEnableSpdifOut, held.EnableSpdifOut);
 }
 
 void DigitalPage::chkEnIn_Click() {
-    held.EnableSpdifIn = std::to_string(chkEnIn->value());
-    StoreCustomization(schema::kEnableSpdifIn, held.EnableSpdifIn);
+    StoreCheck(chkEnIn, schema::kCustomization, schema::kEnableSpdifIn, held.EnableSpdifIn);
 }
 
 void DigitalPage::optDigOut_Click(int index) {
     if (index < 0 || index > 2) return;
     held.SpdifFrequency = kRates[index];
-    StoreCustomization(schema::kSpdifFrequency, held.SpdifFrequency);
+    Store(schema::kCustomization, schema::kSpdifFrequency, held.SpdifFrequency);
     lblDigOut->SetCaption(held.SpdifFrequency);
 }
 

@@ -45,7 +45,6 @@ class DigitalPage : public Page {
     void LockEnableBoxes();
 
   private:
-    void StoreCustomization(const char* name, const std::string& text);
     void chkDetOut_Click();
     void chkDetIn_Click();
     void chkEnOut_Click();

@@ -63,15 +63,11 @@ void GeneralPage::ShowSplashFlags() {
 }
 
 void GeneralPage::chkPlayA3D_Click() {
-    held.SplashAudio = std::to_string(chkPlayA3D->value());
-    registry().StoreValue(kHKLM, schema::kA3D, schema::kSplashAudio, held.SplashAudio,
-                          store::REG_DWORD);
+    StoreCheck(chkPlayA3D, schema::kA3D, schema::kSplashAudio, held.SplashAudio);
 }
 
 void GeneralPage::chkA3DSplash_Click() {
-    held.SplashScreen = std::to_string(chkA3DSplash->value());
-    registry().StoreValue(kHKLM, schema::kA3D, schema::kSplashScreen, held.SplashScreen,
-                          store::REG_DWORD);
+    StoreCheck(chkA3DSplash, schema::kA3D, schema::kSplashScreen, held.SplashScreen);
 }
 
 // The tray program starts with Windows through its Run value; the value takes effect at the

@@ -124,29 +124,25 @@ void MidiPage::cboWavetableMode_Click() {
 }
 
 void MidiPage::chkHighPerfMIDI_Click() {
-    held.HighPerformanceMIDI = std::to_string(chkHighPerfMIDI->value());
-    registry().StoreValue(kHKLM, schema::kControlPanel, schema::kHighPerformanceMIDI,
-                          held.HighPerformanceMIDI, REG_DWORD);
+    StoreCheck(chkHighPerfMIDI, schema::kControlPanel, schema::kHighPerformanceMIDI,
+               held.HighPerformanceMIDI);
 }
 
 void MidiPage::chkMIDIfx_Click() {
-    held.AspenWavetableEffect = std::to_string(chkMIDIfx->value());
-    registry().StoreValue(kHKLM, schema::kControlPanel, schema::kAspenWavetableEffect,
-                          held.AspenWavetableEffect, REG_DWORD);
+    StoreCheck(chkMIDIfx, schema::kControlPanel, schema::kAspenWavetableEffect,
+               held.AspenWavetableEffect);
 }
 
 void MidiPage::hsbEffect1_Change() {
     held.ReverbAmount = std::to_string(hsbEffect1->value());
     lblEffect1->SetCaption(held.ReverbAmount);
-    registry().StoreValue(kHKLM, schema::kControlPanel, schema::kReverbAmount, held.ReverbAmount,
-                          REG_DWORD);
+    Store(schema::kControlPanel, schema::kReverbAmount, held.ReverbAmount);
 }
 
 void MidiPage::hsbEffect2_Change() {
     held.ChorusAmount = std::to_string(hsbEffect2->value());
     lblEffect2->SetCaption(held.ChorusAmount);
-    registry().StoreValue(kHKLM, schema::kControlPanel, schema::kChorusAmount, held.ChorusAmount,
-                          REG_DWORD);
+    Store(schema::kControlPanel, schema::kChorusAmount, held.ChorusAmount);
 }
 
 // Either list's choice stores both units' effects as the two-byte selection.

@@ -16,6 +16,16 @@ std::string Page::Read(const char* key, const char* name) const {
     return registry().FetchValue(store::kHKLM, key, name).str();
 }
 
+void Page::Store(const char* key, const char* name, const std::string& text) const {
+    registry().StoreValue(store::kHKLM, key, name, text, store::REG_DWORD);
+}
+
+void Page::StoreCheck(const Control* box, const char* key, const char* name,
+                      std::string& held) const {
+    held = std::to_string(box->value());
+    Store(key, name, held);
+}
+
 void Page::SetFrom(Control* control, std::optional<std::int32_t> number, int offset) {
     if (!number) return;
     const std::int64_t position = static_cast<std::int64_t>(*number) + offset;

@@ -32,6 +32,10 @@ class Page {
     store::Registry& registry() const { return form_.app().registry(); }
     // Reads a value as the text every window holds a setting in.
     std::string Read(const char* key, const char* name) const;
+    // Stores a held number as the REG_DWORD every setting of the pages is.
+    void Store(const char* key, const char* name, const std::string& text) const;
+    // A check box's handler: holds the box's state (1 ticked, 0 not) and stores it.
+    void StoreCheck(const Control* box, const char* key, const char* name, std::string& held) const;
 
     // Sets a control to a loaded number when it can take it. A value it cannot take (missing,
     // not a number, out of its range) leaves the control in its design state, so its handler

@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/ascii.h"
 #include "platform/command_line.h"
 #include "platform/pe_version.h"
 
@@ -87,14 +88,7 @@ std::optional<std::uint32_t> ParseUnsigned(std::string_view text) {
     return value;
 }
 
-char Lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return Lower(x) == Lower(y); });
-}
+using ascii::EqualNoCase;
 
 bool IsSeparator(char c) {
     return c == '\\' || c == '/';
@@ -125,27 +119,6 @@ std::optional<std::vector<std::string>> Components(std::string_view name) {
     return parts;
 }
 
-// The entry of a folder with this name, compared without regard to ASCII case as a Windows
-// file system would. An exact match wins; among others the first in byte order, so the
-// answer does not depend on the order of the listing.
-std::string FindEntry(const std::string& folder, const std::string& name) {
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) return "";
-    std::string best;
-    while (const dirent* entry = readdir(dir)) {
-        const std::string_view candidate(entry->d_name);
-        if (candidate == name) {
-            best = name;
-            break;
-        }
-        if (EqualNoCase(candidate, name) && (best.empty() || candidate < best)) {
-            best = std::string(candidate);
-        }
-    }
-    closedir(dir);
-    return best;
-}
-
 bool IsRegularFile(const std::string& path, struct stat* info = nullptr) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
@@ -156,7 +129,7 @@ bool IsRegularFile(const std::string& path, struct stat* info = nullptr) {
 // A regular file at folder/parts..., each part matched without regard to case; "" if none.
 std::string Resolve(std::string folder, const std::vector<std::string>& parts) {
     for (const std::string& part : parts) {
-        const std::string entry = FindEntry(folder, part);
+        const std::string entry = FindEntryNoCase(folder, part);
         if (entry.empty()) return "";
         folder = (folder == "/" ? "" : folder) + "/" + entry;
     }
@@ -203,6 +176,27 @@ bool IsInvalidWindowsName(std::string_view path) {
 }
 
 }  // namespace
+
+// The entry of a folder with this name, compared without regard to ASCII case as a Windows
+// file system would. An exact match wins; among others the first in byte order, so the
+// answer does not depend on the order of the listing.
+std::string FindEntryNoCase(const std::string& folder, const std::string& name) {
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return "";
+    std::string best;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view candidate(entry->d_name);
+        if (candidate == name) {
+            best = name;
+            break;
+        }
+        if (EqualNoCase(candidate, name) && (best.empty() || candidate < best)) {
+            best = std::string(candidate);
+        }
+    }
+    closedir(dir);
+    return best;
+}
 
 std::optional<FixedFileVersion> ReadPeFileVersionFile(const std::string& path) {
     // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
@@ -275,7 +269,7 @@ std::string PosixPlatform::LocateFile(const std::string& name) {
     for (const char* folder : {"system32", "system", ""}) {
         std::string base = windowsFolder_;
         if (*folder != '\0') {
-            const std::string entry = FindEntry(windowsFolder_, folder);
+            const std::string entry = FindEntryNoCase(windowsFolder_, folder);
             if (entry.empty()) continue;
             base += "/" + entry;
         }

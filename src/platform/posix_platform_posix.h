@@ -15,6 +15,10 @@ namespace platform {
 // kMaxPeFileSize are read; a FIFO or a device is refused without blocking.
 std::optional<FixedFileVersion> ReadPeFileVersionFile(const std::string& path);
 
+// The entry of a folder with this name, compared without regard to ASCII case as a Windows
+// file system would; "" when there is none.
+std::string FindEntryNoCase(const std::string& folder, const std::string& name);
+
 class PosixPlatform : public Platform {
   public:
     // windowsFolder: the Linux path of the Windows folder, "" when there is none (then no

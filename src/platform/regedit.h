@@ -14,7 +14,7 @@
 
 namespace platform {
 
-class SqliteStore;
+class RegistryTree;
 
 namespace regedit {
 
@@ -35,29 +35,36 @@ struct Operation {
     bool operator==(const Operation&) const = default;
 };
 
+// A key as a .reg file or regedit names it, the way a user types it: "HKEY_LOCAL_MACHINE\SYSTEM
+// \...", "HKLM\SYSTEM\..." or bare "SYSTEM\..." (under HKEY_LOCAL_MACHINE), each with or
+// without surrounding brackets, the root in any letter case, one trailing backslash allowed.
+// Sets *path to the path under HKEY_LOCAL_MACHINE ("" for the root itself) and returns "", or
+// returns why the name is refused (another root, an unknown one, an empty name in the path).
+std::string ParseKeyName(std::string_view name, std::string* path);
+
 // Parses a whole file. Returns "" and the operations, or an error "source:line: message".
-// Keys under other roots are skipped with a warning "source:line: ...".
+// Keys under other roots, and values after a deleted key, are skipped with a warning
+// "source:line: ..."; anything that skips something warns.
 std::string ParseRegText(std::string_view bytes, const std::string& source,
                          std::vector<Operation>* operations, std::vector<std::string>* warnings);
 
 // Parses and applies a file in one transaction: all of it or, on any error, none of it.
 // Returns "" on success, else the error.
-std::string ImportRegText(SqliteStore& store, std::string_view bytes, const std::string& source,
+std::string ImportRegText(RegistryTree& store, std::string_view bytes, const std::string& source,
                           std::vector<std::string>* warnings);
-std::string ImportRegFile(SqliteStore& store, const std::string& path,
+std::string ImportRegFile(RegistryTree& store, const std::string& path,
                           std::vector<std::string>* warnings);
 
 // Writes the key (with its subkeys) or, for "", the whole store. Returns "" on success.
-std::string ExportRegText(SqliteStore& store, const std::string& key, Encoding encoding,
+std::string ExportRegText(RegistryTree& store, const std::string& key, Encoding encoding,
                           std::string* out);
-std::string ExportRegFile(SqliteStore& store, const std::string& path, const std::string& key,
+// The keys of a list that exist, each with its subkeys; an error when none does.
+std::string ExportRegText(RegistryTree& store, const std::vector<std::string>& keys,
+                          Encoding encoding, std::string* out);
+// Writes text to a file beside path and renames it over path. Returns "" on success.
+std::string WriteRegFile(const std::string& path, const std::string& text);
+std::string ExportRegFile(RegistryTree& store, const std::string& path, const std::string& key,
                           Encoding encoding = Encoding::Regedit4);
-
-// Windows-1252 and UTF-16 code units. The five bytes that 1252 leaves undefined map to the
-// C1 controls of the same number, as Windows maps them, so every byte has a character.
-char16_t Cp1252ToUnicode(std::uint8_t byte);
-// -1 for a character that 1252 cannot hold.
-int UnicodeToCp1252(char16_t unit);
 
 }  // namespace regedit
 }  // namespace platform

@@ -9,30 +9,15 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/sqlite_statement_posix.h"
+
 namespace platform {
 
 namespace {
 
 using namespace winerr;
 
-// "CXPR" in the header's application_id field: how a store is told from any other file.
-constexpr std::uint32_t kApplicationId = 0x43585052;
-constexpr int kBusyTimeoutMs = 5000;
 constexpr std::uint32_t kWriteAccess = kKeySetValue | kKeyCreateSubKey;
-
-const char* const kSchema =
-    "CREATE TABLE reg_keys("
-    "  path TEXT NOT NULL PRIMARY KEY COLLATE NOCASE,"
-    "  parent TEXT NOT NULL COLLATE NOCASE,"
-    "  name TEXT NOT NULL COLLATE NOCASE) WITHOUT ROWID;"
-    "CREATE INDEX reg_keys_parent ON reg_keys(parent);"
-    "CREATE TABLE reg_values("
-    "  key TEXT NOT NULL COLLATE NOCASE,"
-    "  name TEXT NOT NULL COLLATE NOCASE,"
-    "  type INTEGER NOT NULL,"
-    "  data BLOB NOT NULL,"
-    "  PRIMARY KEY(key, name)) WITHOUT ROWID;"
-    "PRAGMA user_version = 1;";
 
 // Splits a key path into its names. A single trailing backslash is allowed, as the Windows
 // functions allow it; a leading one or an empty name in between is a bad path.
@@ -71,124 +56,7 @@ std::string JoinPath(const std::string& base, const std::string& name) {
     return base.empty() ? name : base + "\\" + name;
 }
 
-// The header of an existing, non-empty file, read without opening it as a database:
-// "" when it is one of our stores, otherwise why not.
-std::string CheckHeader(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::strerror(errno);
-    unsigned char header[100];
-    std::size_t got = 0;
-    while (got < sizeof header) {
-        const ssize_t n = ::read(fd, header + got, sizeof header - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    static const char kMagic[] = "SQLite format 3";  // with its NUL: 16 bytes
-    if (got < sizeof header || std::memcmp(header, kMagic, sizeof kMagic) != 0) {
-        return "file is not a store";
-    }
-    const std::uint32_t id =
-        (std::uint32_t{header[68]} << 24) | (header[69] << 16) | (header[70] << 8) | header[71];
-    if (id != kApplicationId) return "file is not a store";
-    return "";
-}
-
-// Statements run once, when a store is opened: not worth keeping prepared. The schema is
-// several statements in one text, which only this runs.
-bool ExecOnce(sqlite3* db, const char* sql) {
-    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
 }  // namespace
-
-// A prepared statement. The store's own statements are prepared once and kept for the life of
-// the connection (preparing costs more than most of the operations); one already in use by an
-// enclosing call is prepared afresh for this use.
-class SqliteStore::Statement {
-  public:
-    Statement(SqliteStore& store, const char* sql) {
-        auto it = store.statements_.find(std::string_view(sql));
-        if (it == store.statements_.end()) {
-            sqlite3_stmt* stmt = nullptr;
-            if (sqlite3_prepare_v3(store.db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) !=
-                SQLITE_OK) {
-                sqlite3_finalize(stmt);
-                return;
-            }
-            it = store.statements_.emplace(sql, CachedStatement{stmt, false}).first;
-        }
-        if (it->second.busy) {
-            Prepare(store.db_, sql);
-            return;
-        }
-        it->second.busy = true;
-        cached_ = &it->second;
-        stmt_ = cached_->stmt;
-    }
-    // A statement for this use only, on a connection that keeps none.
-    Statement(sqlite3* db, const char* sql) { Prepare(db, sql); }
-    ~Statement() {
-        if (!cached_) {
-            sqlite3_finalize(stmt_);
-            return;
-        }
-        // Reset at once: a statement left mid-way would hold the file's read snapshot.
-        sqlite3_reset(stmt_);
-        sqlite3_clear_bindings(stmt_);
-        cached_->busy = false;
-    }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    bool ok() const { return stmt_ != nullptr; }
-    Statement& Bind(int index, const std::string& text) {
-        if (stmt_) {
-            sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
-                              SQLITE_TRANSIENT);
-        }
-        return *this;
-    }
-    Statement& Bind(int index, std::int64_t number) {
-        if (stmt_) sqlite3_bind_int64(stmt_, index, number);
-        return *this;
-    }
-    Statement& BindBlob(int index, const std::uint8_t* data, std::uint32_t size) {
-        // A zero-length blob, not NULL, for an empty value.
-        static const std::uint8_t kNothing = 0;
-        if (stmt_) {
-            sqlite3_bind_blob(stmt_, index, size ? data : &kNothing, static_cast<int>(size),
-                              SQLITE_TRANSIENT);
-        }
-        return *this;
-    }
-    // SQLITE_ROW, SQLITE_DONE or an error.
-    int Step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
-    std::string Text(int column) const {
-        const auto* text = sqlite3_column_text(stmt_, column);
-        return text ? std::string(reinterpret_cast<const char*>(text),
-                                  static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
-                    : std::string();
-    }
-    std::int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
-    std::vector<std::uint8_t> Blob(int column) const {
-        const auto* data = static_cast<const std::uint8_t*>(sqlite3_column_blob(stmt_, column));
-        const int size = sqlite3_column_bytes(stmt_, column);
-        return data ? std::vector<std::uint8_t>(data, data + size) : std::vector<std::uint8_t>();
-    }
-
-  private:
-    void Prepare(sqlite3* db, const char* sql) {
-        if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) {
-            sqlite3_finalize(stmt_);
-            stmt_ = nullptr;
-        }
-    }
-
-    sqlite3_stmt* stmt_ = nullptr;
-    CachedStatement* cached_ = nullptr;
-};
 
 // One write operation: its own transaction, or a savepoint inside a batch so that a failed
 // operation leaves nothing half done there either.
@@ -242,104 +110,6 @@ SqliteStore::SqliteStore(sqlite3* db, std::string path, bool readOnly)
 SqliteStore::~SqliteStore() {
     for (auto& entry : statements_) sqlite3_finalize(entry.second.stmt);
     sqlite3_close_v2(db_);
-}
-
-std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string& path, std::string* error,
-                                               Access access) {
-    const auto fail = [&](const std::string& reason) {
-        if (error) *error = "cannot open store \"" + path + "\": " + reason;
-        return std::unique_ptr<SqliteStore>();
-    };
-    struct stat info {};
-    const bool exists = ::stat(path.c_str(), &info) == 0;
-    if (!exists && errno != ENOENT) return fail(std::strerror(errno));
-    if (exists && !S_ISREG(info.st_mode)) return fail("file is not a store");
-    // Nothing but the header is read until the file is known to be ours: a foreign file must
-    // come out of this untouched.
-    if (exists && info.st_size > 0) {
-        const std::string reason = CheckHeader(path);
-        if (!reason.empty()) return fail(reason);
-    }
-    const bool readOnly =
-        access == Access::ReadOnly || (exists && ::access(path.c_str(), W_OK) != 0);
-    // An empty file (as another process creating the store leaves it for a moment) becomes
-    // a store like a missing one.
-    const bool fresh = !exists || info.st_size == 0;
-    if (fresh && readOnly) {
-        return fail(exists ? "file is not a store" : "no such file (and read-only access)");
-    }
-
-    sqlite3* db = nullptr;
-    const int flags = readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
-        const std::string reason = db ? sqlite3_errmsg(db) : "out of memory";
-        sqlite3_close_v2(db);
-        return fail(reason);
-    }
-    std::unique_ptr<SqliteStore> store(new SqliteStore(db, path, readOnly));
-    if (::stat(path.c_str(), &info) != 0) return fail(std::strerror(errno));
-    store->device_ = static_cast<std::uint64_t>(info.st_dev);
-    store->inode_ = static_cast<std::uint64_t>(info.st_ino);
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
-    sqlite3_extended_result_codes(db, 1);
-
-    // A new store's schema and application id are committed in rollback-journal mode, so that
-    // the main file's header carries the id from the first moment on; only then WAL. A store
-    // whose creation was cut short and rolled back to nothing is made anew.
-    const auto objects = [&]() -> std::int64_t {
-        Statement count(db, "SELECT count(*) FROM sqlite_master");
-        return count.Step() == SQLITE_ROW ? count.Int(0) : -1;
-    };
-    if (!readOnly && objects() == 0) {
-        if (!ExecOnce(db, "BEGIN IMMEDIATE")) return fail(sqlite3_errmsg(db));
-        std::int64_t current = -1;
-        {
-            Statement id(db, "PRAGMA application_id");
-            if (id.Step() == SQLITE_ROW) current = id.Int(0);
-        }
-        // Another process may have made it in the meantime.
-        if (current == 0 && objects() == 0) {
-            const std::string setId = "PRAGMA application_id = " + std::to_string(kApplicationId);
-            if (!ExecOnce(db, kSchema) || !ExecOnce(db, setId.c_str()) || !ExecOnce(db, "COMMIT")) {
-                const std::string reason = sqlite3_errmsg(db);
-                ExecOnce(db, "ROLLBACK");
-                return fail(reason);
-            }
-        } else {
-            ExecOnce(db, "ROLLBACK");
-            if (current != kApplicationId) return fail("file is not a store");
-        }
-    }
-
-    {
-        Statement tables(db,
-                         "SELECT count(*) FROM sqlite_master WHERE type = 'table'"
-                         " AND name IN ('reg_keys', 'reg_values')");
-        if (tables.Step() != SQLITE_ROW) {
-            // Reading a write-ahead-logged file takes a shared-memory file beside it, which a
-            // folder the user may not write cannot hold.
-            if (readOnly && (sqlite3_extended_errcode(db) & 0xff) == SQLITE_READONLY) {
-                return fail("the file is read-only and its folder cannot be written");
-            }
-            return fail(sqlite3_errmsg(db));
-        }
-        if (tables.Int(0) != 2) return fail("file is not a store");
-    }
-
-    if (!readOnly) {
-        Statement mode(db, "PRAGMA journal_mode = WAL");
-        if (mode.Step() != SQLITE_ROW || mode.Text(0) != "wal") {
-            return fail("cannot use a write-ahead log: " + std::string(sqlite3_errmsg(db)));
-        }
-        // The settings are a few kilobytes: the log is copied back early and kept short,
-        // rather than growing to SQLite's default of 4 MB.
-        if (!ExecOnce(db, "PRAGMA synchronous = FULL") ||
-            !ExecOnce(db, "PRAGMA wal_autocheckpoint = 16") ||
-            !ExecOnce(db, "PRAGMA journal_size_limit = 65536")) {
-            return fail(sqlite3_errmsg(db));
-        }
-    }
-    return store;
 }
 
 bool SqliteStore::StillAtPath() const {

@@ -13,29 +13,14 @@
 #include <utility>
 #include <vector>
 
-#include "platform/registry_backend.h"
+#include "platform/registry_tree.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace platform {
 
-namespace winerr {
-// Codes only this store produces: a handle whose key another caller deleted, and a store
-// that failed underneath (disk full, I/O error, a lock held too long).
-constexpr long kKeyDeleted = 1018;
-constexpr long kRegistryIoFailed = 1016;
-}  // namespace winerr
-
-// One value as enumerated from a key.
-struct StoredValue {
-    std::string name;
-    std::uint32_t type = REG_NONE;
-    std::vector<std::uint8_t> data;
-    bool operator==(const StoredValue&) const = default;
-};
-
-class SqliteStore : public RegistryBackend {
+class SqliteStore : public RegistryTree {
   public:
     enum class Access {
         // Read-write when the process may write the file, read-only otherwise.
@@ -54,7 +39,7 @@ class SqliteStore : public RegistryBackend {
     SqliteStore& operator=(const SqliteStore&) = delete;
 
     const std::string& path() const { return path_; }
-    bool read_only() const { return readOnly_; }
+    bool read_only() const override { return readOnly_; }
 
     long OpenKey(HKey root, const std::string& path, std::uint32_t access, HKey* out) override;
     long CreateKeyEx(HKey root, const std::string& path, std::uint32_t options,
@@ -75,23 +60,23 @@ class SqliteStore : public RegistryBackend {
     // export and tests. Each is its own transaction unless it runs inside Batch.
     bool KeyExists(const std::string& path);
     // The stored spelling of a key's path, "" when missing.
-    std::string StoredKeyPath(const std::string& path);
+    std::string StoredKeyPath(const std::string& path) override;
     // Names of the direct subkeys, as stored, in case-insensitive order.
-    long SubKeys(const std::string& path, std::vector<std::string>* names);
+    long SubKeys(const std::string& path, std::vector<std::string>* names) override;
     // The values of a key, in case-insensitive order of their names.
-    long Values(const std::string& path, std::vector<StoredValue>* values);
+    long Values(const std::string& path, std::vector<StoredValue>* values) override;
     // Creates the key and any missing parents.
-    long CreateKeyPath(const std::string& path);
+    long CreateKeyPath(const std::string& path) override;
     // Deletes the key with all its subkeys and values; a missing key is kFileNotFound.
-    long DeleteKeyTree(const std::string& path);
+    long DeleteKeyTree(const std::string& path) override;
     // Writes a value under an existing key.
     long PutValue(const std::string& path, const std::string& name, std::uint32_t type,
-                  const std::vector<std::uint8_t>& data);
-    long RemoveValue(const std::string& path, const std::string& name);
+                  const std::vector<std::uint8_t>& data) override;
+    long RemoveValue(const std::string& path, const std::string& name) override;
 
     // Runs body inside one transaction: everything it writes is committed together when it
     // returns kSuccess, and nothing when it returns anything else (which Batch returns).
-    long Batch(const std::function<long()>& body);
+    long Batch(const std::function<long()>& body) override;
 
     // SQLite's integrity check: "ok" for a sound file.
     std::string IntegrityCheck();
@@ -100,7 +85,7 @@ class SqliteStore : public RegistryBackend {
     // lock held too long, the file gone): once, after the failed operation has ended, and
     // again only after a write has succeeded in between. The registry's own refusals (access
     // denied, a missing key) are not failures of the store.
-    void OnWriteFailure(std::function<void(const std::string& reason)> listener) {
+    void OnWriteFailure(std::function<void(const std::string& reason)> listener) override {
         failureListener_ = std::move(listener);
     }
 
@@ -110,6 +95,8 @@ class SqliteStore : public RegistryBackend {
     class Statement;
     class Transaction;
 
+    // "" when a file's schema is exactly the one the program makes, else why it is refused.
+    static std::string CheckSchema(sqlite3* db, bool readOnly);
     bool Exec(const char* sql);
     // Whether the path still names the file that was opened: writes into a file that was
     // deleted or moved away could never be read again, so they fail instead.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ascii.h"
+
 namespace testing_support {
 
 using namespace platform;
@@ -10,11 +12,7 @@ using namespace platform;
 using namespace winerr;
 
 std::string MemoryRegistry::Fold(const std::string& text) {
-    std::string folded = text;
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return folded;
+    return ascii::Fold(text);
 }
 
 long MemoryRegistry::OpenKey(HKey root, const std::string& path, std::uint32_t access, HKey* out) {

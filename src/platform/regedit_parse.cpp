@@ -1,28 +1,56 @@
-#include "platform/regedit.h"
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 
-#include "platform/sqlite_store_posix.h"
+#include "platform/ascii.h"
+#include "platform/cp1252.h"
+#include "platform/regedit.h"
+#include "platform/regedit_format.h"
+#include "platform/registry_tree.h"
 
 namespace platform::regedit {
 
+namespace format {
+
+Root RootOf(std::string_view name) {
+    if (ascii::EqualNoCase(name, kRoot) || ascii::EqualNoCase(name, "HKLM")) {
+        return Root::LocalMachine;
+    }
+    static const char* const kOtherRoots[] = {
+        "HKEY_CLASSES_ROOT", "HKCR", "HKEY_CURRENT_USER",     "HKCU",
+        "HKEY_USERS",        "HKU",  "HKEY_CURRENT_CONFIG",   "HKCC",
+        "HKEY_DYN_DATA",     "HKDD", "HKEY_PERFORMANCE_DATA",
+    };
+    for (const char* other : kOtherRoots) {
+        if (ascii::EqualNoCase(name, other)) return Root::Other;
+    }
+    return Root::Unknown;
+}
+
+std::string Reason(long status) {
+    switch (status) {
+        case winerr::kAccessDenied:
+            return "access denied (the store is read-only)";
+        case winerr::kBadPathname:
+            return "bad key path";
+        case winerr::kInvalidParameter:
+            return "invalid name";
+        case winerr::kCantWrite:
+            return "the key cannot be written without damage (a value longer than 16344 bytes)";
+        case winerr::kRegistryIoFailed:
+            return "the registry could not be written (see above)";
+        default:
+            return "store error " + std::to_string(status);
+    }
+}
+
+}  // namespace format
+
 namespace {
 
-constexpr const char* kHeader4 = "REGEDIT4";
-constexpr const char* kHeader5 = "Windows Registry Editor Version 5.00";
-constexpr const char* kRoot = "HKEY_LOCAL_MACHINE";
-// Hex lines are wrapped so that none, with its trailing backslash, passes this column.
-constexpr std::size_t kLineWidth = 80;
-
-// 0x80 to 0x9F; the rest of 1252 is Latin-1.
-constexpr char16_t kHighControls[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+using namespace format;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -38,22 +66,6 @@ std::string_view TrimRight(std::string_view text) {
     return text;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-        if (x != y) return false;
-    }
-    return true;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
-}
-
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -61,20 +73,24 @@ int HexValue(char c) {
     return -1;
 }
 
-std::string Hex2(std::uint8_t byte) {
-    static const char kDigits[] = "0123456789abcdef";
-    return {kDigits[byte >> 4], kDigits[byte & 15]};
+// "" when every name between backslashes of a key path is there and holds no NUL.
+std::string CheckNames(std::string_view path) {
+    if (path.find('\0') != std::string_view::npos) return "NUL character in key path";
+    if (path.empty()) return "";
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = path.find('\\', start);
+        const std::size_t length = (end == std::string_view::npos ? path.size() : end) - start;
+        if (length == 0) return "empty name in key path";
+        if (end == std::string_view::npos) return "";
+        start = end + 1;
+    }
 }
 
 struct Line {
     int number = 0;
     std::string text;  // Windows-1252
 };
-
-// A string type whose hex data a 5.00 file carries as UTF-16LE.
-bool IsTextType(std::uint32_t type) {
-    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-}
 
 class Parser {
   public:
@@ -150,7 +166,7 @@ class Parser {
                 }
             }
             for (const char16_t unit : current) {
-                const int byte = UnicodeToCp1252(unit);
+                const int byte = cp1252::FromUnicode(unit);
                 if (byte < 0 && !comment) {
                     char code[8];
                     std::snprintf(code, sizeof code, "%04X", static_cast<unsigned>(unit));
@@ -205,40 +221,20 @@ class Parser {
         const std::string_view root = name.substr(0, slash);
         const std::string_view rest =
             slash == std::string_view::npos ? std::string_view() : name.substr(slash + 1);
-        if (!EqualsNoCase(root, kRoot) && !EqualsNoCase(root, "HKLM")) {
-            static const char* const kOtherRoots[] = {
-                "HKEY_CLASSES_ROOT", "HKCR", "HKEY_CURRENT_USER",     "HKCU",
-                "HKEY_USERS",        "HKU",  "HKEY_CURRENT_CONFIG",   "HKCC",
-                "HKEY_DYN_DATA",     "HKDD", "HKEY_PERFORMANCE_DATA",
-            };
-            for (const char* other : kOtherRoots) {
-                if (EqualsNoCase(root, other)) {
-                    if (warnings_) {
-                        warnings_->push_back(At(number, "skipped key outside " +
-                                                            std::string(kRoot) + ": " +
-                                                            std::string(text)));
-                    }
-                    section_ = Section::Skipped;
-                    return "";
+        switch (RootOf(root)) {
+            case Root::LocalMachine:
+                break;
+            case Root::Other:
+                if (warnings_) {
+                    warnings_->push_back(At(number, "skipped key outside " + std::string(kRoot) +
+                                                        ": " + std::string(text)));
                 }
-            }
-            return At(number, "unknown root key \"" + std::string(root) + "\"");
+                section_ = Section::Skipped;
+                return "";
+            case Root::Unknown:
+                return At(number, "unknown root key \"" + std::string(root) + "\"");
         }
-        if (slash != std::string_view::npos) {
-            // Every name between backslashes must be there.
-            std::size_t start = 0;
-            while (true) {
-                const std::size_t end = rest.find('\\', start);
-                const std::size_t length =
-                    (end == std::string_view::npos ? rest.size() : end) - start;
-                if (length == 0) return At(number, "empty name in key path");
-                if (end == std::string_view::npos) break;
-                start = end + 1;
-            }
-        }
-        if (rest.find('\0') != std::string_view::npos) {
-            return At(number, "NUL character in key path");
-        }
+        if (const std::string error = CheckNames(rest); !error.empty()) return At(number, error);
         Operation operation;
         operation.line = number;
         operation.key = std::string(rest);
@@ -338,7 +334,7 @@ class Parser {
             operation.type = REG_SZ;
             operation.data.assign(value.begin(), value.end());
             operation.data.push_back(0);
-        } else if (StartsWithNoCase(data, "dword:")) {
+        } else if (ascii::StartsWithNoCase(data, "dword:")) {
             std::string_view digits = data.substr(6);
             std::size_t count = 0;
             std::uint32_t number32 = 0;
@@ -355,7 +351,7 @@ class Parser {
                               static_cast<std::uint8_t>(number32 >> 8),
                               static_cast<std::uint8_t>(number32 >> 16),
                               static_cast<std::uint8_t>(number32 >> 24)};
-        } else if (StartsWithNoCase(data, "hex")) {
+        } else if (ascii::StartsWithNoCase(data, "hex")) {
             std::string error = ParseHex(lines, index, data, &operation);
             if (!error.empty()) return error;
         } else {
@@ -438,7 +434,7 @@ class Parser {
             std::vector<std::uint8_t> narrow;
             for (std::size_t i = 0; i < bytes.size(); i += 2) {
                 const int byte =
-                    UnicodeToCp1252(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
+                    cp1252::FromUnicode(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
                 if (byte < 0) return At(first, "text data cannot be held in Windows-1252");
                 narrow.push_back(static_cast<std::uint8_t>(byte));
             }
@@ -458,178 +454,36 @@ class Parser {
     std::string key_;
 };
 
-std::string Reason(long status) {
-    switch (status) {
-        case winerr::kAccessDenied:
-            return "access denied (the store is read-only)";
-        case winerr::kBadPathname:
-            return "bad key path";
-        case winerr::kInvalidParameter:
-            return "invalid name";
-        default:
-            return "store error " + std::to_string(status);
-    }
-}
-
-// --- export ---
-
-bool Printable(std::uint8_t byte) {
-    if (byte < 0x20 || byte == 0x7F) return false;
-    return byte != 0x81 && byte != 0x8D && byte != 0x8F && byte != 0x90 && byte != 0x9D;
-}
-
-std::string Escape(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        if (c == '\\' || c == '"') out.push_back('\\');
-        out.push_back(c);
-    }
-    return out;
-}
-
-bool HasLineBreak(const std::string& text) {
-    return text.find_first_of("\r\n") != std::string::npos || text.find('\0') != std::string::npos;
-}
-
-class Exporter {
-  public:
-    Exporter(SqliteStore& store, Encoding encoding) : store_(store), encoding_(encoding) {}
-
-    std::string Run(const std::string& key, std::string* out) {
-        text_ = std::string(encoding_ == Encoding::Regedit4 ? kHeader4 : kHeader5) + "\r\n\r\n";
-        std::string error;
-        if (key.empty()) {
-            std::vector<StoredValue> values;
-            long status = store_.Values("", &values);
-            if (status != winerr::kSuccess) return "cannot read the store: " + Reason(status);
-            if (!values.empty()) {
-                error = WriteKey("");
-                if (!error.empty()) return error;
-            }
-            std::vector<std::string> children;
-            status = store_.SubKeys("", &children);
-            if (status != winerr::kSuccess) return "cannot read the store: " + Reason(status);
-            for (const auto& child : children) {
-                error = WriteTree(child);
-                if (!error.empty()) return error;
-            }
-        } else {
-            const std::string stored = store_.StoredKeyPath(key);
-            if (stored.empty()) return "key \"" + std::string(kRoot) + "\\" + key + "\" not found";
-            error = WriteTree(stored);
-            if (!error.empty()) return error;
-        }
-        *out = encoding_ == Encoding::Regedit4 ? text_ : Widen(text_, true);
-        return "";
-    }
-
-  private:
-    static std::string Widen(const std::string& text, bool byteOrderMark) {
-        std::string out = byteOrderMark ? "\xFF\xFE" : "";
-        for (const char c : text) {
-            const char16_t unit = Cp1252ToUnicode(static_cast<std::uint8_t>(c));
-            out.push_back(static_cast<char>(unit & 0xFF));
-            out.push_back(static_cast<char>(unit >> 8));
-        }
-        return out;
-    }
-
-    std::string WriteTree(const std::string& path) {
-        std::string error = WriteKey(path);
-        if (!error.empty()) return error;
-        std::vector<std::string> children;
-        const long status = store_.SubKeys(path, &children);
-        if (status != winerr::kSuccess)
-            return "cannot read key \"" + path + "\": " + Reason(status);
-        for (const auto& child : children) {
-            error = WriteTree(path + "\\" + child);
-            if (!error.empty()) return error;
-        }
-        return "";
-    }
-
-    std::string WriteKey(const std::string& path) {
-        const std::string full = path.empty() ? kRoot : std::string(kRoot) + "\\" + path;
-        if (HasLineBreak(path)) {
-            return "key \"" + full + "\" cannot be written in a .reg file";
-        }
-        std::vector<StoredValue> values;
-        const long status = store_.Values(path, &values);
-        if (status != winerr::kSuccess)
-            return "cannot read key \"" + full + "\": " + Reason(status);
-        text_ += "[" + full + "]\r\n";
-        for (const auto& value : values) {
-            if (HasLineBreak(value.name)) {
-                return "value name in \"" + full + "\" cannot be written in a .reg file";
-            }
-            WriteValue(value);
-        }
-        text_ += "\r\n";
-        return "";
-    }
-
-    void WriteValue(const StoredValue& value) {
-        std::string line = value.name.empty() ? "@=" : "\"" + Escape(value.name) + "\"=";
-        const auto& data = value.data;
-        if (value.type == REG_SZ && !data.empty() && data.back() == 0) {
-            // Only a text that reads back to the same bytes goes in quotes.
-            bool plain = true;
-            for (std::size_t i = 0; plain && i + 1 < data.size(); ++i) plain = Printable(data[i]);
-            if (plain) {
-                text_ += line + "\"" + Escape(std::string(data.begin(), data.end() - 1)) + "\"\r\n";
-                return;
-            }
-        }
-        if (value.type == REG_DWORD && data.size() == 4) {
-            char digits[9];
-            std::snprintf(digits, sizeof digits, "%08x",
-                          static_cast<unsigned>(data[0] | data[1] << 8 | data[2] << 16 |
-                                                static_cast<std::uint32_t>(data[3]) << 24));
-            text_ += line + "dword:" + digits + "\r\n";
-            return;
-        }
-        if (value.type == REG_BINARY) {
-            line += "hex:";
-        } else {
-            char type[16];
-            std::snprintf(type, sizeof type, "hex(%x):", static_cast<unsigned>(value.type));
-            line += type;
-        }
-        std::vector<std::uint8_t> bytes = data;
-        if (encoding_ == Encoding::Unicode5 && IsTextType(value.type)) {
-            const std::string wide = Widen(std::string(data.begin(), data.end()), false);
-            bytes.assign(wide.begin(), wide.end());
-        }
-        for (std::size_t i = 0; i < bytes.size(); ++i) {
-            const bool last = i + 1 == bytes.size();
-            // An item and the continuation mark must fit in the line.
-            if (line.size() + 3 + 1 > kLineWidth) {
-                text_ += line + "\\\r\n";
-                line = "  ";
-            }
-            line += Hex2(bytes[i]);
-            if (!last) line += ",";
-        }
-        text_ += line + "\r\n";
-    }
-
-    SqliteStore& store_;
-    Encoding encoding_;
-    std::string text_;
-};
-
 }  // namespace
 
-char16_t Cp1252ToUnicode(std::uint8_t byte) {
-    return byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : static_cast<char16_t>(byte);
-}
-
-int UnicodeToCp1252(char16_t unit) {
-    if (unit < 0x80 || (unit >= 0xA0 && unit <= 0xFF)) return unit;
-    for (int i = 0; i < 32; ++i) {
-        if (kHighControls[i] == unit) return 0x80 + i;
+std::string ParseKeyName(std::string_view name, std::string* path) {
+    const std::string given(name);
+    if (name.size() >= 2 && name.front() == '[' && name.back() == ']') {
+        name = name.substr(1, name.size() - 2);
     }
-    return -1;
+    const std::size_t slash = name.find('\\');
+    const std::string_view first = name.substr(0, slash);
+    std::string_view rest = name;
+    switch (RootOf(first)) {
+        case Root::LocalMachine:
+            rest = slash == std::string_view::npos ? std::string_view() : name.substr(slash + 1);
+            break;
+        case Root::Other:
+            return "key \"" + given + "\" is not under " + kRoot +
+                   ", the only root kept here (HKLM)";
+        case Root::Unknown:
+            if (ascii::StartsWithNoCase(first, "HKEY_")) {
+                return "key \"" + given + "\": unknown root key \"" + std::string(first) + "\"";
+            }
+            break;  // a bare path under HKEY_LOCAL_MACHINE
+    }
+    // One trailing backslash is allowed, as the registry functions allow it.
+    if (!rest.empty() && rest.back() == '\\') rest.remove_suffix(1);
+    if (const std::string error = CheckNames(rest); !error.empty()) {
+        return "key \"" + given + "\": " + error;
+    }
+    path->assign(rest);
+    return "";
 }
 
 std::string ParseRegText(std::string_view bytes, const std::string& source,
@@ -641,7 +495,7 @@ std::string ParseRegText(std::string_view bytes, const std::string& source,
     return error;
 }
 
-std::string ImportRegText(SqliteStore& store, std::string_view bytes, const std::string& source,
+std::string ImportRegText(RegistryTree& store, std::string_view bytes, const std::string& source,
                           std::vector<std::string>* warnings) {
     std::vector<Operation> operations;
     std::string error = ParseRegText(bytes, source, &operations, warnings);
@@ -671,8 +525,10 @@ std::string ImportRegText(SqliteStore& store, std::string_view bytes, const std:
                     break;
             }
             if (status != winerr::kSuccess) {
-                error =
-                    source + ":" + std::to_string(op.line) + ": " + what + ": " + Reason(status);
+                error = source + ":" + std::to_string(op.line) + ": " + what + ": " +
+                        (status == winerr::kAccessDenied && !store.read_only()
+                             ? "access denied (no key can be made there in this registry)"
+                             : Reason(status));
                 return status;
             }
         }
@@ -685,44 +541,13 @@ std::string ImportRegText(SqliteStore& store, std::string_view bytes, const std:
     return error;
 }
 
-std::string ImportRegFile(SqliteStore& store, const std::string& path,
+std::string ImportRegFile(RegistryTree& store, const std::string& path,
                           std::vector<std::string>* warnings) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return "cannot read \"" + path + "\": " + std::strerror(errno);
     const std::string bytes((std::istreambuf_iterator<char>(in)), {});
     if (in.bad()) return "cannot read \"" + path + "\"";
     return ImportRegText(store, bytes, path, warnings);
-}
-
-std::string ExportRegText(SqliteStore& store, const std::string& key, Encoding encoding,
-                          std::string* out) {
-    Exporter exporter(store, encoding);
-    return exporter.Run(key, out);
-}
-
-std::string ExportRegFile(SqliteStore& store, const std::string& path, const std::string& key,
-                          Encoding encoding) {
-    std::string text;
-    std::string error = ExportRegText(store, key, encoding, &text);
-    if (!error.empty()) return error;
-    // Written beside and renamed over, so that a failed export leaves no half file.
-    const std::string temporary = path + ".part";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return "cannot write \"" + path + "\": " + std::strerror(errno);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.flush();
-        if (!out) {
-            std::remove(temporary.c_str());
-            return "cannot write \"" + path + "\"";
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const std::string reason = std::strerror(errno);
-        std::remove(temporary.c_str());
-        return "cannot write \"" + path + "\": " + reason;
-    }
-    return "";
 }
 
 }  // namespace platform::regedit

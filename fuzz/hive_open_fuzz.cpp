@@ -1,0 +1,97 @@
+// libFuzzer target for opening an XP installation's hives (--windows): any bytes, written as
+// the SYSTEM or the SOFTWARE hive beside a sound other one, are opened as the program opens
+// them (its own header checks, then libhivex) read-only and read-write, and every key and
+// value that opens is read through. Nothing may crash, and a file that is refused, or opened
+// only to be read, must come out byte for byte as it went in.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "fuzz_support.h"
+#include "platform/hive_registry_posix.h"
+#include "support/xp_installation_posix.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::HiveRegistry;
+
+std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void Write(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+struct Installation {
+    Installation() : folder(fuzz_support::ScratchFolder()), windows(folder + "/WINDOWS") {
+        const std::string error = testing_support::MakeXpInstallation(
+            windows.string(), std::string(CALVENOR_SOURCE_DIR) + "/data/seed.reg");
+        if (!error.empty()) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            std::abort();
+        }
+        config = windows / "system32" / "config";
+        system = Read(config / "SYSTEM");
+        software = Read(config / "SOFTWARE");
+    }
+    ~Installation() {
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
+    std::string folder;
+    fs::path windows;
+    fs::path config;
+    std::string system;
+    std::string software;
+};
+
+void ReadThrough(HiveRegistry& hives) {
+    std::vector<std::string> pending{""};
+    int budget = 300;
+    while (!pending.empty() && budget-- > 0) {
+        const std::string path = pending.back();
+        pending.pop_back();
+        (void)hives.StoredKeyPath(path);
+        std::vector<platform::StoredValue> values;
+        (void)hives.Values(path, &values);
+        std::vector<std::string> children;
+        if (hives.SubKeys(path, &children) != 0) continue;
+        for (const auto& child : children) {
+            if (path.size() < 400) pending.push_back(path.empty() ? child : path + "\\" + child);
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static Installation installation;
+    if (size < 1) return 0;
+    const bool asSystem = (data[0] & 1) == 0;
+    const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const fs::path fuzzed = installation.config / (asSystem ? "SYSTEM" : "SOFTWARE");
+    Write(installation.config / "SYSTEM", asSystem ? bytes : installation.system);
+    Write(installation.config / "SOFTWARE", asSystem ? installation.software : bytes);
+
+    std::string error;
+    for (const auto access : {HiveRegistry::Access::ReadOnly, HiveRegistry::Access::ReadWrite}) {
+        auto hives = HiveRegistry::Open(installation.windows.string(), access, &error);
+        if (hives) ReadThrough(*hives);
+        hives.reset();
+        if (Read(fuzzed) != bytes) {
+            std::fprintf(stderr, "the hive was changed by opening and reading it\n");
+            std::abort();
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# calvenor --windows DIR on an XP installation generated here: a setting changed through the
+# panel shows in the hive as hivexregedit (libwin-hivex-perl) exports it, and nothing else
+# does; export and import; the refusals, each naming the file and leaving it untouched.
+set -u
+program=$1
+make_installation=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+passed=0
+
+check() {  # check NAME EXPECTED ACTUAL
+    if [[ "$2" == "$3" ]]; then
+        passed=$((passed + 1))
+    else
+        failures=$((failures + 1))
+        printf 'FAIL %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
+    fi
+}
+contains() {  # contains NAME NEEDLE HAYSTACK
+    if [[ "$3" == *"$2"* ]]; then
+        passed=$((passed + 1))
+    else
+        failures=$((failures + 1))
+        printf 'FAIL %s\n  missing: %s\n  in: %s\n' "$1" "$2" "$3"
+    fi
+}
+
+if ! command -v hivexregedit >/dev/null; then
+    echo "hivexregedit is missing: tools/setup.sh test installs it"
+    exit 1
+fi
+
+# The names inside in other letter cases, as a mounted NTFS or FAT volume may show them.
+"$make_installation" "$work/WINDOWS" || exit 1
+mv "$work/WINDOWS/system32" "$work/WINDOWS/SYSTEM32"
+mv "$work/WINDOWS/SYSTEM32/config" "$work/WINDOWS/SYSTEM32/Config"
+mv "$work/WINDOWS/SYSTEM32/Config/SOFTWARE" "$work/WINDOWS/SYSTEM32/Config/software"
+windows="$work/WINDOWS"
+system="$windows/SYSTEM32/Config/SYSTEM"
+software="$windows/SYSTEM32/Config/software"
+export_system() { hivexregedit --export --prefix 'HKEY_LOCAL_MACHINE\SYSTEM' "$system" '\' | tr -d '\r'; }
+
+# A setting changed through the panel: exactly that change in the hive.
+export_system >"$work/before.reg"
+out=$(printf 'dump frmMain\nclick frmMain.chkAttenuation\nclick frmMain.cmdOK\n' |
+    "$program" --headless --windows "$windows" 2>&1)
+check "panel on the installation: exit code" 0 $?
+contains "the gate passes on the installation's own version" \
+    "frmMain.cmdOverride button visible=0" "$out"
+contains "settings of the current control set loaded" 'frmMain.lblDigOut label visible=1 enabled=1 value="48000"' "$out"
+export_system >"$work/after.reg"
+check "hivexregedit shows exactly the change" \
+    "$(printf '%s\n' '< "ST9704ATTEN"=dword:00000000' '---' '> "ST9704ATTEN"=dword:00000001')" \
+    "$(diff "$work/before.reg" "$work/after.reg" | grep -v '^[0-9]')"
+contains "in the control set Select\\Current names" \
+    '[HKEY_LOCAL_MACHINE\SYSTEM\ControlSet002\Services\wdm_au8830\Customization]' \
+    "$(grep -B20 '"ST9704ATTEN"=dword:00000001' "$work/after.reg")"
+check "no new file left beside the hive" "" "$(ls "$windows/SYSTEM32/Config" | grep -v -x -e SYSTEM -e software)"
+
+# Export: a key in any form, or the card's keys; import back.
+out=$("$program" --windows "$windows" --export - 'HKLM\SYSTEM\CurrentControlSet\Services\wdm_au8830\Customization' | tr -d '\r')
+contains "export of a key" '"ST9704ATTEN"=dword:00000001' "$out"
+out=$("$program" --windows "$windows" --export - | tr -d '\r')
+contains "export of the card's keys: the driver" '[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\wdm_au8830\ControlPanel]' "$out"
+contains "export of the card's keys: WPCRSET" '[HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\WPCRSET]' "$out"
+contains "export of the card's keys: the card software" '[HKEY_LOCAL_MACHINE\SOFTWARE\Aureal\Vortex\AU8830\Equalizer]' "$out"
+check "export of the card's keys: nothing else" "" "$(grep -i 'Windows NT' <<<"$out")"
+printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Aureal\\A3D]\r\n"SplashScreen"=dword:00000001\r\n"Path"="C:\\\\A3D"\r\n' |
+    "$program" --windows "$windows" --import -
+check "import into the installation: exit code" 0 $?
+out=$(hivexregedit --export --prefix 'HKEY_LOCAL_MACHINE\SOFTWARE' "$software" '\Aureal\A3D' | tr -d '\r')
+contains "import into the installation: a number" '"SplashScreen"=dword:00000001' "$out"
+contains "import into the installation: a text in UTF-16 with its terminator" \
+    '"Path"=hex(1):43,00,3a,00,5c,00,41,00,33,00,44,00,00,00' "$out"
+
+# Refusals: named, said what to do, nothing written.
+cp "$system" "$work/system.good"
+python3 - "$system" <<'PY'
+import struct, sys
+path = sys.argv[1]
+data = bytearray(open(path, "rb").read())
+struct.pack_into("<I", data, 4, struct.unpack_from("<I", data, 4)[0] + 1)
+csum = 0
+for i in range(0, 0x1FC, 4):
+    csum ^= struct.unpack_from("<I", data, i)[0]
+struct.pack_into("<I", data, 0x1FC, csum)
+open(path, "wb").write(data)
+PY
+before=$(sha256sum "$system" "$software")
+err=$(echo | "$program" --headless --windows "$windows" 2>&1)
+check "hive not closed cleanly: exit code" 1 $?
+contains "hive not closed cleanly: named, and what to do" \
+    "\"$system\" was not closed cleanly" "$err"
+contains "hive not closed cleanly: what to do" "shut it down normally" "$err"
+check "hive not closed cleanly: untouched" "$before" "$(sha256sum "$system" "$software")"
+cp "$work/system.good" "$system"
+
+cp "$software" "$work/software.good"
+cp "$system" "$software"
+before=$(sha256sum "$system" "$software")
+err=$(echo | "$program" --headless --windows "$windows" 2>&1)
+check "hive of the wrong kind: exit code" 1 $?
+contains "hive of the wrong kind: named" "\"$software\" is a SYSTEM hive, not the SOFTWARE hive" "$err"
+check "hive of the wrong kind: untouched" "$before" "$(sha256sum "$system" "$software")"
+cp "$work/software.good" "$software"
+
+mkfifo "$work/commands"
+"$program" --headless --windows "$windows" <"$work/commands" >"$work/session.out" 2>&1 &
+session=$!
+exec 3>"$work/commands"
+printf 'windows\n' >&3
+for _ in $(seq 100); do [[ -s "$work/session.out" ]] && break; sleep 0.05; done
+before=$(sha256sum "$system" "$software")
+err=$(echo | "$program" --headless --windows "$windows" 2>&1)
+check "hives in use: exit code" 1 $?
+contains "hives in use: named, and what to do" \
+    "\"$system\" is in use by another calvenor (its hives are locked while it runs): close that one first" "$err"
+check "hives in use: untouched" "$before" "$(sha256sum "$system" "$software")"
+exec 3>&-
+wait "$session"
+
+# A folder that cannot be written: the panel refuses, an export reads it.
+if [[ $(id -u) -eq 0 ]]; then
+    chmod -R a-w "$windows"
+    chmod 0755 "$work"
+    as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+    err=$(echo | "${as_user[@]}" "$program" --headless --windows "$windows" 2>&1)
+    check "unwritable hives: exit code" 1 $?
+    contains "unwritable hives: named, and what to do" "cannot be written" "$err"
+    out=$("${as_user[@]}" "$program" --windows "$windows" --export - | tr -d '\r')
+    contains "unwritable hives: an export reads them" '"ST9704ATTEN"=dword:00000001' "$out"
+    chmod -R u+w "$windows"
+fi
+# A file system mounted read-only, where this machine lets us mount one.
+mkdir -p "$work/ro"
+if unshare -m true 2>/dev/null; then
+    cp -r "$windows" "$work/ro-src"
+    out=$(unshare -m bash -c "mount --bind '$work/ro-src' '$work/ro' && mount -o remount,ro,bind '$work/ro' && \
+        echo | '$program' --headless --windows '$work/ro' 2>&1; echo \"rc=\$?\"" 2>&1)
+    if [[ "$out" != *"mount"*"failed"* && "$out" != *"Operation not permitted"* ]]; then
+        contains "read-only mount: refused, named, and what to do" "is on a file system mounted read-only: mount it read-write" "$out"
+        contains "read-only mount: exit code" "rc=1" "$out"
+    fi
+fi
+
+echo "$passed passed, $failures failed"
+[[ $failures -eq 0 ]]
