@@ -136,6 +136,17 @@ ui::ProbeWindow Other(Fl_Window& window) {
         item.box = OnScreen(window, child->x(), child->y(), child->w(), child->h());
         w.items.push_back(item);
     }
+    // A drop-down draws its entries itself: they share its height evenly, in the list's order.
+    auto* choice = dynamic_cast<Fl_Choice*>(Fl::focus());
+    if (window.children() == 0 && choice != nullptr && choice->size() > 1) {
+        const int count = choice->size() - 1;  // without the end marker
+        const int top = Fl::box_dy(window.box()), height = window.h() - Fl::box_dh(window.box());
+        for (int i = 0; i < count; ++i) {
+            const int y0 = top + height * i / count, y1 = top + height * (i + 1) / count;
+            w.items.push_back({"entry", EntryText(choice->menu()[i].label()),
+                               OnScreen(window, 0, y0, window.w(), y1 - y0)});
+        }
+    }
     return w;
 }
 
