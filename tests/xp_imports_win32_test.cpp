@@ -137,6 +137,7 @@ const std::map<std::string, std::set<std::string>>& XpAllowList() {
           "GetClientRect",
           "GetDC",
           "GetFocus",
+          "GetKeyState",
           "GetMessageA",
           "GetNextDlgTabItem",
           "GetScrollPos",
