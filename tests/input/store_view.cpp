@@ -67,7 +67,7 @@ class StoreFile : public StoreView {
     std::unique_ptr<platform::SqliteStore> store_;
 };
 
-class Helper : public StoreView {
+class Helper : public HelperView {
   public:
     Helper(pid_t pid, FILE* to, FILE* from) : pid_(pid), to_(to), from_(from) {}
     ~Helper() override {
@@ -82,6 +82,18 @@ class Helper : public StoreView {
             kill(pid_, SIGKILL);
             waitpid(pid_, &status, 0);
         }
+    }
+    bool Ask(const std::string& command, std::string* answer) override {
+        answer->clear();
+        if (std::fputs((command + "\n").c_str(), to_) < 0 || std::fflush(to_) != 0) return false;
+        char buffer[8192];
+        while (std::fgets(buffer, sizeof buffer, from_) != nullptr) {
+            std::string line(buffer);
+            while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+            *answer += line + "\n";
+            if (line == "end") return true;
+        }
+        return false;
     }
     bool Take(Snapshot* out, std::string* error) override {
         out->clear();
@@ -161,7 +173,7 @@ std::unique_ptr<StoreView> OpenStoreFile(const std::string& path, std::string* e
     return std::make_unique<StoreFile>(std::move(store));
 }
 
-std::unique_ptr<StoreView> StartHelper(const std::vector<std::string>& argv, std::string* error) {
+std::unique_ptr<HelperView> StartHelper(const std::vector<std::string>& argv, std::string* error) {
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) {
         *error = "no pipes for the registry helper";

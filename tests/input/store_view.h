@@ -38,8 +38,14 @@ class StoreView {
 std::unique_ptr<StoreView> OpenStoreFile(const std::string& path, std::string* error);
 
 // A helper program that answers "snap" on its standard input with lines
-// "value<TAB>key<TAB>name<TAB>type<TAB>hex" and then "end".
-std::unique_ptr<StoreView> StartHelper(const std::vector<std::string>& argv, std::string* error);
+// "value<TAB>key<TAB>name<TAB>type<TAB>hex" and then "end"; other commands it knows are
+// answered the same way, their lines up to "end" handed back whole.
+class HelperView : public StoreView {
+  public:
+    // False when the helper is gone or stopped answering.
+    virtual bool Ask(const std::string& command, std::string* answer) = 0;
+};
+std::unique_ptr<HelperView> StartHelper(const std::vector<std::string>& argv, std::string* error);
 
 // One value that differs from one snapshot to the next.
 struct Change {
