@@ -338,6 +338,36 @@ bool Win32Adapter::TabKey(HWND root) {
     return to == nullptr;
 }
 
+// An arrow on an option chooses the next option of its group in reading order, as a click on
+// it would, in every adapter; the dialog manager knows no groups the form does not mark.
+bool Win32Adapter::OptionArrow(HWND root, WPARAM key) {
+    if (key != VK_LEFT && key != VK_RIGHT && key != VK_UP && key != VK_DOWN) return false;
+    View* view = nullptr;
+    for (const auto& [form, v] : views_) {
+        if (v->hwnd == root) view = v.get();
+    }
+    if (view == nullptr) return false;
+    HWND focus = GetFocus();
+    ui::Control* from = nullptr;
+    for (const Binding& b : view->bindings) {
+        if (b.hwnd != nullptr && b.hwnd == focus) from = b.control;
+    }
+    if (from == nullptr || from->kind() != Kind::Option) return false;
+    ui::Control* to = ui::NextOption(*from, key == VK_LEFT || key == VK_UP);
+    if (to == nullptr) return true;
+    for (const Binding& b : view->bindings) {
+        if (b.control != to || b.hwnd == nullptr) continue;
+        {
+            // The focus alone is no choice: the choice is made below, once.
+            const ui::SyncGuard guard(syncing_);
+            SetFocus(b.hwnd);
+        }
+        Event([to] { to->SetValue(1); });
+        break;
+    }
+    return true;
+}
+
 int Win32Adapter::Run() {
     MSG msg;
     while (!app_.Ended()) {
@@ -349,6 +379,7 @@ int Win32Adapter::Run() {
         // Tab in reading order, as in every adapter; arrow keys, mnemonics, Enter and Escape as
         // in a dialog.
         if (ours && msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && TabKey(root)) continue;
+        if (ours && msg.message == WM_KEYDOWN && OptionArrow(root, msg.wParam)) continue;
         if (ours && IsDialogMessageA(root, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
