@@ -214,6 +214,16 @@ TEST_F(WineInput, MainWindowUnderTheMouseAndKeyboard) {
     After("wheel down", {{pcm, Dword(29)}});
     Level(bar, label, pcm, 29, "wheel down");
 
+    // A button that shows a message; Enter closes it, and nothing is written.
+    Click("frmMain.cmdAC97Help");
+    EXPECT_TRUE(WaitFor([](const Screen& s) { return s.Boxes().size() == 1; }));
+    if (!screen_.Boxes().empty()) {
+        EXPECT_EQ(screen_.Boxes().front()->title, "Information");
+    }
+    x_.Key("Return");
+    After("Enter on the message");
+    EXPECT_TRUE(screen_.Boxes().empty());
+
     // The effect slider, by the keys.
     Page(1);
     const std::string slider = "frmMain.hsbEffect1";
@@ -229,6 +239,49 @@ TEST_F(WineInput, MainWindowUnderTheMouseAndKeyboard) {
         After(k.key, {{reverb, Dword(k.to)}});
         Level(slider, "frmMain.lblEffect1", reverb, k.to, k.key);
     }
+
+    // The polyphony list: dropped by a click, the next entry taken with Down and Enter; then
+    // Up on the closed list. Each choice writes its row's values that differ.
+    const char* names[] = {kGamerMode, kSoftSynthVoices, kSoftSynthMode, kSoftSynthModeIndex,
+                           kSoftSynth};
+    const int rows[3][5] = {{1, 256, 3, 0, 2}, {0, 64, 2, 1, 2}, {0, 0, 0, 2, 0}};
+    auto writes = [&](int row) {
+        std::map<std::string, std::string> w;
+        for (int i = 0; i < 5; ++i) {
+            const std::string where = At(kControlPanel, names[i]);
+            const auto it = stored_.find(where);
+            if (it == stored_.end() || it->second.Text() != Dword(rows[row][i])) {
+                w[where] = Dword(rows[row][i]);
+            }
+        }
+        return w;
+    };
+    const std::string list = "frmMain.cboWavetableMode";
+    const int chosen = C(list).value;
+    ASSERT_GE(chosen, 0);
+    ASSERT_LT(chosen, 2);
+    Click(list);
+    Settle();
+    x_.Key("Down");
+    x_.Key("Return");
+    After("Down and Enter in the dropped list", writes(chosen + 1));
+    EXPECT_EQ(C(list).value, chosen + 1);
+    x_.Key("Up");
+    After("Up on the list", writes(chosen));
+    EXPECT_EQ(C(list).value, chosen);
+
+    // Options: a click, then the arrow to the next; the rate beside them follows.
+    Page(4);
+    const std::string rate = At(kCustomization, kSpdifFrequency);
+    Click("frmMain.optDigOut(0)");
+    After("click on an option", {{rate, Dword(32000)}});
+    EXPECT_EQ(C("frmMain.optDigOut(0)").value, 1);
+    EXPECT_EQ(C("frmMain.lblDigOut").text, "32000");
+    x_.Key("Right");
+    After("Right on an option", {{rate, Dword(44100)}});
+    EXPECT_EQ(C("frmMain.optDigOut(0)").value, 0);
+    EXPECT_EQ(C("frmMain.optDigOut(1)").value, 1);
+    EXPECT_EQ(C("frmMain.lblDigOut").text, "44100");
 
     // Escape leaves the main window open; the close box ends the program, writing nothing.
     x_.Key("Escape");
