@@ -26,6 +26,9 @@ TEST_F(Gate, PassesOnNt51WithoutAMessage) {
     EXPECT_TRUE(Enabled("frmMain.cmdReset"));
     for (const char* control : kLocked) EXPECT_TRUE(Enabled(control)) << control;
     EXPECT_EQ(Text("frmMain.txtOSName"), "Windows XP");
+    const ui::Form& main = *app_.FindForm("frmMain");
+    EXPECT_TRUE(main.singleBorder);
+    EXPECT_FALSE(main.resizable);
 }
 
 struct Refused {

@@ -99,6 +99,7 @@ TEST_F(Reset, OpensWithoutWritingAndLocksTheMainWindow) {
     EXPECT_EQ(form.width(), 5040);
     EXPECT_EQ(form.height(), 3000);
     EXPECT_FALSE(form.centerOnOwner);
+    EXPECT_FALSE(form.singleBorder) << "a dialog frame";
     std::vector<std::string> order;
     for (const auto& c : form.controls()) {
         order.push_back(c->id() + (c->container ? "@" + c->container->name() : "") + " " +

@@ -200,7 +200,9 @@ class Program {
             SendMessageA(tabs, WM_KEYDOWN, VK_RIGHT, 0);
         }
     }
-    bool Ended() { return WaitForSingleObject(process_.hProcess, 30000) == WAIT_OBJECT_0; }
+    bool Ended(DWORD milliseconds = 30000) {
+        return WaitForSingleObject(process_.hProcess, milliseconds) == WAIT_OBJECT_0;
+    }
 
   private:
     std::ostringstream out_;
@@ -239,7 +241,8 @@ class Win32Smoke : public ::testing::Test {
     }
     static void Clean() {
         for (const char* key :
-             {"SYSTEM\\CurrentControlSet\\Services\\wdm_au8830", "Software\\Aureal"}) {
+             {"SYSTEM\\CurrentControlSet\\Services\\wdm_au8830", "Software\\Aureal",
+              "SYSTEM\\CurrentControlSet\\Services\\WPCRSET"}) {
             DeleteTree(HKEY_LOCAL_MACHINE, key);
         }
     }
@@ -559,6 +562,83 @@ TEST_F(Win32Smoke, EveryCaptionFitsItsControlInItsFont) {
     EXPECT_EQ(unfit, "");
     EXPECT_GT(measured, 100);
     PostMessageA(program.main(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(program.Ended());
+}
+
+TEST_F(Win32Smoke, WindowFramesTicksEscapeAndTheLevelBarsTroughAndWheel) {
+    using namespace schema;
+    for (const char* key : {kControlPanel, kCustomization, kWpcrsetParameters}) {
+        HKEY k = nullptr;
+        ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, key, &k), ERROR_SUCCESS);
+        RegCloseKey(k);
+    }
+    SetDword(kCustomization, kAC97PCMOutVol, 8);
+    SetDword(kWpcrsetParameters, kStart, 2);
+    SetDword(kWpcrsetService, kStart, 3);
+    Program program;
+    ASSERT_TRUE(program.started());
+    ASSERT_NE(program.main(), nullptr) << program.Boxes();
+    HWND main = program.main();
+
+    // The main window: a title bar with a close box only.
+    const LONG style = GetWindowLongA(main, GWL_STYLE);
+    EXPECT_EQ(style & WS_MINIMIZEBOX, 0);
+    EXPECT_EQ(style & WS_MAXIMIZEBOX, 0);
+    EXPECT_EQ(style & WS_THICKFRAME, 0);
+    EXPECT_NE(style & WS_SYSMENU, 0);
+
+    // The effect sliders tick both sides of their channel.
+    for (const char* id : {"hsbEffect1", "hsbEffect2"}) {
+        EXPECT_EQ(GetWindowLongA(program.Control(id), GWL_STYLE) & TBS_BOTH, TBS_BOTH) << id;
+    }
+
+    // A click in a level bar's trough pages by its large change, one; the number and the
+    // store follow.
+    program.Page(3);
+    HWND pcm1 = program.Control("hsbPCM1");
+    SendMessageA(main, WM_HSCROLL, MAKEWPARAM(SB_PAGERIGHT, 0), reinterpret_cast<LPARAM>(pcm1));
+    SendMessageA(main, WM_HSCROLL, MAKEWPARAM(SB_ENDSCROLL, 0), reinterpret_cast<LPARAM>(pcm1));
+    EXPECT_EQ(GetScrollPos(pcm1, SB_CTL), 9);
+    EXPECT_EQ(Text(program.Control("lblPCM1")), "9");
+    EXPECT_EQ(Dword(kCustomization, kAC97PCMOutVol), 9u);
+    // A key's step is reported at once, with no SB_ENDSCROLL after it (as Wine's bar sends).
+    SendMessageA(main, WM_HSCROLL, MAKEWPARAM(SB_LINERIGHT, 0), reinterpret_cast<LPARAM>(pcm1));
+    EXPECT_EQ(Text(program.Control("lblPCM1")), "10");
+    EXPECT_EQ(Dword(kCustomization, kAC97PCMOutVol), 10u);
+    // The wheel over it: two notches toward the user, then one away.
+    RECT r;
+    ASSERT_TRUE(GetWindowRect(pcm1, &r));
+    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    SendMessageA(main, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-2 * WHEEL_DELTA)), at);
+    EXPECT_EQ(GetScrollPos(pcm1, SB_CTL), 12);
+    EXPECT_EQ(Text(program.Control("lblPCM1")), "12");
+    EXPECT_EQ(Dword(kCustomization, kAC97PCMOutVol), 12u);
+    SendMessageA(main, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), at);
+    EXPECT_EQ(GetScrollPos(pcm1, SB_CTL), 11);
+    EXPECT_EQ(Text(program.Control("lblPCM1")), "11");
+    EXPECT_EQ(Dword(kCustomization, kAC97PCMOutVol), 11u);
+
+    // Escape in the main window, as the dialog keys give it: nothing happens.
+    PostMessageA(program.Control("chkAttenuation"), WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageA(main, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);
+    Sleep(300);
+    EXPECT_TRUE(IsWindowVisible(main));
+    EXPECT_FALSE(program.Ended(300));
+
+    // The WPCRSET window: a fixed single border, not a dialog's frame.
+    program.Page(0);
+    PostMessageA(program.Control("cmdWPCRSET"), BM_CLICK, 0, 0);
+    HWND wpcrset = nullptr;
+    ASSERT_TRUE(Eventually([&] { return (wpcrset = program.Find("WPCRSET Configuration")); }))
+        << program.Boxes();
+    EXPECT_EQ(GetWindowLongA(wpcrset, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME, 0);
+    EXPECT_EQ(
+        GetWindowLongA(wpcrset, GWL_STYLE) & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
+    EXPECT_NE(GetWindowLongA(wpcrset, GWL_STYLE) & WS_CAPTION, 0);
+    PostMessageA(wpcrset, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Eventually([&] { return IsWindowEnabled(main) && IsWindowVisible(main); }));
+
+    PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(program.Ended());
 }
 

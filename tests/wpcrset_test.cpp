@@ -102,6 +102,7 @@ TEST_F(Wpcrset, DesignTabOrderFontsAndLists) {
     EXPECT_EQ(form.height(), 5040);
     EXPECT_TRUE(form.centerOnOwner);
     EXPECT_FALSE(form.resizable);
+    EXPECT_TRUE(form.singleBorder);
     std::vector<std::string> order;
     for (const auto& c : form.controls()) order.push_back(c->id());
     EXPECT_EQ(order,

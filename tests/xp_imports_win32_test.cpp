@@ -139,6 +139,7 @@ const std::map<std::string, std::set<std::string>>& XpAllowList() {
           "GetComboBoxInfo",
           "GetDC",
           "GetFocus",
+          "GetKeyState",
           "GetMessageA",
           "GetNextDlgTabItem",
           "GetScrollPos",

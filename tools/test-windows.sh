@@ -73,6 +73,21 @@ cmake --build "$build" -j"$(nproc)"
 cd "$build"
 status=0
 ctest --output-on-failure -j"$(nproc)" || status=$?
+cd "$root"
+
+# The program's main window under the X server's input (XTEST), in one Wine start: the driver
+# is a Linux program of the Linux build; a helper under the same Wine server reads the windows
+# and the registry. The seed machine's card keys go into the prefix first.
+echo "== input: CalvenorXP.exe under the X server's mouse and keyboard"
+cmake -S . -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALVENOR_WERROR=ON >/dev/null
+cmake --build "$root/build" -j"$(nproc)" --target calvenor_wine_input_tests >/dev/null
+seed=$(mktemp --suffix=.reg)
+awk '/^\[/ { keep = ($0 !~ /Windows NT/) } keep || /^REGEDIT4/' data/seed.reg >"$seed"
+"$loader" regedit /S "Z:${seed//\//\\}" </dev/null >/dev/null 2>&1 || status=1
+rm -f "$seed"
+CALVENOR_WINE=$loader CALVENOR_WINE_EXE="$build/CalvenorXP.exe" \
+    CALVENOR_WINE_HELPER="$build/tests/wine_input_helper.exe" \
+    timeout 300 "$root/build/tests/calvenor_wine_input_tests" || status=1
 wineserver -k || true
 echo "Windows suite mode: $mode ($arch build under $loader)"
 exit $status

@@ -19,6 +19,7 @@ FrmMain::FrmMain(ui::App& app)
       a3d(*this),
       ac97(*this),
       digital(*this) {
+    singleBorder = true;
     // Created in tab order: the row of buttons first, then each page's controls.
     BuildOuterControls();
     general.Build();

@@ -27,6 +27,8 @@ class Form {
 
     bool resizable = false;
     bool centerOnOwner = false;  // else centred on the screen
+    // A fixed single border, as the main window has; else the frame of a dialog.
+    bool singleBorder = false;
 
     Control& Add(Kind kind, const std::string& name, const std::string& caption, Place place,
                  int index = -1);

@@ -53,6 +53,7 @@ std::int32_t SlotRecord(int chipset, int slot) {
 FrmWPCRSET::FrmWPCRSET(ui::App& app, ui::Form& owner)
     : Dialog(app, owner, "frmWPCRSET", "WPCRSET Configuration", 4785, 5040) {
     centerOnOwner = true;
+    singleBorder = true;
     // Created in tab order.
     Frame1 = &Add(Kind::Frame, "Frame1", "WPCRSET", {120, 600, 2175, 855});
     optWPCRSET[0] = &Add(Kind::Option, "optWPCRSET", "Start", {240, 360, 735, 255}, 0);

@@ -7,6 +7,7 @@
 #include <FL/Fl_Valuator.H>
 
 #include <cmath>
+#include <cstdlib>
 #include <string>
 
 #include "gui/fltk/fltk_view.h"
@@ -33,13 +34,6 @@ std::string MenuText(const std::string& ansi) {
 }
 
 }  // namespace
-
-template <class Action>
-void FltkAdapter::Act(Action&& action) {
-    action();
-    SyncAll();
-    app_.Collect();
-}
 
 void Callbacks::Widget(Fl_Widget* widget, void* data) {
     auto* binding = static_cast<FltkAdapter::Binding*>(data);
@@ -97,6 +91,11 @@ void Callbacks::Activate(FltkAdapter::Binding* binding) {
 void Callbacks::Window(Fl_Widget*, void* data) {
     auto* view = static_cast<FltkAdapter::View*>(data);
     if (view->form == nullptr || !view->window->formEnabled) return;
+    // Escape is the keyboard's (fltk_keys.cpp): only the close box and its requests end here.
+    if (Fl::event_key() == FL_Escape &&
+        (Fl::event() == FL_KEYBOARD || Fl::event() == FL_SHORTCUT)) {
+        return;
+    }
     FltkAdapter* adapter = view->adapter;
     ui::Form* form = view->form;
     adapter->Act([form] { form->RequestClose(); });
@@ -106,6 +105,9 @@ void Callbacks::Window(Fl_Widget*, void* data) {
 
 FltkAdapter::FltkAdapter(ui::App& app) : app_(app) {
     SetUpLook();
+    InstallKeys();
+    if (const char* probe = std::getenv("CALVENOR_PROBE"); probe != nullptr) probePath_ = probe;
+    Fl::add_check(AfterEvents, this);
     app_.AddObserver(this);
     for (ui::Form* form : app_.Forms()) {
         FormOpened(*form);
@@ -114,6 +116,8 @@ FltkAdapter::FltkAdapter(ui::App& app) : app_(app) {
 }
 
 FltkAdapter::~FltkAdapter() {
+    Fl::remove_check(AfterEvents, this);
+    RemoveKeys();
     app_.RemoveObserver(this);
     for (auto& [form, view] : views_) {
         view->window->hide();
@@ -251,7 +255,10 @@ void FltkAdapter::Sync(Binding& b) {
             if (view != nullptr && view->tabs != nullptr && c.value() >= 0 &&
                 c.value() < static_cast<int>(view->pages.size()) &&
                 view->tabs->value() != view->pages[static_cast<std::size_t>(c.value())]) {
+                // Showing a page hands it the tab control's focus; the focus stays put.
+                const bool focused = Fl::focus() == view->tabs;
                 view->tabs->value(view->pages[static_cast<std::size_t>(c.value())]);
+                if (focused) Fl::focus(view->tabs);
             }
             break;
         }
@@ -293,10 +300,12 @@ void FltkAdapter::SyncAll() {
 void FltkAdapter::ApplyForm(View& view) {
     ui::Form& form = *view.form;
     FormWindow* window = view.window;
+    bool focus = false;
     if (form.enabled() != window->formEnabled) {
         window->formEnabled = form.enabled();
         if (form.enabled()) {
             window->activate();
+            focus = true;
         } else {
             window->deactivate();
         }
@@ -305,8 +314,13 @@ void FltkAdapter::ApplyForm(View& view) {
     if (form.visible() && !window->shown()) {
         Place(view);
         window->show();
+        focus = true;
     } else if (!form.visible() && window->shown()) {
         window->hide();
+    }
+    // A window that opens, or comes back to the user, has the keyboard where it had it last.
+    if (focus && form.visible() && form.enabled() && !window->contains(Fl::focus())) {
+        RestoreFocus(view);
     }
 }
 
@@ -332,29 +346,6 @@ void FltkAdapter::RaiseUsable() {
         View* other = ViewOf(*it);
         if (other != nullptr && (*it)->visible() && (*it)->enabled() && other->window->shown()) {
             other->window->show();
-            return;
-        }
-    }
-}
-
-void FltkAdapter::FocusAfter(const ui::Control& control) {
-    View* view = ViewOf(&control.form());
-    if (view == nullptr) return;
-    const auto& controls = control.form().controls();
-    bool after = false;
-    for (const auto& c : controls) {
-        if (c.get() == &control) {
-            after = true;
-            continue;
-        }
-        if (!after) continue;
-        const auto kind = c->kind();
-        if (kind == ui::Kind::Label || kind == ui::Kind::Frame || kind == ui::Kind::Picture) {
-            continue;
-        }
-        Fl_Widget* w = view->byControl[c.get()]->widget;
-        if (ui::ShownOnScreen(*c) && ui::EnabledOnScreen(*c) && w->visible_focus()) {
-            w->take_focus();
             return;
         }
     }

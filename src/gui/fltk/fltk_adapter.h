@@ -4,6 +4,7 @@
 
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "gui/fltk/fltk_prompter.h"
@@ -37,6 +38,7 @@ class FltkAdapter : public ui::AppObserver {
 
   private:
     friend struct Callbacks;
+    friend struct Keys;
 
     // The record of a form's window; the form itself is not touched, as it may be gone.
     View* ViewOf(const ui::Form* form);
@@ -51,6 +53,20 @@ class FltkAdapter : public ui::AppObserver {
     void Place(View& view);
     void RaiseUsable();
     void FocusAfter(const ui::Control& control);
+
+    // The keyboard (fltk_keys.cpp): Tab, the arrow keys and Escape as every adapter answers
+    // them, and the focus each window keeps while another has it.
+    void InstallKeys();
+    void RemoveKeys();
+    bool Key(View& view);
+    void Focus(View& view, const ui::Control* control);
+    bool RestoreFocus(View& view);
+    void NoteFocus();
+
+    // The test-only record of the screen (fltk_probe.cpp), written after events when
+    // CALVENOR_PROBE names a file.
+    static void AfterEvents(void* self);
+    void WriteProbe();
     // Runs a user action on the model, then brings every window in line and drops the
     // windows it unloaded.
     template <class Action>
@@ -60,6 +76,8 @@ class FltkAdapter : public ui::AppObserver {
     std::map<const ui::Form*, std::unique_ptr<View>> views_;
     std::vector<std::unique_ptr<View>> graveyard_;  // unloaded, freed outside callbacks
     bool syncing_ = false;
+    std::string probePath_;
+    std::string probeWritten_;
 };
 
 // The event loop alone, for a caller that keeps its adapter elsewhere: runs until the main

@@ -63,14 +63,13 @@ Fl_Widget* List(Rect r) {
 }
 
 Fl_Widget* ScrollBar(const Control& c, Rect r) {
-    auto* s = new Fl_Scrollbar(r.x, r.y, r.w, r.h);
-    s->type(FL_HORIZONTAL);
+    auto* s = new LevelBar(r.x, r.y, r.w, r.h);
     s->bounds(c.min, c.max);
-    s->step(1);
     s->linesize(std::max(1, c.smallChange));
+    s->smallChange = std::max(1, c.smallChange);
+    s->largeChange = std::max(1, c.largeChange);
     const int track = std::max(1, r.w - 2 * r.h);
     s->slider_size(std::clamp(static_cast<double>(r.h) / track, 0.05, 1.0));
-    s->when(FL_WHEN_RELEASE);
     return s;
 }
 
@@ -201,6 +200,7 @@ FltkAdapter::View& FltkAdapter::Build(ui::Form& form) {
     window->copy_label(LiteralLabel(form.caption()).c_str());
     window->callback(Callbacks::Window, &view);
     window->onLockedClick = [this] { RaiseUsable(); };
+    window->onFocusBack = [this, &view] { return RestoreFocus(view); };
 
     // Create the widgets detached, then add them to their parents: pictures first, since in
     // the designs they lie under the other controls.

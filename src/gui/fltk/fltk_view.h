@@ -1,6 +1,7 @@
 // The adapter's records of the native windows, shared by its files.
 #pragma once
 
+#include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Group.H>
 #include <FL/Fl_Tabs.H>
@@ -32,10 +33,13 @@ class FormWindow : public Fl_Double_Window {
             if (event == FL_PUSH && onLockedClick) onLockedClick();
             return 1;
         }
+        // The keyboard comes back to the window: its own control takes the focus again.
+        if (event == FL_FOCUS && !contains(Fl::focus()) && onFocusBack && onFocusBack()) return 1;
         return Fl_Double_Window::handle(event);
     }
     bool formEnabled = true;
     std::function<void()> onLockedClick;
+    std::function<bool()> onFocusBack;
 };
 
 struct FltkAdapter::Binding {
@@ -54,7 +58,15 @@ struct FltkAdapter::View {
     Fl_Tabs* tabs = nullptr;
     std::vector<Fl_Group*> pages;
     bool placed = false;
+    Binding* focus = nullptr;  // the control that last had the keyboard in this window
 };
+
+template <class Action>
+void FltkAdapter::Act(Action&& action) {
+    action();
+    SyncAll();
+    app_.Collect();
+}
 
 // The static entry points FLTK calls; each copies what it needs from the binding before it
 // touches the model, since the model may unload the window.

@@ -219,6 +219,13 @@ int TrackBar::ChannelRight() const {
     return x() + w() - kThumbWidth / 2 - 5;
 }
 
+void TrackBar::ThumbBox(int& tx, int& ty, int& tw, int& th) const {
+    th = std::clamp(h() - 12, 10, 21);
+    tx = ThumbCentre() - kThumbWidth / 2;
+    ty = y() + h() / 2 - th / 2;
+    tw = kThumbWidth;
+}
+
 int TrackBar::ThumbCentre() const {
     const double span = maximum() - minimum();
     const double t = span != 0 ? (value() - minimum()) / span : 0;
@@ -325,6 +332,12 @@ int TrackBar::handle(int event) {
             grab_ = -1000;
             handle_release();
             return 1;
+        case FL_MOUSEWHEEL: {
+            const int notches = Fl::event_dx() + Fl::event_dy();
+            if (notches == 0) return 0;
+            Step(notches * smallChange);
+            return 1;
+        }
         case FL_KEYBOARD:
             switch (Fl::event_key()) {
                 case FL_Left:
@@ -402,6 +415,16 @@ void IconList::select(int index) {
         if (scroll_->visible()) scroll_->value(top_, inner, 0, scroll_->maximum() + inner);
     }
     redraw();
+}
+
+bool IconList::ItemBox(int index, int& cx, int& cy, int& cw, int& ch) const {
+    if (index < 0 || index >= static_cast<int>(items_.size())) return false;
+    const int cols = Columns();
+    cx = x() + 2 + (index % cols) * kCellWidth;
+    cy = y() + 2 + (index / cols) * kCellHeight - top_ + 2;
+    cw = kCellWidth;
+    ch = kCellHeight - 4;
+    return cy >= y() + 2 && cy + ch <= y() + h() - 2;
 }
 
 int IconList::Columns() const {

@@ -113,7 +113,30 @@ class GroupBox : public Fl_Group {
     std::function<void()> onMnemonic;
 };
 
-// A horizontal track bar with tick marks on both sides. Reports on release (and on keys).
+// A horizontal scroll bar that moves as the Windows control does: a click in the trough by the
+// bar's large change (again while the button is held, until the thumb reaches the pointer),
+// the wheel by its small change a notch, the arrow keys by the small change, Page Up and Page
+// Down by the large one, Home and End to its ends. The wheel and the keys report at once; a
+// click or a drag reports when the button is let go.
+class LevelBar : public Fl_Scrollbar {
+  public:
+    LevelBar(int x, int y, int w, int h);
+    ~LevelBar() override;
+    int handle(int event) override;
+    int smallChange = 1;
+    int largeChange = 1;
+    // The thumb as drawn, in its window's coordinates.
+    void ThumbBox(int& x, int& y, int& w, int& h) const;
+
+  private:
+    void Step(double delta);
+    bool PageTowardPointer();
+    static void Repeat(void* self);
+    int paging_ = 0;  // -1 or 1 while the trough is held
+};
+
+// A horizontal track bar with tick marks on both sides. Reports on release (and on keys and
+// the wheel, at once).
 class TrackBar : public Fl_Valuator {
   public:
     TrackBar(int x, int y, int w, int h);
@@ -122,6 +145,8 @@ class TrackBar : public Fl_Valuator {
     int tickEvery = 0;
     int largeChange = 1;
     int smallChange = 1;
+    // The thumb as drawn, in its window's coordinates.
+    void ThumbBox(int& x, int& y, int& w, int& h) const;
 
   private:
     int ChannelLeft() const;
@@ -143,6 +168,8 @@ class IconList : public Fl_Group {
     const std::vector<std::string>& items() const { return items_; }
     int selected() const { return selected_; }
     void select(int index);  // no callback
+    // The cell an entry is drawn in, in its window's coordinates; false when it is out of view.
+    bool ItemBox(int index, int& x, int& y, int& w, int& h) const;
     void draw() override;
     int handle(int event) override;
     void resize(int x, int y, int w, int h) override;

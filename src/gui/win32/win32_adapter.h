@@ -77,6 +77,9 @@ class Win32Adapter : public ui::AppObserver, public ui::Prompter {
     void Activate(View& view, bool active);
     bool Command(View& view, int id, int code);
     bool Notify(View& view, const NMHDR& header);
+    bool Wheel(View& view, int delta, POINT screen);
+    bool TabKey(HWND root);
+    bool OptionArrow(HWND root, WPARAM key);
     void Scroll(View& view, HWND bar, int code, int position);
     // Runs a model event, then destroys what it unloaded once no other event is running.
     template <class F>

@@ -66,7 +66,8 @@ Native ScrollBar(const Control& c) {
 }
 
 Native Slider(const Control& c) {
-    return Make(TRACKBAR_CLASSA, WS_TABSTOP | TBS_AUTOTICKS |
+    // Ticks on both sides of the channel, as the FLTK track bar draws them.
+    return Make(TRACKBAR_CLASSA, WS_TABSTOP | TBS_AUTOTICKS | TBS_BOTH |
                                      (c.place.height > c.place.width ? TBS_VERT : TBS_HORZ));
 }
 
@@ -184,11 +185,9 @@ void Win32Adapter::Build(ui::Form& form) {
     const bool main = app_.Forms().empty() || app_.Forms().front() == &form;
     DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS;
     DWORD exStyle = WS_EX_CONTROLPARENT;
-    if (main) {
-        style |= WS_MINIMIZEBOX;
-    } else {
-        exStyle |= WS_EX_DLGMODALFRAME;
-    }
+    // The main window and any other of a fixed single border have neither a minimize nor a
+    // maximize box; the others get a dialog's frame.
+    if (!main && !form.singleBorder) exStyle |= WS_EX_DLGMODALFRAME;
     if (form.resizable) style |= WS_THICKFRAME | WS_MAXIMIZEBOX;
     RECT r = {0, 0, Px(form.width()), Py(form.height())};
     AdjustWindowRectEx(&r, style, FALSE, exStyle);

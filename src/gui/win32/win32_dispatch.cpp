@@ -4,6 +4,7 @@
 
 #include "gui/win32/win32_adapter.h"
 #include "gui/win32/win32_view.h"
+#include "ui/keyboard.h"
 #include "ui/sync_guard.h"
 
 namespace gui {
@@ -44,6 +45,12 @@ LRESULT Win32Adapter::Handle(View& view, UINT message, WPARAM wParam, LPARAM lPa
             if (lParam != 0) {
                 Scroll(view, reinterpret_cast<HWND>(lParam), LOWORD(wParam),
                        static_cast<short>(HIWORD(wParam)));
+                return 0;
+            }
+            break;
+        case WM_MOUSEWHEEL:
+            if (Wheel(view, static_cast<short>(HIWORD(wParam)),
+                      {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))})) {
                 return 0;
             }
             break;
@@ -167,16 +174,10 @@ void Win32Adapter::Activate(View& view, bool active) {
 bool Win32Adapter::Command(View& view, int id, int code) {
     if (syncing_) return true;
     if (id == IDCANCEL) {
-        // Escape: the cancel button when the window has one, else as the close box.
-        for (Binding& b : view.bindings) {
-            Control* c = b.control;
-            if (c->isCancel && c->kind() == Kind::Button && c->Usable()) {
-                Event([c] { c->Click(); });
-                return true;
-            }
-        }
+        // Escape: the cancel button when the window has one, else as the close box; nothing
+        // in the main window.
         ui::Form* form = view.form;
-        Event([form] { form->RequestClose(); });
+        Event([form] { ui::PressEscape(*form); });
         return true;
     }
     Binding* binding = view.WithId(id);
@@ -314,13 +315,94 @@ void Win32Adapter::Scroll(View& view, HWND bar, int code, int position) {
     if (c->kind() != Kind::ScrollBar) return;
     const int value = ScrolledTo(*c, GetScrollPos(bar, SB_CTL), code, position);
     if (value != GetScrollPos(bar, SB_CTL)) SetScrollPos(bar, SB_CTL, value, TRUE);
-    // The bar reports its value when the thumb is released or a click or key is done.
-    if (code == SB_THUMBPOSITION || code == SB_ENDSCROLL) {
+    // The bar reports each step of a click or key at once, and a drag when the thumb is let
+    // go: the number beside it and the store follow what it shows even where no SB_ENDSCROLL
+    // comes after a key (Wine's scroll bar sends none). A bar the user clicked takes the focus,
+    // as the tab key's stop it is, so its keys work next.
+    if (code != SB_THUMBTRACK) {
+        if (GetFocus() != bar && (GetWindowLongA(bar, GWL_STYLE) & WS_TABSTOP)) SetFocus(bar);
         const ui::Form* form = view.form;
         const int id = view.IdOf(*binding);
         Event([c, value] { c->SetValue(value); });
         if (View* still = ViewOf(form)) Sync(*still, *still->WithId(id));
     }
+}
+
+// The wheel over a level bar moves it by its small change a notch, toward the right end for a
+// turn toward the user, and reports at once, as a click on an arrow does: the bar, its number
+// and the store agree. The scroll bar control has no wheel of its own.
+bool Win32Adapter::Wheel(View& view, int delta, POINT screen) {
+    for (const Binding& b : view.bindings) {
+        if (b.control->kind() != Kind::ScrollBar || b.hwnd == nullptr) continue;
+        RECT r;
+        if (!IsWindowVisible(b.hwnd) || !GetWindowRect(b.hwnd, &r) || screen.x < r.left ||
+            screen.x >= r.right || screen.y < r.top || screen.y >= r.bottom) {
+            continue;
+        }
+        HWND bar = b.hwnd;
+        const int notches = delta / WHEEL_DELTA;
+        for (int i = 0; i < (notches < 0 ? -notches : notches); ++i) {
+            Scroll(view, bar, notches < 0 ? SB_LINERIGHT : SB_LINELEFT, 0);
+        }
+        if (notches != 0) Scroll(view, bar, SB_ENDSCROLL, 0);
+        return true;
+    }
+    return false;
+}
+
+// Tab and Shift+Tab move to the next stop in the window's reading order; the dialog manager
+// would follow the order the controls were made in. Ctrl or Alt with Tab is left to it.
+bool Win32Adapter::TabKey(HWND root) {
+    if ((GetKeyState(VK_CONTROL) & 0x8000) || (GetKeyState(VK_MENU) & 0x8000)) return false;
+    View* view = nullptr;
+    for (const auto& [form, v] : views_) {
+        if (v->hwnd == root) view = v.get();
+    }
+    if (view == nullptr) return false;
+    HWND focus = GetFocus();
+    const ui::Control* from = nullptr;
+    for (const Binding& b : view->bindings) {
+        if (b.hwnd != nullptr && (b.hwnd == focus || IsChild(b.hwnd, focus))) from = b.control;
+    }
+    const ui::Control* to =
+        ui::NextTabStop(*view->form, from, (GetKeyState(VK_SHIFT) & 0x8000) != 0);
+    for (const Binding& b : view->bindings) {
+        if (b.control != to || b.hwnd == nullptr) continue;
+        SetFocus(b.hwnd);
+        if (to->kind() == Kind::TextBox) SendMessageA(b.hwnd, EM_SETSEL, 0, -1);
+        return true;
+    }
+    return to == nullptr;
+}
+
+// An arrow on an option chooses the next option of its group in reading order, as a click on
+// it would, in every adapter; the dialog manager knows no groups the form does not mark.
+bool Win32Adapter::OptionArrow(HWND root, WPARAM key) {
+    if (key != VK_LEFT && key != VK_RIGHT && key != VK_UP && key != VK_DOWN) return false;
+    View* view = nullptr;
+    for (const auto& [form, v] : views_) {
+        if (v->hwnd == root) view = v.get();
+    }
+    if (view == nullptr) return false;
+    HWND focus = GetFocus();
+    ui::Control* from = nullptr;
+    for (const Binding& b : view->bindings) {
+        if (b.hwnd != nullptr && b.hwnd == focus) from = b.control;
+    }
+    if (from == nullptr || from->kind() != Kind::Option) return false;
+    ui::Control* to = ui::NextOption(*from, key == VK_LEFT || key == VK_UP);
+    if (to == nullptr) return true;
+    for (const Binding& b : view->bindings) {
+        if (b.control != to || b.hwnd == nullptr) continue;
+        {
+            // The focus alone is no choice: the choice is made below, once.
+            const ui::SyncGuard guard(syncing_);
+            SetFocus(b.hwnd);
+        }
+        Event([to] { to->SetValue(1); });
+        break;
+    }
+    return true;
 }
 
 int Win32Adapter::Run() {
@@ -331,7 +413,10 @@ int Win32Adapter::Run() {
         HWND root = msg.hwnd != nullptr ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
         bool ours = false;
         for (const auto& [form, view] : views_) ours = ours || view->hwnd == root;
-        // Tab, arrow keys, mnemonics, Enter and Escape as in a dialog.
+        // Tab in reading order, as in every adapter; arrow keys, mnemonics, Enter and Escape as
+        // in a dialog.
+        if (ours && msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && TabKey(root)) continue;
+        if (ours && msg.message == WM_KEYDOWN && OptionArrow(root, msg.wParam)) continue;
         if (ours && IsDialogMessageA(root, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);

@@ -1,0 +1,102 @@
+#include "ui/probe.h"
+
+#include <sstream>
+
+#include "ui/form.h"
+#include "ui/screen.h"
+
+namespace ui {
+
+namespace {
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') quoted.push_back('\\');
+        // One record a line: line breaks travel escaped.
+        if (c == '\n') {
+            quoted += "\\n";
+            continue;
+        }
+        if (c == '\r') {
+            quoted += "\\r";
+            continue;
+        }
+        quoted.push_back(c);
+    }
+    quoted.push_back('"');
+    return quoted;
+}
+
+std::string Box(const ProbeBox& b) {
+    return std::to_string(b.left) + "," + std::to_string(b.top) + "," + std::to_string(b.width) +
+           "," + std::to_string(b.height);
+}
+
+bool HasValue(Kind kind) {
+    return kind == Kind::CheckBox || kind == Kind::Option || kind == Kind::List ||
+           kind == Kind::ScrollBar || kind == Kind::Slider || kind == Kind::IconList ||
+           kind == Kind::Tabs;
+}
+
+}  // namespace
+
+int ProbeModelValue(const Control& control) {
+    return HasValue(control.kind()) ? control.value() : 0;
+}
+
+std::string ProbeModelText(const Control& control) {
+    switch (control.kind()) {
+        case Kind::TextBox:
+            return control.text();
+        case Kind::List:
+        case Kind::Tabs: {
+            const int at = control.value();
+            return at >= 0 && at < static_cast<int>(control.items.size())
+                       ? control.items[static_cast<std::size_t>(at)]
+                       : std::string();
+        }
+        default:
+            return control.caption();
+    }
+}
+
+std::string FormatProbe(const std::vector<ProbeWindow>& windows) {
+    std::ostringstream out;
+    for (const ProbeWindow& w : windows) {
+        if (w.form == nullptr) {
+            out << "box title=" << Quoted(w.title) << " frame=" << Box(w.frame)
+                << " shown=" << w.shown << "\n";
+            for (const ProbeItem& item : w.items) {
+                out << "item kind=" << item.kind << " text=" << Quoted(item.text)
+                    << " box=" << Box(item.box) << "\n";
+            }
+            continue;
+        }
+        const Form& form = *w.form;
+        out << "window " << form.name() << " title=" << Quoted(w.title) << " frame=" << Box(w.frame)
+            << " client=" << Box(w.client) << " shown=" << w.shown << " enabled=" << w.enabled
+            << " model_visible=" << form.visible() << " model_enabled=" << form.enabled() << "\n";
+        for (const ProbeControl& p : w.controls) {
+            const Control& c = *p.control;
+            out << "control " << form.name() << "." << c.id() << " kind=" << KindName(c.kind())
+                << " box=" << Box(p.box) << " shown=" << p.shown << " enabled=" << p.enabled
+                << " focus=" << p.focused << " value=" << p.value << " text=" << Quoted(p.text);
+            if (p.hasThumb) out << " thumb=" << Box(p.thumb);
+            if (!p.parts.empty()) {
+                out << " parts=";
+                for (std::size_t i = 0; i < p.parts.size(); ++i) {
+                    out << (i == 0 ? "" : ";") << Box(p.parts[i]);
+                }
+            }
+            // Within its window: the window's own state is on its line.
+            out << " model_shown=" << ShownOnScreen(c) << " model_enabled=" << EnabledOnScreen(c)
+                << " model_value=" << ProbeModelValue(c)
+                << " model_text=" << Quoted(ProbeModelText(c)) << "\n";
+        }
+    }
+    out << "end\n";
+    return out.str();
+}
+
+}  // namespace ui

@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# A PNG of every tab of the main window and of every window the main window opens, of both
+# builds: the Linux program and CalvenorXP.exe under Wine (the prefix and build that
+# tools/test-windows.sh made), each on the seed machine, on a private Xvfb with no window
+# manager (so without title bars).
+#
+#   tools/screenshots.sh OUTDIR
+#
+# Files: OUTDIR/linux-main-N.png, OUTDIR/linux-<window>.png, the same with windows- for the
+# Wine build. The Windows build is left out, with a note, when it has not been built.
+set -euo pipefail
+[[ $# -eq 1 ]] || { echo "usage: $0 OUTDIR" >&2; exit 2; }
+root=$(cd "$(dirname "$0")/.." && pwd)
+mkdir -p "$1"
+out=$(cd "$1" && pwd)
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
+export DISPLAY=:$(head -n1 "$work/display")
+
+# The window with this exact title, once it is on screen.
+window_of() {
+    local id=
+    for _ in $(seq 150); do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1) && [[ -n $id ]] && break
+        sleep 0.1
+    done
+    [[ -n $id ]] && echo "$id"
+}
+shoot() {  # shoot WINDOW-ID FILE, once it has been drawn
+    sleep 2
+    import -window "$1" "$2"
+    echo "$2"
+}
+# Where a control of the main window lies, from the Linux program's screen record:
+# "dx dy" from the window's corner to the control's centre, and the tab page it is on.
+offset() {
+    awk -v id="control frmMain.$1 " 'index($0, id) == 1 {
+        for (i = 1; i <= NF; i++) if ($i ~ /^box=/) { split(substr($i, 5), b, ","); }
+        print b[1] + b[3] / 2 - wx, b[2] + b[4] / 2 - wy }
+        /^window frmMain / { for (i = 1; i <= NF; i++) if ($i ~ /^client=/) {
+            split(substr($i, 8), c, ","); wx = c[1]; wy = c[2] } }' "$work/probe.txt"
+}
+
+# Each window the main window opens: the tab it is opened from, the button and its title.
+secondary=(
+    "-1 cmdAbout About Calvenor XP"
+    "-1 cmdReset Reset Settings"
+    "0 cmdWPCRSET WPCRSET Configuration"
+    "2 cmdAboutA3D About A3D"
+    "2 cmdDrvVerHlp Driver Version Information"
+    "4 cmdEQSettings Equalizer Settings"
+)
+
+# run NAME COMMAND...: the program started afresh for each picture.
+photograph() {
+    local name=$1
+    shift
+    local pid main x y
+    "$@" >/dev/null 2>&1 &
+    pid=$!
+    pids+=("$pid")
+    main=$(window_of "Calvenor XP") || { echo "$name: no main window" >&2; return 1; }
+    sleep 1
+    xdotool mousemove --window "$main" 20 16 click 1
+    for tab in 0 1 2 3 4; do
+        [[ $tab -eq 0 ]] || xdotool key Right
+        shoot "$main" "$out/$name-main-$tab.png"
+    done
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    for entry in "${secondary[@]}"; do
+        read -r tab button title <<<"$entry"
+        "$@" >/dev/null 2>&1 &
+        pid=$!
+        pids+=("$pid")
+        main=$(window_of "Calvenor XP") || return 1
+        sleep 1
+        if [[ $tab -ge 0 ]]; then
+            xdotool mousemove --window "$main" 20 16 click 1
+            for ((i = 0; i < tab; i++)); do xdotool key Right; sleep 0.2; done
+        fi
+        read -r x y <<<"$(offset "$button")"
+        xdotool mousemove --window "$main" "${x%.*}" "${y%.*}" click 1
+        if id=$(window_of "$title"); then
+            shoot "$id" "$out/$name-$button.png"
+        else
+            echo "$name: $title did not open" >&2
+        fi
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+}
+
+# The Linux program, on a store made from the seed; its screen record gives the places.
+"$root/build/calvenor" --store "$work/machine.db" --import "$root/data/seed.reg"
+CALVENOR_PROBE=$work/probe.txt "$root/build/calvenor" --store "$work/machine.db" &
+pids+=($!)
+window_of "Calvenor XP" >/dev/null
+sleep 1
+kill "${pids[-1]}"
+photograph linux "$root/build/calvenor" --store "$work/machine.db"
+
+exe=$root/build-win64/CalvenorXP.exe
+if [[ -f $exe && -d $root/build-win64/wineprefix ]]; then
+    export WINEPREFIX=$root/build-win64/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    # The seed machine's card keys, over whatever the suites left in the prefix.
+    awk '/^\[/ { keep = ($0 !~ /Windows NT/) } keep || /^REGEDIT4/' "$root/data/seed.reg" \
+        >"$work/seed.reg"
+    /usr/lib/wine/wine64 regedit /S "Z:${work//\//\\}\\seed.reg" </dev/null >/dev/null 2>&1
+    photograph windows /usr/lib/wine/wine64 "$exe"
+    wineserver -k 2>/dev/null || true
+else
+    echo "no Windows build in build-win64: run tools/test-windows.sh first" >&2
+fi
