@@ -36,15 +36,24 @@ struct Shown {
 
 // Every picture of every window, at its size on screen.
 const Shown kShown[] = {
-    {"general", 64, 64, "main, General tab"},  {"tool1", 32, 32, "main, General tab"},
-    {"tool2", 32, 32, "main, General tab"},    {"tool3", 32, 32, "main, General tab"},
-    {"tool4", 32, 32, "main, General tab"},    {"tool5", 32, 32, "main, General tab"},
-    {"tool6", 32, 32, "main, General tab"},    {"tool7", 32, 32, "main, General tab"},
-    {"midi", 64, 64, "main, MIDI tab"},        {"a3d", 64, 64, "main, A3D tab"},
-    {"headphones", 96, 92, "main, A3D tab"},   {"satellite", 96, 92, "main, A3D tab"},
-    {"monitor", 96, 92, "main, A3D tab"},      {"quad", 96, 92, "main, A3D tab"},
-    {"about", 213, 210, "About"},              {"a3dlogo", 58, 97, "About A3D"},
-    {"mixer", 73, 73, "AC'97 mixer"},          {"quadwindow", 81, 121, "Quad"},
+    {"general", 64, 64, "main, General tab"},
+    {"tool1", 32, 32, "main, General tab"},
+    {"tool2", 32, 32, "main, General tab"},
+    {"tool3", 32, 32, "main, General tab"},
+    {"tool4", 32, 32, "main, General tab"},
+    {"tool5", 32, 32, "main, General tab"},
+    {"tool6", 32, 32, "main, General tab"},
+    {"tool7", 32, 32, "main, General tab"},
+    {"midi", 64, 64, "main, MIDI tab"},
+    {"a3d", 64, 64, "main, A3D tab"},
+    {"headphones", 96, 92, "main, A3D tab"},
+    {"satellite", 96, 92, "main, A3D tab"},
+    {"monitor", 96, 92, "main, A3D tab"},
+    {"quad", 96, 92, "main, A3D tab"},
+    {"about", 213, 210, "About"},
+    {"a3dlogo", 58, 97, "About A3D"},
+    {"mixer", 73, 73, "AC'97 mixer"},
+    {"quadwindow", 81, 121, "Quad"},
     {"reset", 32, 32, "Reset"},
 };
 

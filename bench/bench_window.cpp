@@ -46,9 +46,9 @@ struct Program {
     }
 };
 
-bool Parse(const std::string& spec, Program& p) {
+bool Parse(const std::string& text, Program& p) {
     std::vector<std::string> fields;
-    std::stringstream in(spec);
+    std::stringstream in(text);
     for (std::string field; std::getline(in, field, '|');) fields.push_back(field);
     if (fields.size() != 4) return false;
     p.name = fields[0], p.title = fields[1], p.floor = fields[2];

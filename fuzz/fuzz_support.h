@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "support/memory_registry.h"
 #include "platform/posix_platform_posix.h"
 #include "platform/regedit.h"
+#include "support/memory_registry.h"
 
 namespace fuzz_support {
 

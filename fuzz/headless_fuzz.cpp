@@ -8,9 +8,9 @@
 #include <sstream>
 #include <string>
 
-#include "main_window/frm_main.h"
 #include "fuzz_support.h"
 #include "gui/text/headless.h"
+#include "main_window/frm_main.h"
 #include "store/registry.h"
 #include "ui/app.h"
 
@@ -22,7 +22,8 @@ bool HasValue(ui::Kind kind) {
            kind == ui::Kind::Tabs;
 }
 
-void Check(const ui::App& app, const testing_support::MemoryRegistry& registry, const std::string& line) {
+void Check(const ui::App& app, const testing_support::MemoryRegistry& registry,
+           const std::string& line) {
     for (const ui::Form* form : app.Forms()) {
         for (const auto& control : form->controls()) {
             if (HasValue(control->kind()) && !control->Accepts(control->value())) {

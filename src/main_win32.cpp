@@ -5,9 +5,9 @@
 #include <cstring>
 #include <iostream>
 
-#include "main_window/frm_main.h"
 #include "gui/text/headless.h"
 #include "gui/win32/win32_adapter.h"
+#include "main_window/frm_main.h"
 #include "platform/win32_platform_win32.h"
 #include "platform/win32_registry_win32.h"
 #include "platform/windows_api_win32.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "support/memory_registry.h"
 #include "store/schema.h"
+#include "support/memory_registry.h"
 #include "support/scenario.h"
 
 namespace testing_support {

@@ -5,8 +5,8 @@
 #include <sstream>
 
 #include "gui/text/headless.h"
-#include "support/memory_registry.h"
 #include "store/registry.h"
+#include "support/memory_registry.h"
 #include "support/scenario.h"
 #include "ui/app.h"
 

@@ -1,7 +1,7 @@
 // The handlers of the main window's setting pages: what each writes, in which order, and the
 // state of the page afterwards.
-#include "support/memory_registry.h"
 #include "store/schema.h"
+#include "support/memory_registry.h"
 #include "support/scenario.h"
 
 namespace testing_support {

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "detect/file_version.h"
-#include "support/memory_registry.h"
 #include "platform/pe_writer.h"
 #include "platform/seed_windows.h"
 #include "platform/win32_platform_win32.h"
 #include "platform/windows_api_win32.h"
+#include "support/memory_registry.h"
 
 namespace {
 

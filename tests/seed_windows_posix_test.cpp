@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "detect/file_version.h"
-#include "support/memory_registry.h"
 #include "platform/posix_platform_posix.h"
 #include "platform/seed_windows.h"
+#include "support/memory_registry.h"
 
 namespace {
 
