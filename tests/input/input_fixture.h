@@ -88,8 +88,9 @@ class Input : public ::testing::Test {
     }
 
     void ShowTab(const std::string& caption) {
-        const Control& tabs = C("frmMain.SSTab1");
-        for (const Box& part : tabs.parts) {
+        // A copy: each click reads the screen again, which replaces the control.
+        const std::vector<Box> parts = C("frmMain.SSTab1").parts;
+        for (const Box& part : parts) {
             if (C("frmMain.SSTab1").text == caption) break;
             x_.Click(part.cx(), part.cy());
             screen_ = panel_.Settled();
