@@ -1,8 +1,8 @@
 #include "support/scenario.h"
 
 #include "main_window/frm_main.h"
-#include "support/memory_registry.h"
 #include "store/schema.h"
+#include "support/memory_registry.h"
 
 namespace testing_support {
 
