@@ -1,7 +1,9 @@
 // Start-up of windowed programs side by side: for each program, the time from just before its
 // exec to the X server's MapNotify for its window (matched by title, seen through
-// SubstructureNotify on the root window, so there is no polling), its peak memory, and the CPU
-// it uses while its window stays open and idle. The programs are run interleaved, one run of
+// SubstructureNotify on the root window, so there is no polling), the time to its last paint
+// (the last drawing the DAMAGE extension reports on the window and its children before it
+// stays still for a while: what the user waits for), its peak memory, and the CPU it uses
+// while its window stays open and idle. The programs are run interleaved, one run of
 // each in turn, so that a change in the machine's load touches all of them alike.
 //
 //   bench_window [--runs N] [--idle SECONDS] PROGRAM...
@@ -10,6 +12,8 @@
 // for, and the NAMEs of other PROGRAMs (comma-separated, or none) whose medians this one's is
 // compared with. DISPLAY must name a running server.
 #include <X11/Xlib.h>
+#include <X11/extensions/Xdamage.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -35,16 +39,51 @@ double Now() {
 struct Program {
     std::string name, title, floor;
     std::vector<std::string> command;
-    std::vector<double> times;
+    std::vector<double> mapped, painted;
     long peakKb = 0;
     long idleTicks = -1;
-
-    double Median() const {
-        std::vector<double> sorted = times;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[sorted.size() / 2];
-    }
 };
+
+double Median(std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// The window is still once no drawing has been reported for this long.
+constexpr double kStillMs = 300;
+int damageEvent = 0;
+
+// Drawing on the window and every window inside it is reported (Wine draws in a child).
+void WatchDrawing(Display* display, Window window) {
+    XDamageCreate(display, window, XDamageReportNonEmpty);
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (XQueryTree(display, window, &root, &parent, &children, &count)) {
+        for (unsigned i = 0; i < count; ++i) WatchDrawing(display, children[i]);
+        if (children) XFree(children);
+    }
+}
+
+// The time of the last drawing before the display stays still; the damage is acknowledged as
+// it comes so that each new drawing is reported again.
+double LastDrawing(Display* display, double since) {
+    double last = since;
+    for (;;) {
+        while (XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type == damageEvent + XDamageNotify) {
+                last = Now();
+                const auto& damage = reinterpret_cast<const XDamageNotifyEvent&>(event);
+                XDamageSubtract(display, damage.damage, None, None);
+            }
+        }
+        const int wait = static_cast<int>(last + kStillMs - Now());
+        if (wait <= 0) return last;
+        pollfd fd{ConnectionNumber(display), POLLIN, 0};
+        ::poll(&fd, 1, wait);
+    }
+}
 
 bool Parse(const std::string& text, Program& p) {
     std::vector<std::string> fields;
@@ -81,8 +120,9 @@ long Ticks(pid_t pid) {
     return utime + stime;
 }
 
-// Starts the program, waits for its window, optionally watches it idle, and ends it.
-double RunOnce(Display* display, Program& p, int idleSeconds) {
+// Starts the program, waits for its window and its drawing, optionally watches it idle, and
+// ends it.
+void RunOnce(Display* display, Program& p, int idleSeconds, bool record) {
     const double start = Now();
     const pid_t child = ::fork();
     if (child == 0) {
@@ -99,22 +139,24 @@ double RunOnce(Display* display, Program& p, int idleSeconds) {
         XNextEvent(display, &event);
         if (event.type == MapNotify && HasTitle(display, event.xmap.window, p.title)) {
             mapped = Now();
+            WatchDrawing(display, event.xmap.window);
         }
     }
+    const double painted = LastDrawing(display, mapped);
+    if (record) {
+        p.mapped.push_back(mapped - start);
+        p.painted.push_back(painted - start);
+    }
     if (idleSeconds > 0) {
-        ::usleep(500000);  // the first paint and whatever follows the map settle first
         const long before = Ticks(child);
         ::sleep(static_cast<unsigned>(idleSeconds));
         p.idleTicks = Ticks(child) - before;
-    } else {
-        ::usleep(200000);
     }
     ::kill(-child, SIGKILL);
     int status = 0;
     rusage usage{};
     ::wait4(child, &status, 0, &usage);
     p.peakKb = std::max(p.peakKb, usage.ru_maxrss);
-    return mapped - start;
 }
 
 }  // namespace
@@ -147,35 +189,43 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "bench_window: no display\n");
         return 1;
     }
+    int damageError = 0;
+    if (!XDamageQueryExtension(display, &damageEvent, &damageError)) {
+        std::fprintf(stderr, "bench_window: the server has no DAMAGE extension\n");
+        return 1;
+    }
     XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
     XSync(display, True);
     // The first two rounds warm the caches and are not counted.
     for (int round = 0; round < runs + 2; ++round) {
         for (Program& p : programs) {
-            const double time = RunOnce(display, p, 0);
-            if (round >= 2) p.times.push_back(time);
+            RunOnce(display, p, 0, round >= 2);
         }
     }
     if (idleSeconds > 0) {
-        for (Program& p : programs) RunOnce(display, p, idleSeconds);
+        for (Program& p : programs) RunOnce(display, p, idleSeconds, false);
     }
     for (const Program& p : programs) {
-        std::vector<double> sorted = p.times;
-        std::sort(sorted.begin(), sorted.end());
-        std::printf("%-24s median %7.1f ms (min %.1f, max %.1f); peak memory %5.1f MB",
-                    p.name.c_str(), p.Median(), sorted.front(), sorted.back(),
-                    static_cast<double>(p.peakKb) / 1024);
+        std::printf("%-24s mapped %6.1f ms, painted %6.1f ms (min %.1f, max %.1f)", p.name.c_str(),
+                    Median(p.mapped), Median(p.painted),
+                    *std::min_element(p.painted.begin(), p.painted.end()),
+                    *std::max_element(p.painted.begin(), p.painted.end()));
+        for (const Program& floor : programs) {
+            if (("," + p.floor + ",").find("," + floor.name + ",") != std::string::npos) {
+                std::printf("; %.2fx / %.2fx %s", Median(p.mapped) / Median(floor.mapped),
+                            Median(p.painted) / Median(floor.painted), floor.name.c_str());
+            }
+        }
+        std::printf("; peak memory %.1f MB", static_cast<double>(p.peakKb) / 1024);
         if (p.idleTicks >= 0) {
             std::printf("; idle CPU %ld ticks in %d s", p.idleTicks, idleSeconds);
         }
-        for (const Program& floor : programs) {
-            if (("," + p.floor + ",").find("," + floor.name + ",") != std::string::npos) {
-                std::printf("; %.2fx %s", p.Median() / floor.Median(), floor.name.c_str());
-            }
-        }
         std::printf("\n");
     }
-    std::printf("(exec to window mapped, median of %d interleaved runs)\n", runs);
+    std::printf(
+        "(exec to window mapped and to its last drawing before %.0f ms of stillness, "
+        "medians of %d interleaved runs; ratios mapped / painted)\n",
+        kStillMs, runs);
     XCloseDisplay(display);
     return 0;
 }

@@ -98,7 +98,7 @@ if tools/setup.sh "wine${mode#win}" >/dev/null && "$loader" --version >/dev/null
     # One server for all runs, its services started before the first measured run.
     wineserver -k 2>/dev/null || true
     wineserver -w
-    wineserver -p
+    wineserver -p </dev/null >/dev/null 2>&1
     "$loader" cmd.exe /c exit </dev/null >/dev/null 2>&1
     programs+=("CalvenorXP.exe ($mode)|Calvenor XP|floor Win32,winecfg|$loader $wbuild/CalvenorXP.exe"
                "floor Win32 ($mode)|Floor Win32||$loader $wbuild/bench/floor/floor_win32.exe"
@@ -106,7 +106,7 @@ if tools/setup.sh "wine${mode#win}" >/dev/null && "$loader" --version >/dev/null
 else
     echo "(no Wine runs here: the Windows window is not measured)"
 fi
-echo "== start-up to the window mapped (Xvfb), each beside its floor; idle CPU with the window open"
+echo "== start-up to the window mapped and painted (Xvfb), each beside its floor; idle CPU with the window open"
 "$build/bench/bench_window" --runs "${WINDOW_RUNS:-20}" --idle 10 "${programs[@]}"
 if [[ -n "${WINEPREFIX:-}" ]]; then wineserver -k 2>/dev/null || true; fi
 

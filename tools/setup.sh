@@ -25,7 +25,7 @@ declare -A groups=(
     # ... and where they cannot: the 64-bit loader alone.
     [wine64]="wine wine64"
     # tools/bench.sh (its build includes the test tools) and tools/screenshots.sh.
-    [bench]="python3 time sqlite3 xvfb xauth x11-utils xdotool imagemagick libgtest-dev"
+    [bench]="python3 time sqlite3 xvfb xauth x11-utils xdotool imagemagick libgtest-dev libxdamage-dev"
 )
 
 (($# > 0)) || set -- build
