@@ -536,6 +536,8 @@ TEST_F(Win32Smoke, EveryCaptionFitsItsControlInItsFont) {
     Program program;
     ASSERT_TRUE(program.started());
     ASSERT_NE(program.main(), nullptr) << program.Boxes();
+    // Every page once: their controls get their windows when first shown.
+    for (int page : {4, 3, 2, 1, 0}) program.Page(page);
     int measured = 0;
     std::string unfit = Unfit(program.main(), measured);
     struct Opening {
@@ -588,6 +590,7 @@ TEST_F(Win32Smoke, WindowFramesTicksEscapeAndTheLevelBarsTroughAndWheel) {
     EXPECT_NE(style & WS_SYSMENU, 0);
 
     // The effect sliders tick both sides of their channel.
+    program.Page(1);
     for (const char* id : {"hsbEffect1", "hsbEffect2"}) {
         EXPECT_EQ(GetWindowLongA(program.Control(id), GWL_STYLE) & TBS_BOTH, TBS_BOTH) << id;
     }

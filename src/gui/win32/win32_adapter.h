@@ -52,6 +52,7 @@ class Win32Adapter : public ui::AppObserver, public ui::Prompter {
     // Creating (win32_create.cpp).
     void Build(ui::Form& form);
     void CreateBinding(View& view, Binding& binding);
+    void MakeShownPage(View& view);
     HFONT FontFor(Binding& binding);
     void AddTooltip(View& view, const Binding& binding);
     bool OverPicture(const ui::Control& label) const;

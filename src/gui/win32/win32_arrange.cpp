@@ -86,7 +86,14 @@ void Win32Adapter::Arrange(View& view) {
 
     for (Binding& b : view.bindings) {
         const ui::Control& c = *b.control;
-        if (b.hwnd == nullptr) continue;
+        // Each is lined up once, when it and the controls it follows have their windows.
+        if (b.hwnd == nullptr || b.arranged) continue;
+        auto made = [this](const ui::Control* other) {
+            const Binding* o = other != nullptr ? BindingOf(*other) : nullptr;
+            return other == nullptr || (o != nullptr && o->hwnd != nullptr);
+        };
+        if (!made(c.lineUpWith) || !made(c.follows) || !made(c.under)) continue;
+        b.arranged = true;
         if (const Binding* partner = c.lineUpWith ? BindingOf(*c.lineUpWith) : nullptr) {
             if (partner->hwnd != nullptr) {
                 const int baseline =

@@ -8,6 +8,7 @@
 
 #include "gui/win32/win32_adapter.h"
 #include "gui/win32/win32_view.h"
+#include "ui/screen.h"
 
 namespace gui {
 
@@ -150,8 +151,12 @@ int Depth(const Control& c) {
     return depth;
 }
 
+bool LiesUnder(const Control& c) {
+    return c.kind() == Kind::Picture || c.kind() == Kind::Frame || c.kind() == Kind::Tabs;
+}
+
 // Z order: pictures, frames and the tab control lie under the controls they hold, deepest
-// frames nearest the controls; the tab order of the rest stays their creation order.
+// frames nearest the controls; the tab order of the rest stays their order in the form.
 void StackUnder(std::vector<Win32Adapter::Binding>& bindings) {
     using Binding = Win32Adapter::Binding;
     auto of = [&bindings](Kind kind) {
@@ -216,10 +221,46 @@ void Win32Adapter::Build(ui::Form& form) {
     // Known before its controls are made: pictures on a tab page ask it for the page colour.
     View& ref = *view;
     views_[&form] = std::move(view);
-    for (Binding& binding : ref.bindings) CreateBinding(ref, binding);
+    // The controls of the other tab pages get their windows when their page is first shown:
+    // made all at once they were most of the time a window took to open.
+    const Control* tabs = form.tabs();
+    const int page = tabs != nullptr ? tabs->value() : -1;
+    for (Binding& binding : ref.bindings) {
+        const int on = ui::PageOf(*binding.control);
+        if (on < 0 || on == page) CreateBinding(ref, binding);
+    }
+    ref.pagesMade.push_back(page);
     StackUnder(ref.bindings);
     SyncView(ref);
     Arrange(ref);
+}
+
+void Win32Adapter::MakeShownPage(View& view) {
+    const Control* tabs = view.form->tabs();
+    if (tabs == nullptr) return;
+    const int page = tabs->value();
+    if (std::find(view.pagesMade.begin(), view.pagesMade.end(), page) != view.pagesMade.end()) {
+        return;
+    }
+    view.pagesMade.push_back(page);
+    std::vector<Binding*> made;
+    HWND above = HWND_TOP;  // the control before it in the form's order, as eager creation has it
+    for (Binding& binding : view.bindings) {
+        if (binding.hwnd == nullptr && ui::PageOf(*binding.control) == page) {
+            CreateBinding(view, binding);
+            if (binding.hwnd == nullptr) continue;
+            made.push_back(&binding);
+            if (!LiesUnder(*binding.control)) {
+                SetWindowPos(binding.hwnd, above, 0, 0, 0, 0,
+                             SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            }
+        }
+        if (binding.hwnd != nullptr && !LiesUnder(*binding.control)) above = binding.hwnd;
+    }
+    if (made.empty()) return;
+    StackUnder(view.bindings);
+    for (Binding* binding : made) Sync(view, *binding);
+    Arrange(view);
 }
 
 void Win32Adapter::CreateBinding(View& view, Binding& binding) {

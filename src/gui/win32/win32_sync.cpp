@@ -242,6 +242,7 @@ void Win32Adapter::SyncShown(View& view, Binding& binding) {
 }
 
 void Win32Adapter::SyncShownAll(View& view) {
+    MakeShownPage(view);
     for (Binding& binding : view.bindings) SyncShown(view, binding);
 }
 

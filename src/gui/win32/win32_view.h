@@ -22,6 +22,7 @@ struct Win32Adapter::Binding {
     std::vector<std::string> items;  // the entries the native control holds
     bool itemsEnabled = true;        // whether they are drawn as enabled
     bool transparent = false;        // a label drawn over a picture
+    bool arranged = false;           // lined up with the controls it follows
 };
 
 struct Win32Adapter::View {
@@ -30,6 +31,7 @@ struct Win32Adapter::View {
     HWND hwnd = nullptr;
     HWND tooltip = nullptr;
     std::vector<Binding> bindings;  // in the form's control order
+    std::vector<int> pagesMade;     // tab pages whose controls have their windows
     bool placed = false;
     HWND focus = nullptr;  // restored when the window is activated again
     // The colour of the tab control's pages, which controls on them take as background.
