@@ -1,8 +1,10 @@
 // Runs beside CalvenorXP.exe under the same Wine server and reads what the suite on the Linux
-// side cannot: the main window's controls (place, state, value, text) in the screen record's
-// format, the message boxes on screen, and the registry values the program writes. It answers
-// "screen" and "snap" on standard input, each answer closed by "end"; "quit" ends it.
+// side cannot: the controls of the program's windows (place, state, value, text, the thumb of a
+// bar and the parts of a tab strip or icon list) in the screen record's format, the message
+// boxes on screen, and the registry values the program writes. It answers "screen" and "snap"
+// on standard input, each answer closed by "end"; "quit" ends it.
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -10,14 +12,22 @@
 #include <string>
 #include <vector>
 
+#include "detect/frm_drv_ver.h"
+#include "dialogs/frm_about.h"
+#include "dialogs/frm_about_a3d.h"
+#include "dialogs/frm_ac97_mixer.h"
+#include "dialogs/frm_quad.h"
+#include "equalizer/frm_eq.h"
 #include "gui/text/headless.h"
 #include "gui/win32/win32_adapter.h"
 #include "main_window/frm_main.h"
 #include "platform/windows_api_win32.h"
+#include "reset/frm_reset.h"
 #include "store/registry.h"
 #include "support/memory_registry.h"
 #include "support/scenario.h"
 #include "ui/app.h"
+#include "wpcrset/frm_wpcrset.h"
 
 namespace {
 
@@ -36,18 +46,125 @@ std::string Quote(const std::string& text) {
     return out + "\"";
 }
 
+// Asked of the window, not read from the title Wine keeps for another process's window, which
+// an edit control's typing does not change.
 std::string Text(HWND hwnd) {
     char buffer[1024] = {};
-    GetWindowTextA(hwnd, buffer, sizeof buffer);
-    return buffer;
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
+                             SMTO_ABORTIFHUNG, 2000, &length)) {
+        return "";
+    }
+    return std::string(buffer, std::min<std::size_t>(length, sizeof buffer - 1));
+}
+
+std::string Box(const RECT& r) {
+    std::ostringstream out;
+    out << r.left << "," << r.top << "," << r.right - r.left << "," << r.bottom - r.top;
+    return out.str();
 }
 
 std::string Box(HWND hwnd) {
     RECT r = {};
     GetWindowRect(hwnd, &r);
-    std::ostringstream out;
-    out << r.left << "," << r.top << "," << r.right - r.left << "," << r.bottom - r.top;
-    return out.str();
+    return Box(r);
+}
+
+// A rectangle that a common control writes into memory of its own process: asked for through
+// a buffer made there, as its messages carry a pointer. In screen coordinates; empty when the
+// control does not answer.
+class Remote {
+  public:
+    explicit Remote(HWND h) : hwnd_(h) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(h, &pid);
+        process_ =
+            OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (process_ != nullptr) {
+            buffer_ = VirtualAllocEx(process_, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
+        }
+    }
+    ~Remote() {
+        if (buffer_ != nullptr) VirtualFreeEx(process_, buffer_, 0, MEM_RELEASE);
+        if (process_ != nullptr) CloseHandle(process_);
+    }
+    Remote(const Remote&) = delete;
+    Remote& operator=(const Remote&) = delete;
+
+    // `first` goes in the rectangle's left before the message (LVM_GETITEMRECT's part).
+    bool Rect(UINT message, WPARAM wParam, LONG first, RECT* out) {
+        if (buffer_ == nullptr) return false;
+        RECT r = {first, 0, 0, 0};
+        SIZE_T moved = 0;
+        if (!WriteProcessMemory(process_, buffer_, &r, sizeof r, &moved)) return false;
+        if (!SendMessageA(hwnd_, message, wParam, reinterpret_cast<LPARAM>(buffer_))) return false;
+        if (!ReadProcessMemory(process_, buffer_, &r, sizeof r, &moved)) return false;
+        MapWindowPoints(hwnd_, nullptr, reinterpret_cast<POINT*>(&r), 2);
+        *out = r;
+        return true;
+    }
+
+  private:
+    HWND hwnd_;
+    HANDLE process_ = nullptr;
+    void* buffer_ = nullptr;
+};
+
+// The thumb of a scroll bar or track bar, and the headers of a tab strip or the entries of an
+// icon list, as " thumb=..." and " parts=...".
+std::string Geometry(const ui::Control& c, HWND h) {
+    std::string out;
+    switch (c.kind()) {
+        case ui::Kind::ScrollBar: {
+            // Wine does not answer GetScrollBarInfo for another process's bar: the thumb is
+            // placed as the bar lays it out, between its arrows, with no page size set.
+            RECT t = {};
+            GetWindowRect(h, &t);
+            const bool vertical = (GetWindowLongA(h, GWL_STYLE) & SBS_VERT) != 0;
+            const long length = vertical ? t.bottom - t.top : t.right - t.left;
+            const long arrow = GetSystemMetrics(vertical ? SM_CYVSCROLL : SM_CXHSCROLL);
+            const long thumb = GetSystemMetrics(vertical ? SM_CYVTHUMB : SM_CXHTHUMB);
+            const long free = length - 2 * arrow - thumb;
+            if (free <= 0 || c.max <= c.min) break;
+            const long pos = static_cast<long>(SendMessageA(h, SBM_GETPOS, 0, 0));
+            const long at = arrow + MulDiv(free, pos - c.min, c.max - c.min);
+            if (vertical) {
+                t.top += at;
+                t.bottom = t.top + thumb;
+            } else {
+                t.left += at;
+                t.right = t.left + thumb;
+            }
+            out += " thumb=" + Box(t);
+            break;
+        }
+        case ui::Kind::Slider: {
+            RECT t;
+            if (Remote(h).Rect(TBM_GETTHUMBRECT, 0, 0, &t)) out += " thumb=" + Box(t);
+            break;
+        }
+        case ui::Kind::Tabs:
+        case ui::Kind::IconList: {
+            const bool tabs = c.kind() == ui::Kind::Tabs;
+            const int count =
+                static_cast<int>(SendMessageA(h, tabs ? TCM_GETITEMCOUNT : LVM_GETITEMCOUNT, 0, 0));
+            Remote remote(h);
+            std::string parts;
+            for (int i = 0; i < count; ++i) {
+                RECT r;
+                if (!remote.Rect(tabs ? TCM_GETITEMRECT : LVM_GETITEMRECT, static_cast<WPARAM>(i),
+                                 LVIR_BOUNDS, &r)) {
+                    break;
+                }
+                parts += (parts.empty() ? "" : ";") + Box(r);
+            }
+            if (!parts.empty()) out += " parts=" + Quote(parts);
+            break;
+        }
+        default:
+            break;
+    }
+    return out;
 }
 
 // The value and text a control shows, read by messages that carry no pointer across processes.
@@ -106,29 +223,35 @@ std::vector<HWND> TopLevel(const char* cls) {
     return f.hwnds;
 }
 
-void Screen(const main_window::FrmMain& model) {
+// The program's windows on screen, each named by the form of the same caption.
+void Screen(const std::vector<ui::Form*>& forms) {
     std::ostringstream out;
-    for (HWND main : TopLevel(gui::kFormClass)) {
-        if (Text(main) != model.caption()) continue;
+    for (HWND hwnd : TopLevel(gui::kFormClass)) {
+        const ui::Form* form = nullptr;
+        for (const ui::Form* f : forms) {
+            if (Text(hwnd) == f->caption()) form = f;
+        }
+        if (form == nullptr) continue;
+        const std::string name = form->name();
         GUITHREADINFO info = {};
         info.cbSize = sizeof info;
-        GetGUIThreadInfo(GetWindowThreadProcessId(main, nullptr), &info);
-        out << "window frmMain title=" << Quote(Text(main)) << " frame=" << Box(main)
-            << " client=" << Box(main) << " shown=" << (IsWindowVisible(main) ? 1 : 0)
-            << " enabled=" << (IsWindowEnabled(main) ? 1 : 0) << "\n";
-        const auto& controls = model.controls();
+        GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info);
+        out << "window " << name << " title=" << Quote(Text(hwnd)) << " frame=" << Box(hwnd)
+            << " client=" << Box(hwnd) << " shown=" << (IsWindowVisible(hwnd) ? 1 : 0)
+            << " enabled=" << (IsWindowEnabled(hwnd) ? 1 : 0) << "\n";
+        const auto& controls = form->controls();
         for (std::size_t i = 0; i < controls.size(); ++i) {
             const ui::Control& c = *controls[i];
-            HWND h = GetDlgItem(main, gui::kFirstControlId + static_cast<int>(i));
+            HWND h = GetDlgItem(hwnd, gui::kFirstControlId + static_cast<int>(i));
             if (h == nullptr) continue;
             int value = 0;
             std::string text;
             ValueAndText(c, h, value, text);
-            out << "control frmMain." << c.id() << " kind=" << ui::KindName(c.kind())
+            out << "control " << name << "." << c.id() << " kind=" << ui::KindName(c.kind())
                 << " box=" << Box(h) << " shown=" << (IsWindowVisible(h) ? 1 : 0)
                 << " enabled=" << (IsWindowEnabled(h) ? 1 : 0)
                 << " focus=" << (info.hwndFocus == h ? 1 : 0) << " value=" << value
-                << " text=" << Quote(text) << "\n";
+                << " text=" << Quote(text) << Geometry(c, h) << "\n";
         }
     }
     for (HWND box : TopLevel("#32770")) {
@@ -191,20 +314,29 @@ void Snap() {
 }  // namespace
 
 int main() {
-    // The main window's controls, named as the program names them: the same model, on a
-    // registry of no consequence, gives each control ID its control.
+    // The windows' controls, named as the program names them: the same forms, on a registry
+    // of no consequence, give each control ID its control.
     testing_support::MemoryRegistry registry;
     testing_support::FakePlatform platform(registry);
     store::Registry store(registry);
     std::ostringstream sink;
     gui::HeadlessPrompter prompter(sink);
     ui::App app(store, platform, prompter);
-    auto& model = app.Open<main_window::FrmMain>();
+    auto& main = app.Open<main_window::FrmMain>();
+    app.Open<dialogs::FrmAbout>(main);
+    app.Open<dialogs::FrmAboutA3D>(main);
+    app.Open<dialogs::FrmAC97Mixer>(main);
+    app.Open<dialogs::FrmQuad>(main);
+    app.Open<equalizer::FrmEQ>(main);
+    app.Open<detect::FrmDrvVer>(main);
+    app.Open<reset::FrmReset>(main, [] {});
+    app.Open<wpcrset::FrmWPCRSET>(main);
+    const std::vector<ui::Form*> forms = app.Forms();
     std::string line;
     while (std::getline(std::cin, line)) {
         while (!line.empty() && line.back() == '\r') line.pop_back();
         if (line == "screen") {
-            Screen(model);
+            Screen(forms);
         } else if (line == "snap") {
             Snap();
         } else if (line == "quit") {

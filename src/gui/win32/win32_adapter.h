@@ -81,6 +81,7 @@ class Win32Adapter : public ui::AppObserver, public ui::Prompter {
     bool Wheel(View& view, int delta, POINT screen);
     bool TabKey(HWND root);
     bool OptionArrow(HWND root, WPARAM key);
+    bool EnterKey(HWND root);
     void Scroll(View& view, HWND bar, int code, int position);
     // Runs a model event, then destroys what it unloaded once no other event is running.
     template <class F>

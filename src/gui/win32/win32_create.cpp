@@ -202,7 +202,12 @@ void Win32Adapter::Build(ui::Form& form) {
     if (hwnd == nullptr) return;
     view->hwnd = hwnd;
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view.get()));
-    if (!main) {
+    if (main || form.singleBorder) {
+        // The main window and any other of its single border show the program's icon in the
+        // title bar, given to the window itself so that no frame style hides it.
+        SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
+        SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
+    } else {
         // Dialog windows carry no icon of their own in the title bar.
         SendMessageA(hwnd, WM_SETICON, ICON_SMALL, 0);
     }

@@ -216,6 +216,25 @@ bool Win32Adapter::Command(View& view, int id, int code) {
     }
 }
 
+namespace {
+
+// Wine's tab control marks a header pressed when it is clicked but not when the arrows leave
+// it, and takes a later click on a header so marked for a multiple selection, which changes
+// no page: no header but the page shown stays marked. Windows ignores the mark without
+// TCS_BUTTONS.
+void UnpressOtherTabs(HWND tabs, int page) {
+    const int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        if (i == page) continue;
+        TCITEMA item = {};
+        item.mask = TCIF_STATE;
+        item.dwStateMask = TCIS_BUTTONPRESSED;
+        SendMessageA(tabs, TCM_SETITEMA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+}  // namespace
+
 bool Win32Adapter::Notify(View& view, const NMHDR& header) {
     if (syncing_) return false;
     Binding* binding = view.WithId(static_cast<int>(header.idFrom));
@@ -224,6 +243,7 @@ bool Win32Adapter::Notify(View& view, const NMHDR& header) {
     HWND h = binding->hwnd;
     if (c->kind() == Kind::Tabs && header.code == static_cast<UINT>(TCN_SELCHANGE)) {
         const int page = static_cast<int>(SendMessageA(h, TCM_GETCURSEL, 0, 0));
+        UnpressOtherTabs(h, page);
         Event([c, page] { c->SetValue(page); });
         return true;
     }
@@ -405,6 +425,29 @@ bool Win32Adapter::OptionArrow(HWND root, WPARAM key) {
     return true;
 }
 
+// Enter on a push button that has the focus presses it, as in a dialog box, where the focused
+// button becomes the default, and as in every adapter; the dialog manager would press the
+// window's default button instead, or nothing in a window without one.
+bool Win32Adapter::EnterKey(HWND root) {
+    if ((GetKeyState(VK_CONTROL) & 0x8000) || (GetKeyState(VK_MENU) & 0x8000) ||
+        (GetKeyState(VK_SHIFT) & 0x8000)) {
+        return false;
+    }
+    View* view = nullptr;
+    for (const auto& [form, v] : views_) {
+        if (v->hwnd == root) view = v.get();
+    }
+    if (view == nullptr) return false;
+    HWND focus = GetFocus();
+    for (const Binding& b : view->bindings) {
+        if (b.hwnd == nullptr || b.hwnd != focus || b.control->kind() != Kind::Button) continue;
+        SendMessageA(root, WM_COMMAND, MAKEWPARAM(view->IdOf(b), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(focus));
+        return true;
+    }
+    return false;
+}
+
 int Win32Adapter::Run() {
     MSG msg;
     while (!app_.Ended()) {
@@ -417,6 +460,9 @@ int Win32Adapter::Run() {
         // in a dialog.
         if (ours && msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && TabKey(root)) continue;
         if (ours && msg.message == WM_KEYDOWN && OptionArrow(root, msg.wParam)) continue;
+        if (ours && msg.message == WM_KEYDOWN && msg.wParam == VK_RETURN && EnterKey(root)) {
+            continue;
+        }
         if (ours && IsDialogMessageA(root, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);

@@ -1,0 +1,46 @@
+// The title-bar icon of each kind of window as the Win32 adapter makes it: the program's own in
+// the main window and in any other of a single border (WPCRSET), none in a dialog's frame
+// (About). Read in the program's own process: Wine answers WM_GETICON from no other.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "dialogs/frm_about.h"
+#include "gui/text/headless.h"
+#include "gui/win32/win32_adapter.h"
+#include "main_window/frm_main.h"
+#include "platform/windows_api_win32.h"
+#include "store/registry.h"
+#include "support/memory_registry.h"
+#include "support/scenario.h"
+#include "ui/app.h"
+#include "wpcrset/frm_wpcrset.h"
+
+namespace {
+
+HICON SmallIcon(const ui::Form& form) {
+    HWND hwnd = FindWindowA(gui::kFormClass, form.caption().c_str());
+    EXPECT_NE(hwnd, nullptr) << form.name() << " has no window";
+    return hwnd != nullptr ? reinterpret_cast<HICON>(SendMessageA(hwnd, WM_GETICON, ICON_SMALL, 0))
+                           : nullptr;
+}
+
+TEST(Win32TitleBarIcon, MainAndSingleBorderWindowsShowTheProgramsIconDialogsNone) {
+    testing_support::MemoryRegistry registry;
+    testing_support::FakePlatform platform(registry);
+    store::Registry store(registry);
+    std::ostringstream sink;
+    gui::HeadlessPrompter prompter(sink);
+    ui::App app(store, platform, prompter);
+    gui::Win32Adapter adapter(app, GetModuleHandleA(nullptr));
+    auto& main = app.Open<main_window::FrmMain>();
+    auto& about = app.Open<dialogs::FrmAbout>(main);
+    auto& wpcrset = app.Open<wpcrset::FrmWPCRSET>(main);
+    ASSERT_TRUE(wpcrset.singleBorder);
+    ASSERT_FALSE(about.singleBorder);
+    EXPECT_NE(SmallIcon(main), nullptr) << "the main window";
+    EXPECT_NE(SmallIcon(wpcrset), nullptr) << "WPCRSET";
+    EXPECT_EQ(SmallIcon(about), nullptr) << "About";
+}
+
+}  // namespace
