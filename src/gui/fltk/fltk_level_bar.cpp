@@ -93,37 +93,12 @@ int LevelBar::handle(int event) {
             Fl::remove_timeout(Repeat, this);
             handle_release();
             return 1;
-        case FL_MOUSEWHEEL: {
-            const int notches = Fl::event_dx() + Fl::event_dy();
-            if (notches == 0) return 0;
-            Step(notches * smallChange);
-            return 1;
+        case FL_MOUSEWHEEL:
+        case FL_KEYBOARD: {
+            const std::optional<double> step = StepAsked(event, *this, smallChange, largeChange);
+            if (step) Step(*step);
+            return step ? 1 : 0;
         }
-        case FL_KEYBOARD:
-            switch (Fl::event_key()) {
-                case FL_Left:
-                case FL_Up:
-                    Step(-smallChange);
-                    return 1;
-                case FL_Right:
-                case FL_Down:
-                    Step(smallChange);
-                    return 1;
-                case FL_Page_Up:
-                    Step(-largeChange);
-                    return 1;
-                case FL_Page_Down:
-                    Step(largeChange);
-                    return 1;
-                case FL_Home:
-                    Step(minimum() - value());
-                    return 1;
-                case FL_End:
-                    Step(maximum() - value());
-                    return 1;
-                default:
-                    return 0;
-            }
         default:
             break;
     }

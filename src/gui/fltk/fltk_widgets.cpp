@@ -332,39 +332,42 @@ int TrackBar::handle(int event) {
             grab_ = -1000;
             handle_release();
             return 1;
-        case FL_MOUSEWHEEL: {
-            const int notches = Fl::event_dx() + Fl::event_dy();
-            if (notches == 0) return 0;
-            Step(notches * smallChange);
-            return 1;
+        case FL_MOUSEWHEEL:
+        case FL_KEYBOARD: {
+            const std::optional<double> step = StepAsked(event, *this, smallChange, largeChange);
+            if (step) Step(*step);
+            return step ? 1 : 0;
         }
-        case FL_KEYBOARD:
-            switch (Fl::event_key()) {
-                case FL_Left:
-                case FL_Up:
-                    Step(-smallChange);
-                    return 1;
-                case FL_Right:
-                case FL_Down:
-                    Step(smallChange);
-                    return 1;
-                case FL_Page_Up:
-                    Step(-largeChange);
-                    return 1;
-                case FL_Page_Down:
-                    Step(largeChange);
-                    return 1;
-                case FL_Home:
-                    Step(minimum() - value());
-                    return 1;
-                case FL_End:
-                    Step(maximum() - value());
-                    return 1;
-                default:
-                    return 0;
-            }
         default:
             return Fl_Valuator::handle(event);
+    }
+}
+
+std::optional<double> StepAsked(int event, const Fl_Valuator& bar, int smallChange,
+                                int largeChange) {
+    if (event == FL_MOUSEWHEEL) {
+        const int notches = Fl::event_dx() + Fl::event_dy();
+        if (notches == 0) return std::nullopt;
+        return notches * smallChange;
+    }
+    if (event != FL_KEYBOARD) return std::nullopt;
+    switch (Fl::event_key()) {
+        case FL_Left:
+        case FL_Up:
+            return -smallChange;
+        case FL_Right:
+        case FL_Down:
+            return smallChange;
+        case FL_Page_Up:
+            return -largeChange;
+        case FL_Page_Down:
+            return largeChange;
+        case FL_Home:
+            return bar.minimum() - bar.value();
+        case FL_End:
+            return bar.maximum() - bar.value();
+        default:
+            return std::nullopt;
     }
 }
 

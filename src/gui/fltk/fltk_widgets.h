@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -118,6 +119,11 @@ class GroupBox : public Fl_Group {
 // the wheel by its small change a notch, the arrow keys by the small change, Page Up and Page
 // Down by the large one, Home and End to its ends. The wheel and the keys report at once; a
 // click or a drag reports when the button is let go.
+// The change a wheel notch or a key asks of a bar (arrows its small change, Page keys its large
+// change, Home and End its ends), or nothing for other events and keys.
+std::optional<double> StepAsked(int event, const Fl_Valuator& bar, int smallChange,
+                                int largeChange);
+
 class LevelBar : public Fl_Scrollbar {
   public:
     LevelBar(int x, int y, int w, int h);
