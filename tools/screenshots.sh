@@ -6,8 +6,9 @@
 #
 #   tools/screenshots.sh OUTDIR
 #
-# Files: OUTDIR/linux-main-N.png, OUTDIR/linux-<window>.png, the same with windows- for the
-# Wine build. The Windows build is left out, with a note, when it has not been built.
+# Files: OUTDIR/linux-main-N.png, OUTDIR/linux-<button>.png (the window it opens), the same
+# with windows- for the Wine build. The Windows build is left out, with a note, when it has not
+# been built.
 set -euo pipefail
 [[ $# -eq 1 ]] || { echo "usage: $0 OUTDIR" >&2; exit 2; }
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -99,6 +100,62 @@ photograph() {
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
     done
+    # Quad Settings: asked first (Yes is the default), then a warning over it is closed.
+    "$@" >/dev/null 2>&1 &
+    pid=$!
+    pids+=("$pid")
+    main=$(window_of "Calvenor XP") || return 1
+    sleep 1
+    xdotool mousemove --window "$main" 20 16 click 1
+    for i in 1 2; do xdotool key Right; sleep 0.2; done
+    read -r x y <<<"$(offset cmdQuad)"
+    xdotool mousemove --window "$main" "${x%.*}" "${y%.*}" click 1
+    sleep 1
+    xdotool key Return
+    if id=$(window_of "Quad Settings"); then
+        # No window manager gives the warning the keyboard: it is given it here.
+        if box=$(window_of "Information"); then
+            xdotool windowfocus "$box"
+            sleep 0.3
+            xdotool key Return
+        fi
+        shoot "$id" "$out/$name-cmdQuad.png"
+    else
+        echo "$name: Quad Settings did not open" >&2
+    fi
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    # The AC97 mixer location window: a double click on the mixer among the tools, which
+    # asks where the mixer is when no place is stored. "$icons" holds the icons' centres.
+    "$@" >/dev/null 2>&1 &
+    pid=$!
+    pids+=("$pid")
+    main=$(window_of "Calvenor XP") || return 1
+    sleep 1
+    read -r x y <<<"$("$icons" | sed -n 4p)"
+    xdotool mousemove "$x" "$y" click --repeat 2 --delay 80 1
+    if id=$(window_of "AC97 Mixer Location"); then
+        shoot "$id" "$out/$name-ListView1-mixer.png"
+    else
+        echo "$name: the AC97 mixer location window did not open" >&2
+    fi
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+}
+
+# The centres of the tools' icons, one "x y" a line, on the screen, from a screen record.
+centres() {
+    awk '/^control frmMain.ListView1 / {
+        for (i = 1; i <= NF; i++) if ($i ~ /^parts=/) { v = substr($i, 7); gsub(/"/, "", v) }
+        n = split(v, p, ";")
+        for (i = 1; i <= n; i++) { split(p[i], b, ","); print int(b[1] + b[3] / 2), int(b[2] + b[4] / 2) }
+    }'
+}
+linux_icons() { centres <"$work/probe.txt"; }
+# Under Wine the places come from the suite's helper, which reads the program's windows.
+windows_icons() {
+    printf 'screen\nquit\n' | /usr/lib/wine/wine64 "$root/build-win64/tests/wine_input_helper.exe" \
+        2>/dev/null | tr -d '\r' | centres
 }
 
 # The Linux program, on a store made from the seed; its screen record gives the places.
@@ -108,6 +165,7 @@ pids+=($!)
 window_of "Calvenor XP" >/dev/null
 sleep 1
 kill "${pids[-1]}"
+icons=linux_icons
 photograph linux "$root/build/calvenor" --store "$work/machine.db"
 
 exe=$root/build-win64/CalvenorXP.exe
@@ -117,6 +175,7 @@ if [[ -f $exe && -d $root/build-win64/wineprefix ]]; then
     awk '/^\[/ { keep = ($0 !~ /Windows NT/) } keep || /^REGEDIT4/' "$root/data/seed.reg" \
         >"$work/seed.reg"
     /usr/lib/wine/wine64 regedit /S "Z:${work//\//\\}\\seed.reg" </dev/null >/dev/null 2>&1
+    icons=windows_icons
     photograph windows /usr/lib/wine/wine64 "$exe"
     wineserver -k 2>/dev/null || true
 else
