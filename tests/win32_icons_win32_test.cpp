@@ -3,17 +3,11 @@
 // (About). Read in the program's own process: Wine answers WM_GETICON from no other.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "dialogs/frm_about.h"
-#include "gui/text/headless.h"
 #include "gui/win32/win32_adapter.h"
 #include "main_window/frm_main.h"
 #include "platform/windows_api_win32.h"
-#include "store/registry.h"
-#include "support/memory_registry.h"
-#include "support/scenario.h"
-#include "ui/app.h"
+#include "support/local_app.h"
 #include "wpcrset/frm_wpcrset.h"
 
 namespace {
@@ -26,12 +20,8 @@ HICON SmallIcon(const ui::Form& form) {
 }
 
 TEST(Win32TitleBarIcon, MainAndSingleBorderWindowsShowTheProgramsIconDialogsNone) {
-    testing_support::MemoryRegistry registry;
-    testing_support::FakePlatform platform(registry);
-    store::Registry store(registry);
-    std::ostringstream sink;
-    gui::HeadlessPrompter prompter(sink);
-    ui::App app(store, platform, prompter);
+    testing_support::LocalApp local;
+    ui::App& app = local.app;
     gui::Win32Adapter adapter(app, GetModuleHandleA(nullptr));
     auto& main = app.Open<main_window::FrmMain>();
     auto& about = app.Open<dialogs::FrmAbout>(main);

@@ -4,17 +4,11 @@
 // pictures, frames and the tab control underneath. Run in the adapter's own process.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "gui/text/headless.h"
 #include "gui/win32/win32_adapter.h"
 #include "main_window/frm_main.h"
 #include "platform/windows_api_win32.h"
-#include "store/registry.h"
 #include "store/schema.h"
-#include "support/memory_registry.h"
-#include "support/scenario.h"
-#include "ui/app.h"
+#include "support/local_app.h"
 #include "ui/screen.h"
 
 namespace {
@@ -40,12 +34,11 @@ int NativeValue(const ui::Control& c, HWND h) {
 
 TEST(Win32Pages, ShownInAnyOrderTheyShowTheModelAndStackInTheFormsOrder) {
     using namespace schema;
-    testing_support::MemoryRegistry registry;
-    testing_support::FakePlatform platform(registry);
+    testing_support::LocalApp local;
     platform::OsVersion xp;
     xp.platformId = 2, xp.major = 5, xp.minor = 1, xp.build = 2600;
-    platform.version = xp;
-    store::Registry store(registry);
+    local.platform.version = xp;
+    store::Registry& store = local.store;
     for (const char* key : {kControlPanel, kCustomization, kSpdifEnableList, kDriverEqualizer,
                             kAU8830Equalizer, kSpeakerCompensation, kRun, kDirectXMedia}) {
         store.EnsureKey(store::kHKLM, key);
@@ -53,12 +46,10 @@ TEST(Win32Pages, ShownInAnyOrderTheyShowTheModelAndStackInTheFormsOrder) {
     // Values unlike the defaults on pages that a start does not show.
     store.StoreValue(store::kHKLM, kCustomization, kAC97PCMOutVol, 13, platform::REG_DWORD);
     store.StoreValue(store::kHKLM, kControlPanel, kReverbAmount, 77, platform::REG_DWORD);
-    std::ostringstream sink;
-    gui::HeadlessPrompter prompter(sink);
-    ui::App app(store, platform, prompter);
+    ui::App& app = local.app;
     gui::Win32Adapter adapter(app, GetModuleHandleA(nullptr));
     // Messages are answered in text, not in boxes that would wait for a click.
-    app.SetPrompter(prompter);
+    app.SetPrompter(local.prompter);
     auto& main = app.Open<main_window::FrmMain>();
     main.Show();
     HWND window = FindWindowA(gui::kFormClass, main.caption().c_str());

@@ -20,13 +20,6 @@ inline std::string Env(const char* name) {
     return v != nullptr ? v : "";
 }
 
-inline std::string At(const char* key, const char* name) {
-    return SnapshotKey(key, name);
-}
-inline std::string Dword(int v) {
-    return "dword:" + std::to_string(v);
-}
-
 class Input : public ::testing::Test {
   protected:
     Input() : panel_(Env("CALVENOR_INPUT_PROGRAM"), Env("CALVENOR_INPUT_SEED")) {}

@@ -27,6 +27,13 @@ using Snapshot = std::map<std::string, Setting>;
 const std::vector<std::string>& WatchedKeys();
 
 std::string SnapshotKey(const std::string& key, const std::string& name);
+inline std::string At(const char* key, const char* name) {
+    return SnapshotKey(key, name);
+}
+// A DWORD as a snapshot shows it.
+inline std::string Dword(int v) {
+    return "dword:" + std::to_string(v);
+}
 
 class StoreView {
   public:

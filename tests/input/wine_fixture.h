@@ -32,12 +32,6 @@ inline std::string Env(const char* name) {
 inline void Sleep(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
-inline std::string At(const char* key, const char* name) {
-    return SnapshotKey(key, name);
-}
-inline std::string Dword(int v) {
-    return "dword:" + std::to_string(v);
-}
 
 class WineInput : public ::testing::Test {
   protected:

@@ -18,14 +18,11 @@
 #include "dialogs/frm_ac97_mixer.h"
 #include "dialogs/frm_quad.h"
 #include "equalizer/frm_eq.h"
-#include "gui/text/headless.h"
 #include "gui/win32/win32_adapter.h"
 #include "main_window/frm_main.h"
 #include "platform/windows_api_win32.h"
 #include "reset/frm_reset.h"
-#include "store/registry.h"
-#include "support/memory_registry.h"
-#include "support/scenario.h"
+#include "support/local_app.h"
 #include "ui/app.h"
 #include "wpcrset/frm_wpcrset.h"
 
@@ -316,12 +313,8 @@ void Snap() {
 int main() {
     // The windows' controls, named as the program names them: the same forms, on a registry
     // of no consequence, give each control ID its control.
-    testing_support::MemoryRegistry registry;
-    testing_support::FakePlatform platform(registry);
-    store::Registry store(registry);
-    std::ostringstream sink;
-    gui::HeadlessPrompter prompter(sink);
-    ui::App app(store, platform, prompter);
+    testing_support::LocalApp local;
+    ui::App& app = local.app;
     auto& main = app.Open<main_window::FrmMain>();
     app.Open<dialogs::FrmAbout>(main);
     app.Open<dialogs::FrmAboutA3D>(main);

@@ -1,0 +1,24 @@
+// The program's forms in the caller's own process, on a registry of no consequence: for tests
+// and test tools that make the forms' windows or need each control's ID.
+#pragma once
+
+#include <sstream>
+
+#include "gui/text/headless.h"
+#include "store/registry.h"
+#include "support/memory_registry.h"
+#include "support/scenario.h"
+#include "ui/app.h"
+
+namespace testing_support {
+
+struct LocalApp {
+    MemoryRegistry registry;
+    FakePlatform platform{registry};
+    store::Registry store{registry};
+    std::ostringstream sink;
+    gui::HeadlessPrompter prompter{sink};
+    ui::App app{store, platform, prompter};
+};
+
+}  // namespace testing_support
