@@ -62,54 +62,57 @@ secondary=(
     "4 cmdEQSettings Equalizer Settings"
 )
 
-# run NAME COMMAND...: the program started afresh for each picture.
-photograph() {
-    local name=$1
-    shift
-    local pid main x y
+# start COMMAND...: the program afresh, once its main window is up (sets pid and main).
+start() {
     "$@" >/dev/null 2>&1 &
     pid=$!
     pids+=("$pid")
     main=$(window_of "Calvenor XP") || { echo "$name: no main window" >&2; return 1; }
     sleep 1
+}
+finish() {
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+}
+# page N: the main window's tab page N, by a click on the first header and the arrow keys.
+page() {
     xdotool mousemove --window "$main" 20 16 click 1
+    for ((i = 0; i < $1; i++)); do xdotool key Right; sleep 0.2; done
+}
+click() {  # click CONTROL of the main window
+    local x y
+    read -r x y <<<"$(offset "$1")"
+    xdotool mousemove --window "$main" "${x%.*}" "${y%.*}" click 1
+}
+
+# photograph NAME COMMAND...: the program started afresh for each picture.
+photograph() {
+    local name=$1
+    shift
+    local pid main x y
+    start "$@" || return 1
+    page 0
     for tab in 0 1 2 3 4; do
         [[ $tab -eq 0 ]] || xdotool key Right
         shoot "$main" "$out/$name-main-$tab.png"
     done
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
+    finish
     for entry in "${secondary[@]}"; do
         read -r tab button title <<<"$entry"
-        "$@" >/dev/null 2>&1 &
-        pid=$!
-        pids+=("$pid")
-        main=$(window_of "Calvenor XP") || return 1
-        sleep 1
-        if [[ $tab -ge 0 ]]; then
-            xdotool mousemove --window "$main" 20 16 click 1
-            for ((i = 0; i < tab; i++)); do xdotool key Right; sleep 0.2; done
-        fi
-        read -r x y <<<"$(offset "$button")"
-        xdotool mousemove --window "$main" "${x%.*}" "${y%.*}" click 1
+        start "$@" || return 1
+        [[ $tab -lt 0 ]] || page "$tab"
+        click "$button"
         if id=$(window_of "$title"); then
             shoot "$id" "$out/$name-$button.png"
         else
             echo "$name: $title did not open" >&2
         fi
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
+        finish
     done
     # Quad Settings: asked first (Yes is the default), then a warning over it is closed.
-    "$@" >/dev/null 2>&1 &
-    pid=$!
-    pids+=("$pid")
-    main=$(window_of "Calvenor XP") || return 1
-    sleep 1
-    xdotool mousemove --window "$main" 20 16 click 1
-    for i in 1 2; do xdotool key Right; sleep 0.2; done
-    read -r x y <<<"$(offset cmdQuad)"
-    xdotool mousemove --window "$main" "${x%.*}" "${y%.*}" click 1
+    start "$@" || return 1
+    page 2
+    click cmdQuad
     sleep 1
     xdotool key Return
     if id=$(window_of "Quad Settings"); then
@@ -123,15 +126,10 @@ photograph() {
     else
         echo "$name: Quad Settings did not open" >&2
     fi
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
+    finish
     # The AC97 mixer location window: a double click on the mixer among the tools, which
     # asks where the mixer is when no place is stored. "$icons" holds the icons' centres.
-    "$@" >/dev/null 2>&1 &
-    pid=$!
-    pids+=("$pid")
-    main=$(window_of "Calvenor XP") || return 1
-    sleep 1
+    start "$@" || return 1
     read -r x y <<<"$("$icons" | sed -n 4p)"
     xdotool mousemove "$x" "$y" click --repeat 2 --delay 80 1
     if id=$(window_of "AC97 Mixer Location"); then
@@ -139,8 +137,7 @@ photograph() {
     else
         echo "$name: the AC97 mixer location window did not open" >&2
     fi
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
+    finish
 }
 
 # The centres of the tools' icons, one "x y" a line, on the screen, from a screen record.
