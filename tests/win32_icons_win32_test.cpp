@@ -8,12 +8,13 @@
 #include "main_window/frm_main.h"
 #include "platform/windows_api_win32.h"
 #include "support/local_app.h"
+#include "support/own_window_win32.h"
 #include "wpcrset/frm_wpcrset.h"
 
 namespace {
 
 HICON SmallIcon(const ui::Form& form) {
-    HWND hwnd = FindWindowA(gui::kFormClass, form.caption().c_str());
+    HWND hwnd = testing_support::OwnWindow(form.caption());
     EXPECT_NE(hwnd, nullptr) << form.name() << " has no window";
     return hwnd != nullptr ? reinterpret_cast<HICON>(SendMessageA(hwnd, WM_GETICON, ICON_SMALL, 0))
                            : nullptr;

@@ -71,14 +71,6 @@ Place ScreenPlace(const Control& control) {
     return place;
 }
 
-int PageOf(const Control& control) {
-    const Control* c = &control;
-    for (std::size_t hops = 0; hops <= MaxHops(control) && c->container != nullptr; ++hops) {
-        c = c->container;
-    }
-    return c == c->form().tabs() ? -1 : c->tab;
-}
-
 bool ShownOnScreen(const Control& control) {
     const Control* c = &control;
     for (std::size_t hops = 0; hops <= MaxHops(control); ++hops) {

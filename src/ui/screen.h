@@ -23,10 +23,6 @@ bool OverPicture(const Control& label);
 // form, except that a label over a picture keeps its text off the picture's edges.
 Place ScreenPlace(const Control& control);
 
-// The page of the form's tab control that the control lies on (through the frames around it),
-// or -1 when it lies outside the tab control's pages.
-int PageOf(const Control& control);
-
 // Whether the control is on screen while its window is: it, every frame around it and the
 // tab control are visible, and the page it lies on is the one shown.
 bool ShownOnScreen(const Control& control);

@@ -52,9 +52,10 @@ class Win32Adapter : public ui::AppObserver, public ui::Prompter {
     // Creating (win32_create.cpp).
     void Build(ui::Form& form);
     void CreateBinding(View& view, Binding& binding);
-    void MakeShownPage(View& view);
+    void MakeShown(View& view);
     HFONT FontFor(Binding& binding);
     void AddTooltip(View& view, const Binding& binding);
+    void MakeTooltip(View& view);
     bool OverPicture(const ui::Control& label) const;
 
     // Syncing (win32_sync.cpp).

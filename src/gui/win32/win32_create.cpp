@@ -212,46 +212,57 @@ void Win32Adapter::Build(ui::Form& form) {
         SendMessageA(hwnd, WM_SETICON, ICON_SMALL, 0);
     }
 
-    view->tooltip =
-        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
-                        WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
-                        CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr, instance_, nullptr);
-    if (view->tooltip != nullptr) SendMessageA(view->tooltip, TTM_SETMAXTIPWIDTH, 0, 320);
-
     for (const auto& control : form.controls()) {
         Binding binding;
         binding.control = control.get();
         view->bindings.push_back(binding);
     }
-    // Known before its controls are made: pictures on a tab page ask it for the page colour.
-    View& ref = *view;
+    // The controls get their windows when the form is first shown, after its load.
     views_[&form] = std::move(view);
-    // The controls of the other tab pages get their windows when their page is first shown:
-    // made all at once they were most of the time a window took to open.
-    const Control* tabs = form.tabs();
-    const int page = tabs != nullptr ? tabs->value() : -1;
-    for (Binding& binding : ref.bindings) {
-        const int on = ui::PageOf(*binding.control);
-        if (on < 0 || on == page) CreateBinding(ref, binding);
-    }
-    ref.pagesMade.push_back(page);
-    StackUnder(ref.bindings);
-    SyncView(ref);
-    Arrange(ref);
 }
 
-void Win32Adapter::MakeShownPage(View& view) {
-    const Control* tabs = view.form->tabs();
-    if (tabs == nullptr) return;
-    const int page = tabs->value();
-    if (std::find(view.pagesMade.begin(), view.pagesMade.end(), page) != view.pagesMade.end()) {
-        return;
+namespace {
+
+// The controls that need a window and have none: those shown, and those the shown ones are
+// lined up against (and theirs in turn), so that every line-up finds its partner.
+std::vector<bool> Wanted(const std::vector<Win32Adapter::Binding>& bindings) {
+    std::vector<bool> wanted(bindings.size(), false);
+    std::vector<const Control*> partners;
+    auto want = [&](std::size_t i) {
+        const Control& c = *bindings[i].control;
+        wanted[i] = true;
+        partners.insert(partners.end(), {c.lineUpWith, c.follows, c.under});
+    };
+    for (std::size_t i = 0; i < bindings.size(); ++i) {
+        if (bindings[i].hwnd == nullptr && ui::ShownOnScreen(*bindings[i].control)) want(i);
     }
-    view.pagesMade.push_back(page);
+    while (!partners.empty()) {
+        const Control* partner = partners.back();
+        partners.pop_back();
+        for (std::size_t i = 0; partner != nullptr && i < bindings.size(); ++i) {
+            if (bindings[i].control != partner) continue;
+            if (bindings[i].hwnd == nullptr && !wanted[i]) want(i);
+            break;
+        }
+    }
+    return wanted;
+}
+
+}  // namespace
+
+// A control gets its window the first time it is shown, as a property sheet makes a page
+// when it is first chosen: made all at once, the controls of pages and states never looked
+// at were most of the time a window took to open. Nothing is made before the form is first
+// shown, so that its load sets the model alone. One made late is stacked right after the
+// one before it in the form's order, where making them all at once would have put it.
+void Win32Adapter::MakeShown(View& view) {
+    if (!view.form->visible()) return;
+    const std::vector<bool> wanted = Wanted(view.bindings);
     std::vector<Binding*> made;
-    HWND above = HWND_TOP;  // the control before it in the form's order, as eager creation has it
-    for (Binding& binding : view.bindings) {
-        if (binding.hwnd == nullptr && ui::PageOf(*binding.control) == page) {
+    HWND above = HWND_TOP;
+    for (std::size_t i = 0; i < view.bindings.size(); ++i) {
+        Binding& binding = view.bindings[i];
+        if (wanted[i]) {
             CreateBinding(view, binding);
             if (binding.hwnd == nullptr) continue;
             made.push_back(&binding);
@@ -342,6 +353,22 @@ HFONT Win32Adapter::FontFor(Binding& binding) {
     }
     binding.font = CreateFontIndirectA(&lf);
     return binding.font != nullptr ? binding.font : dialogFont_;
+}
+
+// The tooltip window is a top-level window of its own, as dear to make as a dozen controls:
+// it is made, with the tips of the controls made so far, when the mouse first comes over the
+// window (WM_SETCURSOR), before any tip could be wanted.
+void Win32Adapter::MakeTooltip(View& view) {
+    if (view.tooltip != nullptr) return;
+    view.tooltip =
+        CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                        WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                        CW_USEDEFAULT, CW_USEDEFAULT, view.hwnd, nullptr, instance_, nullptr);
+    if (view.tooltip == nullptr) return;
+    SendMessageA(view.tooltip, TTM_SETMAXTIPWIDTH, 0, 320);
+    for (const Binding& binding : view.bindings) {
+        if (binding.hwnd != nullptr) AddTooltip(view, binding);
+    }
 }
 
 void Win32Adapter::AddTooltip(View& view, const Binding& binding) {

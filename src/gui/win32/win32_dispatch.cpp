@@ -86,6 +86,9 @@ LRESULT Win32Adapter::Handle(View& view, UINT message, WPARAM wParam, LPARAM lPa
             }
             Activate(view, false);
             break;
+        case WM_SETCURSOR:
+            MakeTooltip(view);
+            break;
         case WM_CLOSE: {
             ui::Form* form = view.form;
             Event([form] { form->RequestClose(); });

@@ -220,7 +220,11 @@ COLORREF Win32Adapter::PageColor(View& view) {
 }
 
 void Win32Adapter::SyncShown(View& view, Binding& binding) {
-    if (binding.hwnd == nullptr) return;
+    if (binding.hwnd == nullptr) {
+        if (!ui::ShownOnScreen(*binding.control)) return;
+        MakeShown(view);
+        if (binding.hwnd == nullptr) return;
+    }
     const Control& c = *binding.control;
     const bool shown = ui::ShownOnScreen(c);
     const bool enabled = ui::EnabledOnScreen(c);
@@ -242,7 +246,7 @@ void Win32Adapter::SyncShown(View& view, Binding& binding) {
 }
 
 void Win32Adapter::SyncShownAll(View& view) {
-    MakeShownPage(view);
+    MakeShown(view);
     for (Binding& binding : view.bindings) SyncShown(view, binding);
 }
 

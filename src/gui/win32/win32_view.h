@@ -29,9 +29,8 @@ struct Win32Adapter::View {
     Win32Adapter* adapter = nullptr;
     ui::Form* form = nullptr;
     HWND hwnd = nullptr;
-    HWND tooltip = nullptr;
+    HWND tooltip = nullptr;         // made when the mouse first comes over the window
     std::vector<Binding> bindings;  // in the form's control order
-    std::vector<int> pagesMade;     // tab pages whose controls have their windows
     bool placed = false;
     HWND focus = nullptr;  // restored when the window is activated again
     // The colour of the tab control's pages, which controls on them take as background.

@@ -1,0 +1,35 @@
+// Finding a form's window among this thread's own: FindWindow would as soon find the same
+// window of another test process running beside this one.
+#pragma once
+
+#include <string>
+
+#include "gui/win32/win32_adapter.h"
+#include "platform/windows_api_win32.h"
+
+namespace testing_support {
+
+// This thread's top-level window of the given class and caption, or null.
+inline HWND OwnWindow(const std::string& caption, const char* cls = gui::kFormClass) {
+    struct Search {
+        const std::string* caption;
+        const char* cls;
+        HWND found;
+    } search{&caption, cls, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND h, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            char name[256] = {};
+            char text[256] = {};
+            GetClassNameA(h, name, sizeof name);
+            GetWindowTextA(h, text, sizeof text);
+            if (lstrcmpiA(name, s->cls) != 0 || *s->caption != text) return TRUE;
+            s->found = h;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+}  // namespace testing_support
