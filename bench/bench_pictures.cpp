@@ -61,8 +61,9 @@ const Shown kShown[] = {
 
 int main(int argc, char** argv) {
     const int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
-    double generalTab = 0, mainWindow = 0, all = 0;
-    std::printf("%-11s %9s %10s  %-18s  %s\n", "picture", "size", "ms", "shown on", "pixels");
+    double generalTab = 0, mainWindow = 0, all = 0, generalTabFirst = 0;
+    std::printf("%-11s %9s %10s %10s  %-18s  %s\n", "picture", "size", "ms", "first ms", "shown on",
+                "pixels");
     for (const Shown& s : kShown) {
         std::vector<double> times;
         std::uint64_t print = 0;
@@ -72,19 +73,21 @@ int main(int argc, char** argv) {
             times.push_back(Now() - start);
             print = Fingerprint(image);
         }
+        // The first drawing is what a window pays when it opens: fresh memory and all.
+        const double first = times.front();
         std::sort(times.begin(), times.end());
         const double median = times[times.size() / 2];
         const std::string size = std::to_string(s.width) + "x" + std::to_string(s.height);
-        std::printf("%-11s %9s %10.3f  %-18s  %016llx\n", s.name, size.c_str(), median, s.where,
-                    static_cast<unsigned long long>(print));
+        std::printf("%-11s %9s %10.3f %10.3f  %-18s  %016llx\n", s.name, size.c_str(), median,
+                    first, s.where, static_cast<unsigned long long>(print));
         const std::string where = s.where;
-        if (where == "main, General tab") generalTab += median;
+        if (where == "main, General tab") generalTab += median, generalTabFirst += first;
         if (where.rfind("main", 0) == 0) mainWindow += median;
         all += median;
     }
     std::printf(
-        "pictures (median of %d): General tab %.2f ms, whole main window %.2f ms, every "
-        "window %.2f ms\n",
-        repeats, generalTab, mainWindow, all);
+        "pictures (median of %d): General tab %.2f ms (first drawn, at start: %.2f ms), whole "
+        "main window %.2f ms, every window %.2f ms\n",
+        repeats, generalTab, generalTabFirst, mainWindow, all);
     return 0;
 }

@@ -55,6 +55,25 @@ TEST(Pictures, UnknownNameOrEmptySizeGivesAnEmptyImage) {
     EXPECT_FALSE(ui::RenderPicture("tool1", 1, 1).empty());
 }
 
+// Pictures are drawn a band of rows at a time; where the bands fall changes no pixel.
+TEST(Pictures, BandsOfAnyHeightDrawTheSamePixels) {
+    const std::vector<std::pair<int, int>> sizes = {{64, 64}, {96, 92}, {81, 121}, {17, 45}};
+    const int usual = ui::drawing::Canvas::bandSamples;
+    for (const std::string& name : ui::PictureNames()) {
+        for (const auto& [w, h] : sizes) {
+            ui::drawing::Canvas::bandSamples = 1;  // one row of pixels a band
+            const ui::Image rows = ui::RenderPicture(name, w, h);
+            ui::drawing::Canvas::bandSamples = 1 << 30;  // the whole picture in one
+            const ui::Image whole = ui::RenderPicture(name, w, h);
+            ui::drawing::Canvas::bandSamples = usual;
+            const ui::Image usualBands = ui::RenderPicture(name, w, h);
+            ASSERT_EQ(rows.rgba.size(), static_cast<std::size_t>(w) * h * 4) << name;
+            EXPECT_TRUE(rows.rgba == whole.rgba) << name << " at " << w << "x" << h;
+            EXPECT_TRUE(usualBands.rgba == whole.rgba) << name << " at " << w << "x" << h;
+        }
+    }
+}
+
 // Rows are narrowed to the spans a shape can reach; the pixels must be exactly those of testing
 // every sample, at the sizes shown and at odd sizes where rounding falls differently.
 TEST(Pictures, NarrowedRowsDrawExactlyWhatTestingEverySampleDraws) {

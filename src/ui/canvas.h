@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "ui/pictures.h"
@@ -90,6 +91,11 @@ inline float SegmentDistance(float px, float py, Pt a, Pt b) {
 // blended source-over. Shapes are given in design units, which the canvas scales uniformly
 // to the output size; an affine transform places rotated parts.
 //
+// The shapes are kept and drawn when the picture is finished, a band of rows at a time into
+// one small buffer that stays with the thread: the samples of a whole picture are 256 bytes
+// a pixel, a megabyte for a 64 x 64 picture, and touching that much fresh memory took longer
+// than drawing it. Each sample still sees every shape in order, so the pixels are the same.
+//
 // Most samples of a shape's bounding box lie outside it (a ring, an arc, a slanted line), so
 // where nothing is rotated each row is first narrowed to the spans the shape can reach; the
 // test of each sample inside them is unchanged, so a picture's pixels do not depend on it.
@@ -97,15 +103,18 @@ class Canvas {
   public:
     // Off, every sample of a shape's box is tested: the slow way the narrowing must agree with.
     static inline bool narrowRows = true;
+    // The most samples a band holds (128 KB of them); a band is at least one row of pixels.
+    static inline int bandSamples = 8192;
 
     Canvas(int width, int height, float designWidth, float designHeight)
-        : width_(width),
-          height_(height),
-          samples_(static_cast<std::size_t>(width) * height * kS * kS) {
+        : width_(width), height_(height) {
         scale_ = std::min(width / designWidth, height / designHeight);
         offX_ = (width - designWidth * scale_) / 2;
         offY_ = (height - designHeight * scale_) / 2;
     }
+    // Its shapes refer to it.
+    Canvas(const Canvas&) = delete;
+    Canvas& operator=(const Canvas&) = delete;
 
     // Later shapes are rotated by degrees (clockwise on screen) about a centre, then moved.
     void Rotate(float cx, float cy, float degrees) {
@@ -222,14 +231,14 @@ class Canvas {
         }
         Fill(
             x0 - h, y0 - h, x1 + h, y1 + h, p,
-            [&pts, h](float px, float py) {
+            [pts, h](float px, float py) {
                 if (pts.size() == 1) return std::hypot(px - pts[0].x, py - pts[0].y) <= h;
                 for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
                     if (SegmentDistance(px, py, pts[i], pts[i + 1]) <= h) return true;
                 }
                 return false;
             },
-            [&pts, h](float py, Spans& spans) {
+            [pts, h](float py, Spans& spans) {
                 // Each segment's points within h of the row, widened by h.
                 for (std::size_t i = 0; i + 1 < pts.size() || i == 0; ++i) {
                     const Pt a = pts[i], b = pts[std::min(i + 1, pts.size() - 1)];
@@ -261,7 +270,7 @@ class Canvas {
         }
         Fill(
             x0, y0, x1, y1, p,
-            [&contours](float px, float py) {
+            [contours](float px, float py) {
                 bool inside = false;
                 for (const auto& c : contours) {
                     for (std::size_t i = 0, j = c.size() - 1; i < c.size(); j = i++) {
@@ -272,7 +281,7 @@ class Canvas {
                 }
                 return inside;
             },
-            [&contours](float py, Spans& spans) {
+            [contours](float py, Spans& spans) {
                 // The same crossings the test counts: a sample is inside exactly when an odd
                 // number of them lie to its right, that is between the 1st and 2nd, 3rd and
                 // 4th ... in order (a closed contour crosses a row an even number of times).
@@ -290,41 +299,56 @@ class Canvas {
     }
     void Polygon(const std::vector<Pt>& pts, const Paint& p) { Contours({pts}, p); }
 
-    Image Finish() const {
+    Image Finish() {
         Image image;
         image.width = width_;
         image.height = height_;
         image.rgba.resize(static_cast<std::size_t>(width_) * height_ * 4);
         const int sw = width_ * kS;
-        for (int y = 0; y < height_; ++y) {
-            for (int x = 0; x < width_; ++x) {
-                Rgba sum;
-                for (int sy = 0; sy < kS; ++sy) {
-                    for (int sx = 0; sx < kS; ++sx) {
-                        const Rgba& s = samples_[static_cast<std::size_t>(y * kS + sy) * sw +
-                                                 static_cast<std::size_t>(x * kS + sx)];
-                        sum.r += s.r, sum.g += s.g, sum.b += s.b, sum.a += s.a;
-                    }
-                }
-                const float n = kS * kS;
-                std::uint8_t* out = &image.rgba[(static_cast<std::size_t>(y) * width_ + x) * 4];
-                const float a = sum.a / n;
-                auto channel = [a, n](float premultiplied) {
-                    if (a <= 0) return std::uint8_t{0};
-                    const float v = premultiplied / n / a;
-                    return Round(std::clamp(v, 0.0f, 1.0f) * 255);
-                };
-                out[0] = channel(sum.r);
-                out[1] = channel(sum.g);
-                out[2] = channel(sum.b);
-                out[3] = Round(std::clamp(a, 0.0f, 1.0f) * 255);
-            }
+        const int rows = std::max(1, bandSamples / std::max(1, sw * kS));
+        static thread_local std::vector<Rgba> band;
+        for (int top = 0; top < height_; top += rows) {
+            const int bottom = std::min(height_, top + rows);
+            band.assign(static_cast<std::size_t>(bottom - top) * kS * sw, Rgba{});
+            band_ = band.data();
+            bandTop_ = top * kS;
+            bandBottom_ = bottom * kS;
+            for (const auto& shape : shapes_) shape();
+            for (int y = top; y < bottom; ++y) Resolve(band, y, top, image);
         }
+        band_ = nullptr;
         return image;
     }
 
   private:
     static constexpr int kS = 4;
+
+    // Pixel row y of the image from the band that starts at pixel row top.
+    void Resolve(const std::vector<Rgba>& band, int y, int top, Image& image) const {
+        const int sw = width_ * kS;
+        for (int x = 0; x < width_; ++x) {
+            Rgba sum;
+            for (int sy = 0; sy < kS; ++sy) {
+                for (int sx = 0; sx < kS; ++sx) {
+                    const Rgba& s = band[static_cast<std::size_t>((y - top) * kS + sy) * sw +
+                                         static_cast<std::size_t>(x * kS + sx)];
+                    sum.r += s.r, sum.g += s.g, sum.b += s.b, sum.a += s.a;
+                }
+            }
+            const float n = kS * kS;
+            std::uint8_t* out = &image.rgba[(static_cast<std::size_t>(y) * width_ + x) * 4];
+            const float a = sum.a / n;
+            auto channel = [a, n](float premultiplied) {
+                if (a <= 0) return std::uint8_t{0};
+                const float v = premultiplied / n / a;
+                return Round(std::clamp(v, 0.0f, 1.0f) * 255);
+            };
+            out[0] = channel(sum.r);
+            out[1] = channel(sum.g);
+            out[2] = channel(sum.b);
+            out[3] = Round(std::clamp(a, 0.0f, 1.0f) * 255);
+        }
+    }
 
     struct Xf {  // x' = a x + c y + e, y' = b x + d y + f
         float a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
@@ -420,42 +444,53 @@ class Canvas {
         float x1, y1, dx, dy, len2, radius;
     };
 
+    // Keeps a shape, with the transform of the moment, to be drawn band by band.
     template <class Inside, class RowSpans>
     void Fill(float bx0, float by0, float bx1, float by1, const Paint& paint, Inside inside,
               RowSpans rowSpans) {
+        shapes_.push_back(
+            [=, this, xf = xf_]() { FillBand(xf, bx0, by0, bx1, by1, paint, inside, rowSpans); });
+    }
+
+    // Draws a shape's samples that lie in the current band.
+    template <class Inside, class RowSpans>
+    void FillBand(const Xf& xf, float bx0, float by0, float bx1, float by1, const Paint& paint,
+                  const Inside& inside, const RowSpans& rowSpans) {
         // Bounds of the transformed box, in samples.
         float gx0 = 1e9f, gy0 = 1e9f, gx1 = -1e9f, gy1 = -1e9f;
         for (const Pt& corner : {Pt{bx0, by0}, Pt{bx1, by0}, Pt{bx0, by1}, Pt{bx1, by1}}) {
-            const float x = xf_.a * corner.x + xf_.c * corner.y + xf_.e;
-            const float y = xf_.b * corner.x + xf_.d * corner.y + xf_.f;
+            const float x = xf.a * corner.x + xf.c * corner.y + xf.e;
+            const float y = xf.b * corner.x + xf.d * corner.y + xf.f;
             gx0 = std::min(gx0, x), gy0 = std::min(gy0, y);
             gx1 = std::max(gx1, x), gy1 = std::max(gy1, y);
         }
-        const int sw = width_ * kS, sh = height_ * kS;
+        const int sw = width_ * kS;
         const int sx0 = std::max(0, static_cast<int>(std::floor((gx0 * scale_ + offX_) * kS)));
-        const int sy0 = std::max(0, static_cast<int>(std::floor((gy0 * scale_ + offY_) * kS)));
+        const int sy0 =
+            std::max(bandTop_, static_cast<int>(std::floor((gy0 * scale_ + offY_) * kS)));
         const int sx1 = std::min(sw - 1, static_cast<int>(std::ceil((gx1 * scale_ + offX_) * kS)));
-        const int sy1 = std::min(sh - 1, static_cast<int>(std::ceil((gy1 * scale_ + offY_) * kS)));
-        const float det = xf_.a * xf_.d - xf_.b * xf_.c;
+        const int sy1 =
+            std::min(bandBottom_ - 1, static_cast<int>(std::ceil((gy1 * scale_ + offY_) * kS)));
+        const float det = xf.a * xf.d - xf.b * xf.c;
         if (det == 0 || sx0 > sx1 || sy0 > sy1) return;
         // Sample centres back to design units, before the inverse transform; rising with the
         // index, so a span's samples are found by bisection.
         columns_.resize(static_cast<std::size_t>(sx1 - sx0 + 1));
         for (int sx = sx0; sx <= sx1; ++sx) {
             columns_[static_cast<std::size_t>(sx - sx0)] =
-                ((sx + 0.5f) / kS - offX_) / scale_ - xf_.e;
+                ((sx + 0.5f) / kS - offX_) / scale_ - xf.e;
         }
         // Without rotation or scaling the inverse transform leaves a sample where it is.
-        const bool plain = narrowRows && xf_.a == 1 && xf_.b == 0 && xf_.c == 0 && xf_.d == 1;
+        const bool plain = narrowRows && xf.a == 1 && xf.b == 0 && xf.c == 0 && xf.d == 1;
         const Shader shader(paint);
         for (int sy = sy0; sy <= sy1; ++sy) {
-            const float gy = ((sy + 0.5f) / kS - offY_) / scale_ - xf_.f;
-            Rgba* row = &samples_[static_cast<std::size_t>(sy) * sw + sx0];
+            const float gy = ((sy + 0.5f) / kS - offY_) / scale_ - xf.f;
+            Rgba* row = &band_[static_cast<std::size_t>(sy - bandTop_) * sw + sx0];
             if (!plain) {
                 for (std::size_t i = 0; i < columns_.size(); ++i) {
                     const float gx = columns_[i];
-                    const float x = (xf_.d * gx - xf_.c * gy) / det;
-                    const float y = (-xf_.b * gx + xf_.a * gy) / det;
+                    const float x = (xf.d * gx - xf.c * gy) / det;
+                    const float y = (-xf.b * gx + xf.a * gy) / det;
                     if (inside(x, y)) Blend(row[i], shader.At(x, y));
                 }
                 continue;
@@ -502,7 +537,10 @@ class Canvas {
     int height_;
     float scale_ = 1, offX_ = 0, offY_ = 0;
     Xf xf_;
-    std::vector<Rgba> samples_;  // premultiplied
+    std::vector<std::function<void()>> shapes_;
+    Rgba* band_ = nullptr;  // premultiplied samples of rows [bandTop_, bandBottom_)
+    int bandTop_ = 0;
+    int bandBottom_ = 0;
     std::vector<float> columns_;
     Spans spans_;
 };
