@@ -1,6 +1,7 @@
 // Every caption of every window fits the box its widget gives it, in the font it is drawn
 // with: no label, button, check box, frame caption, list entry or one-line text is clipped or
-// touches an edge. Runs the real FLTK windows on a display (ctest starts it under Xvfb).
+// touches an edge; and a label beside a list, a text box or a bar shares the baseline of its
+// text. Runs the real FLTK windows on a display (ctest starts it under Xvfb).
 // clang-format off
 // GoogleTest and the program's headers before FLTK's: X11's headers, which some of FLTK's
 // include, define None, a name both use.
@@ -18,11 +19,13 @@
 #include "dialogs/frm_quad.h"
 #include "equalizer/frm_eq.h"
 #include "gui/fltk/fltk_adapter.h"
+#include "gui/fltk/fltk_view.h"
 #include "gui/fltk/fltk_widgets.h"
 #include "reset/frm_reset.h"
 #include "store/schema.h"
 #include "support/memory_registry.h"
 #include "support/scenario.h"
+#include "ui/screen.h"
 #include "wpcrset/frm_wpcrset.h"
 
 #include <FL/Fl.H>
@@ -171,6 +174,80 @@ TEST(CaptionFit, EveryWindowsTextsFitTheirBoxesInTheirFonts) {
         EXPECT_EQ(windows.count(caption), 1u) << "window \"" << caption << "\" was not checked";
     }
     EXPECT_GT(s.checked, 150);
+}
+
+// The widget at a control's place in its window. A label lined up against another control
+// keeps its left, width and height; its top is the line-up's, a few pixels from its own, so
+// the label nearest its own top is the one (a column of labels shares the rest).
+void Nearest(Fl_Group& group, const ui::Place& p, bool label, Fl_Widget*& best) {
+    for (int i = 0; i < group.children(); ++i) {
+        Fl_Widget* w = group.child(i);
+        if (w->x() == gui::Px(p.left) && w->w() == gui::Px(p.width) &&
+            w->h() == gui::Px(p.height) && (dynamic_cast<LabelBox*>(w) != nullptr) == label) {
+            const int off = std::abs(w->y() - gui::Px(p.top));
+            if (best == nullptr || off < std::abs(best->y() - gui::Px(p.top))) best = w;
+        }
+        if (Fl_Group* inner = w->as_group()) Nearest(*inner, p, label, best);
+    }
+}
+
+Fl_Widget* WidgetOf(Fl_Group& window, const ui::Control& c) {
+    Fl_Widget* best = nullptr;
+    Nearest(window, ui::ScreenPlace(c), c.kind() == ui::Kind::Label, best);
+    return best;
+}
+
+Fl_Window* WindowNamed(const std::string& caption) {
+    for (Fl_Window* w = Fl::first_window(); w != nullptr; w = Fl::next_window(w)) {
+        if (w->label() != nullptr && caption == w->label()) return w;
+    }
+    return nullptr;
+}
+
+// Labels are lined up when they are first shown (the fonts wait for the first drawing), so
+// the pages are shown out of order and each label checked against its partner on every one.
+TEST(LineUp, LabelsShareTheBaselineOfTheControlBesideThemOnEveryPageInAnyOrder) {
+    if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no display to open windows on";
+    CaptionFit s;
+    s.WindowsXp();
+    s.DriverKeys();
+    s.Dword(schema::kWpcrsetParameters, schema::kStart, 2);
+    s.Dword(schema::kWpcrsetService, schema::kStart, 2);
+    gui::FltkAdapter adapter(s.app_);
+    s.Start();
+    ui::Form& main = *s.app_.FindForm("frmMain");
+    s.app_.Open<equalizer::FrmEQ>(main).Show();
+    s.app_.Open<wpcrset::FrmWPCRSET>(main).Show();
+    Fl::check();
+    int checked = 0;
+    auto check = [&](const ui::Form& form, const std::string& where) {
+        Fl_Window* window = WindowNamed(form.caption());
+        ASSERT_NE(window, nullptr) << form.caption();
+        for (const auto& c : form.controls()) {
+            if (c->lineUpWith == nullptr || !ui::ShownOnScreen(*c)) continue;
+            Fl_Widget* label = WidgetOf(*window, *c);
+            Fl_Widget* partner = WidgetOf(*window, *c->lineUpWith);
+            ASSERT_NE(label, nullptr) << c->id();
+            ASSERT_NE(partner, nullptr) << c->lineUpWith->id();
+            ++checked;
+            EXPECT_EQ(gui::fltk::TextBaseline(*label), gui::fltk::TextBaseline(*partner))
+                << form.caption() << ": " << c->id() << " beside " << c->lineUpWith->id() << " "
+                << where;
+        }
+    };
+    ui::Control* tabs = main.tabs();
+    ASSERT_NE(tabs, nullptr);
+    for (int page : {3, 1, 4, 2, 0}) {
+        tabs->SetValue(page);
+        Fl::check();
+        check(main, "on page " + std::to_string(page));
+    }
+    for (const char* name : {"frmEQ", "frmWPCRSET"}) {
+        const ui::Form* form = s.app_.FindForm(name);
+        ASSERT_NE(form, nullptr) << name;
+        check(*form, "");
+    }
+    EXPECT_GT(checked, 10);
 }
 
 }  // namespace

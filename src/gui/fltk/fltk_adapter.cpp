@@ -182,7 +182,9 @@ void FltkAdapter::ControlChanged(ui::Control& control) {
     View* view = ViewOf(&control.form());
     if (view == nullptr) return;
     const auto it = view->byControl.find(&control);
-    if (it != view->byControl.end()) Sync(*it->second);
+    if (it == view->byControl.end()) return;
+    Sync(*it->second);
+    ArrangeShown(*view);  // it may have shown others: a page, a frame's controls
 }
 
 // ---- Syncing the model -----------------------------------------------------------------
@@ -289,6 +291,7 @@ void FltkAdapter::Sync(Binding& b) {
 
 void FltkAdapter::SyncView(View& view) {
     for (auto& binding : view.bindings) Sync(*binding);
+    ArrangeShown(view);
 }
 
 void FltkAdapter::SyncAll() {

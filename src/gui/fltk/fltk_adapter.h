@@ -45,6 +45,8 @@ class FltkAdapter : public ui::AppObserver {
     // Building (fltk_build.cpp).
     View& Build(ui::Form& form);
     Fl_Widget* Create(View& view, const ui::Control& control);
+    void ArrangeShown(View& view);
+    void Arrange(View& view, Binding& binding);
 
     void Sync(Binding& binding);
     void SyncView(View& view);

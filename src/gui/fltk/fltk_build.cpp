@@ -126,27 +126,40 @@ Fl_Tabs* Tabs(const Control& c, Rect r, std::vector<Fl_Group*>& pages) {
     return tabs;
 }
 
+}  // namespace
+
 // Labels beside another control share the baseline of its text; a label that follows another
-// stands right after that one's text. Both rest on the fonts, so they are settled here.
-void Arrange(FltkAdapter::View& view) {
-    auto widgetOf = [&view](const Control* c) -> Fl_Widget* {
-        const auto it = view.byControl.find(c);
-        return it == view.byControl.end() ? nullptr : it->second->widget;
-    };
+// stands right after that one's text; a paragraph starts a line under the one above. All rest
+// on the fonts, so each is settled when its control is first shown, its partners first: the
+// fonts are then opened by the first drawing, as for any window, unless a shown control needs
+// them sooner.
+void FltkAdapter::ArrangeShown(View& view) {
     for (const auto& binding : view.bindings) {
-        const Control& c = *binding->control;
-        Fl_Widget* w = binding->widget;
-        if (Fl_Widget* partner = widgetOf(c.lineUpWith)) LineUp(*w, *partner);
-        if (Fl_Widget* before = widgetOf(c.follows)) {
-            int width = 0, height = 0;
-            before->measure_label(width, height);
-            w->position(before->x() + width, w->y());
+        if (!binding->arranged && binding->control != nullptr &&
+            ui::ShownOnScreen(*binding->control)) {
+            Arrange(view, *binding);
         }
-        if (Fl_Widget* above = widgetOf(c.under)) PlaceUnder(*w, *above);
     }
 }
 
-}  // namespace
+void FltkAdapter::Arrange(View& view, Binding& binding) {
+    binding.arranged = true;
+    auto partnerOf = [this, &view](const Control* c) -> Fl_Widget* {
+        const auto it = view.byControl.find(c);
+        if (it == view.byControl.end()) return nullptr;
+        if (!it->second->arranged) Arrange(view, *it->second);
+        return it->second->widget;
+    };
+    const Control& c = *binding.control;
+    Fl_Widget* w = binding.widget;
+    if (Fl_Widget* partner = partnerOf(c.lineUpWith)) LineUp(*w, *partner);
+    if (Fl_Widget* before = partnerOf(c.follows)) {
+        int width = 0, height = 0;
+        before->measure_label(width, height);
+        w->position(before->x() + width, w->y());
+    }
+    if (Fl_Widget* above = partnerOf(c.under)) PlaceUnder(*w, *above);
+}
 
 Fl_Widget* FltkAdapter::Create(View& view, const Control& c) {
     const Rect r = RectOf(c);
@@ -257,7 +270,6 @@ FltkAdapter::View& FltkAdapter::Build(ui::Form& form) {
         window->size_range(window->w(), window->h(), window->w(), window->h());
     }
     SyncView(view);
-    Arrange(view);
     return view;
 }
 

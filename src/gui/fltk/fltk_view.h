@@ -47,6 +47,7 @@ struct FltkAdapter::Binding {
     ui::Control* control = nullptr;  // null once its form is unloaded
     Fl_Widget* widget = nullptr;
     std::vector<std::string> items;  // the entries the widget shows
+    bool arranged = false;           // placed against its partners (fltk_build.cpp)
 };
 
 struct FltkAdapter::View {
