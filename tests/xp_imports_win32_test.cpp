@@ -6,8 +6,8 @@
 // checked by hand: the Win32 functions against Microsoft's reference pages (learn.microsoft.com,
 // "Minimum supported client": Windows 2000 Professional or Windows XP for every one listed;
 // AttachConsole, GetModuleHandleExW and the vectored exception handler functions are the
-// XP-only ones), the
-// msvcrt.dll functions as members of the C runtime that XP's msvcrt.dll (version 7.0) carries.
+// XP-only ones), the msvcrt.dll functions as members of the C runtime that XP's msvcrt.dll
+// (version 7.0) carries.
 // A function that is not on the list fails the test until someone has checked it the same way.
 #include <gtest/gtest.h>
 
