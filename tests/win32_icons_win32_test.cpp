@@ -20,6 +20,14 @@ HICON SmallIcon(const ui::Form& form) {
                            : nullptr;
 }
 
+// The icon task switching shows: the window's large one, else its class's.
+HICON LargeIcon(const ui::Form& form) {
+    HWND hwnd = testing_support::OwnWindow(form.caption());
+    if (hwnd == nullptr) return nullptr;
+    auto icon = reinterpret_cast<HICON>(SendMessageA(hwnd, WM_GETICON, ICON_BIG, 0));
+    return icon != nullptr ? icon : reinterpret_cast<HICON>(GetClassLongPtrA(hwnd, GCLP_HICON));
+}
+
 TEST(Win32TitleBarIcon, MainAndSingleBorderWindowsShowTheProgramsIconDialogsNone) {
     testing_support::LocalApp local;
     ui::App& app = local.app;
@@ -32,6 +40,8 @@ TEST(Win32TitleBarIcon, MainAndSingleBorderWindowsShowTheProgramsIconDialogsNone
     EXPECT_NE(SmallIcon(main), nullptr) << "the main window";
     EXPECT_NE(SmallIcon(wpcrset), nullptr) << "WPCRSET";
     EXPECT_EQ(SmallIcon(about), nullptr) << "About";
+    EXPECT_NE(LargeIcon(main), nullptr) << "the main window";
+    EXPECT_NE(LargeIcon(wpcrset), nullptr) << "WPCRSET";
 }
 
 }  // namespace

@@ -204,8 +204,8 @@ void Win32Adapter::Build(ui::Form& form) {
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view.get()));
     if (main || form.singleBorder) {
         // The main window and any other of its single border show the program's icon in the
-        // title bar, given to the window itself so that no frame style hides it.
-        SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
+        // title bar, given to the window itself so that no frame style hides it. The large
+        // one (task switching) is the class's: setting it again cost Wine a new X icon.
         SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
     } else {
         // Dialog windows carry no icon of their own in the title bar.
