@@ -100,7 +100,7 @@ if tools/setup.sh "wine${mode#win}" >/dev/null && "$loader" --version >/dev/null
     wineserver -w
     wineserver -p </dev/null >/dev/null 2>&1
     "$loader" cmd.exe /c exit </dev/null >/dev/null 2>&1
-    programs+=("CalvenorXP.exe ($mode)|Calvenor XP|floor Win32,winecfg|$loader $wbuild/CalvenorXP.exe"
+    programs+=("CalvenorXP.exe ($mode)|Calvenor XP|floor Win32 ($mode),winecfg ($mode)|$loader $wbuild/CalvenorXP.exe"
                "floor Win32 ($mode)|Floor Win32||$loader $wbuild/bench/floor/floor_win32.exe"
                "winecfg ($mode)|Wine configuration||$loader winecfg")
 else
@@ -115,15 +115,16 @@ size_line() {
     local file="$1" strip="$2"
     [[ -f "$file" ]] || return 0
     cp "$file" "$work/stripped"
-    "$strip" "$work/stripped"
+    "$strip" "$work/stripped" 2>/dev/null || return 1
     printf '%s: %d bytes unstripped, %d bytes stripped\n' "$file" \
         "$(stat -c %s "$file")" "$(stat -c %s "$work/stripped")"
 }
 size_line "$build/calvenor" strip
 for exe in build-win/CalvenorXP.exe build-win32/CalvenorXP.exe "${wbuild:-}/CalvenorXP.exe"; do
     if [[ -f "$exe" ]]; then
+        # The strip of the executable's own architecture: the other refuses it.
         for s in i686-w64-mingw32-strip x86_64-w64-mingw32-strip; do
-            command -v "$s" >/dev/null && { size_line "$exe" "$s"; break; }
+            command -v "$s" >/dev/null && size_line "$exe" "$s" && break
         done
     fi
 done
