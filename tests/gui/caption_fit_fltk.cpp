@@ -138,19 +138,27 @@ class CaptionFit : public Scenario {
         }
     }
 
+    // The main window in FLTK, on Windows XP with the driver's keys and WPCRSET installed,
+    // where every window opens.
+    ui::Form& OpenMain() {
+        WindowsXp();
+        DriverKeys();
+        Dword(schema::kWpcrsetParameters, schema::kStart, 2);
+        Dword(schema::kWpcrsetService, schema::kStart, 2);
+        adapter = std::make_unique<gui::FltkAdapter>(app_);
+        Start();
+        return *app_.FindForm("frmMain");
+    }
+
+    std::unique_ptr<gui::FltkAdapter> adapter;
+
     int checked = 0;
 };
 
 TEST(CaptionFit, EveryWindowsTextsFitTheirBoxesInTheirFonts) {
     if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no display to open windows on";
     CaptionFit s;
-    s.WindowsXp();
-    s.DriverKeys();
-    s.Dword(schema::kWpcrsetParameters, schema::kStart, 2);
-    s.Dword(schema::kWpcrsetService, schema::kStart, 2);
-    gui::FltkAdapter adapter(s.app_);
-    s.Start();
-    ui::Form& main = *s.app_.FindForm("frmMain");
+    ui::Form& main = s.OpenMain();
     s.app_.Open<dialogs::FrmAbout>(main).Show();
     s.app_.Open<dialogs::FrmAboutA3D>(main).Show();
     s.app_.Open<dialogs::FrmAC97Mixer>(main).Show();
@@ -209,13 +217,7 @@ Fl_Window* WindowNamed(const std::string& caption) {
 TEST(LineUp, LabelsShareTheBaselineOfTheControlBesideThemOnEveryPageInAnyOrder) {
     if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no display to open windows on";
     CaptionFit s;
-    s.WindowsXp();
-    s.DriverKeys();
-    s.Dword(schema::kWpcrsetParameters, schema::kStart, 2);
-    s.Dword(schema::kWpcrsetService, schema::kStart, 2);
-    gui::FltkAdapter adapter(s.app_);
-    s.Start();
-    ui::Form& main = *s.app_.FindForm("frmMain");
+    ui::Form& main = s.OpenMain();
     s.app_.Open<equalizer::FrmEQ>(main).Show();
     s.app_.Open<wpcrset::FrmWPCRSET>(main).Show();
     Fl::check();
