@@ -92,6 +92,22 @@ bool MakeSchema(sqlite3* db) {
 
 }  // namespace
 
+// Switching a store to the write-ahead log takes the file's exclusive lock. When processes
+// open the same new store at once, each holds a shared lock while it asks for it, and SQLite
+// answers one of them "locked" at once instead of making it wait for a lock that would never
+// come. That one lets go and asks again, for as long as any other lock is waited for; by then
+// the store is usually in the log already. The mode asked for is the answer on success.
+bool SqliteStore::SwitchToLog(sqlite3* db) {
+    constexpr int kPauseMs = 5;
+    for (int waited = 0;; waited += kPauseMs) {
+        Statement mode(db, "PRAGMA journal_mode = WAL");
+        const int rc = mode.Step();
+        if (rc == SQLITE_ROW) return mode.Text(0) == "wal";
+        if ((rc & 0xFF) != SQLITE_BUSY || waited >= kBusyTimeoutMs) return false;
+        sqlite3_sleep(kPauseMs);
+    }
+}
+
 // "" when the schema is exactly the one the program makes, else why the file is refused.
 std::string SqliteStore::CheckSchema(sqlite3* db, bool readOnly) {
     Statement objects(db, "SELECT type, name, sql FROM sqlite_master ORDER BY name");
@@ -209,8 +225,7 @@ std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string& path, std::str
     if (const std::string reason = CheckSchema(db, readOnly); !reason.empty()) return fail(reason);
 
     if (!readOnly) {
-        Statement mode(db, "PRAGMA journal_mode = WAL");
-        if (mode.Step() != SQLITE_ROW || mode.Text(0) != "wal") {
+        if (!SwitchToLog(db)) {
             return fail("cannot use a write-ahead log: " + std::string(sqlite3_errmsg(db)));
         }
         // The settings are a few kilobytes: the log is copied back early and kept short,
