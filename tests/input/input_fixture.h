@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "on_screen.h"
 #include "panel.h"
 #include "store/schema.h"
 #include "x_input.h"
@@ -34,15 +35,7 @@ class Input : public ::testing::Test {
     }
 
     // The control on screen; a failure (and a dummy) when the window lacks it.
-    const Control& C(const std::string& name) {
-        static const Control none;
-        const Control* c = screen_.Find(name);
-        if (c == nullptr) {
-            ADD_FAILURE() << name << " is not on screen";
-            return none;
-        }
-        return *c;
-    }
+    const Control& C(const std::string& name) { return OnScreen(screen_, name); }
 
     // After a gesture: the screen once the program is idle, and the store's changes since the
     // last gesture, which must be exactly `writes` ("key\name" -> text).

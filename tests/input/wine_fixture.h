@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "on_screen.h"
 #include "screen.h"
 #include "store/schema.h"
 #include "store_view.h"
@@ -115,15 +116,7 @@ class WineInput : public ::testing::Test {
         EXPECT_EQ(seen, writes) << "registry writes after " << gesture;
         stored_ = now;
     }
-    const Control& C(const std::string& name) {
-        static const Control none;
-        const Control* c = screen_.Find(name);
-        if (c == nullptr) {
-            ADD_FAILURE() << name << " is not on screen";
-            return none;
-        }
-        return *c;
-    }
+    const Control& C(const std::string& name) { return OnScreen(screen_, name); }
     void Click(const std::string& name) {
         const Box b = C(name).box;
         x_.Click(b.x + std::min(b.w / 2, 8), b.cy());
