@@ -23,9 +23,11 @@ add_compile_definitions(_WIN32_WINNT=0x0501 WINVER=0x0501 _WIN32_IE=0x0600)
 set(CMAKE_EXE_LINKER_FLAGS_INIT
     "-static -static-libgcc -static-libstdc++ -Wl,--major-subsystem-version,5 -Wl,--minor-subsystem-version,1 -Wl,--major-os-version,5 -Wl,--minor-os-version,1")
 
-# The Wine that runs the tests: tools/test-windows.sh names the loader of the mode it chose.
+# The Wine that runs the tests: tools/test-windows.sh names the loader of the mode it chose,
+# and each test runs through tools/wine-exec.sh, which answers for Wine's own exit failures.
 if(DEFINED ENV{CALVENOR_WINE})
-  set(CMAKE_CROSSCOMPILING_EMULATOR $ENV{CALVENOR_WINE})
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-exec.sh
+                                    $ENV{CALVENOR_WINE})
 else()
   find_program(WINE_PROGRAM wine)
   if(WINE_PROGRAM)
