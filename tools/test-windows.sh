@@ -44,7 +44,7 @@ wineserver -p
 # The first Wine process starts the prefix's services, which stay with the server and keep the
 # standard handles they were given: started here with no pipe attached, they cannot hold open
 # the pipes through which the build and ctest read the tests' output.
-"$loader" cmd.exe /c exit </dev/null >/dev/null 2>&1
+"$wine_exec" "$loader" cmd.exe /c exit </dev/null >/dev/null 2>&1
 
 # GoogleTest for mingw, from Debian's sources.
 gtest=$root/build-win-gtest/$arch
@@ -83,7 +83,7 @@ cmake -S . -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALVENOR_WERROR=
 cmake --build "$root/build" -j"$(nproc)" --target calvenor_wine_input_tests >/dev/null
 seed=$(mktemp --suffix=.reg)
 awk '/^\[/ { keep = ($0 !~ /Windows NT/) } keep || /^REGEDIT4/' data/seed.reg >"$seed"
-"$loader" regedit /S "Z:${seed//\//\\}" </dev/null >/dev/null 2>&1 || status=1
+"$wine_exec" "$loader" regedit /S "Z:${seed//\//\\}" </dev/null >/dev/null 2>&1 || status=1
 rm -f "$seed"
 CALVENOR_WINE=$loader CALVENOR_WINE_EXE="$build/CalvenorXP.exe" \
     CALVENOR_WINE_HELPER="$build/tests/wine_input_helper.exe" \

@@ -33,13 +33,15 @@ case $mode in
     win64) arch=x86_64 loader=/usr/lib/wine/wine64 winearch=win64 ;;
     *) echo "CALVENOR_WINE_MODE must be win32 or win64" >&2; exit 2 ;;
 esac
+# Runs the loader once more where its host side died in glibc's exit code (see the script).
+wine_exec=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine-exec.sh
 
 # Makes an XP prefix at WINEPREFIX unless it is there: GetVersionExA then answers 5.1 build
 # 2600, as on XP.
 make_xp_prefix() {
     [[ -f $WINEPREFIX/system.reg ]] && return 0
     echo "Creating a Windows XP prefix in $WINEPREFIX"
-    "$loader" wineboot -i >/dev/null 2>&1
-    "$loader" reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null 2>&1
+    "$wine_exec" "$loader" wineboot -i >/dev/null 2>&1
+    "$wine_exec" "$loader" reg add 'HKCU\Software\Wine' /v Version /d winxp /f >/dev/null 2>&1
     wineserver -w
 }
