@@ -4,27 +4,8 @@
 set -u
 program=$1
 seed=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-passed=0
-
-check() {  # check NAME EXPECTED ACTUAL
-    if [[ "$2" == "$3" ]]; then
-        passed=$((passed + 1))
-    else
-        failures=$((failures + 1))
-        printf 'FAIL %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
-    fi
-}
-contains() {  # contains NAME NEEDLE HAYSTACK
-    if [[ "$3" == *"$2"* ]]; then
-        passed=$((passed + 1))
-    else
-        failures=$((failures + 1))
-        printf 'FAIL %s\n  missing: %s\n  in: %s\n' "$1" "$2" "$3"
-    fi
-}
+# shellcheck source=tests/support/checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/support/checks.sh"
 
 # Bad options: one line on standard error, exit code 2.
 for args in "--bogus" "--store" "--export" "--import" "--import a --export b" "stray"; do
@@ -239,5 +220,4 @@ contains "malformed import: line number" "bad.reg:5" "$err"
 "$program" --store "$work/m.db" --export "$work/new.reg" 'SOFTWARE\New'
 check "malformed import: nothing applied" "" "$(grep -i '"a"' "$work/new.reg" 2>/dev/null)"
 
-echo "$passed passed, $failures failed"
-[[ $failures -eq 0 ]]
+finish

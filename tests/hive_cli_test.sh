@@ -5,27 +5,8 @@
 set -u
 program=$1
 make_installation=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-passed=0
-
-check() {  # check NAME EXPECTED ACTUAL
-    if [[ "$2" == "$3" ]]; then
-        passed=$((passed + 1))
-    else
-        failures=$((failures + 1))
-        printf 'FAIL %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
-    fi
-}
-contains() {  # contains NAME NEEDLE HAYSTACK
-    if [[ "$3" == *"$2"* ]]; then
-        passed=$((passed + 1))
-    else
-        failures=$((failures + 1))
-        printf 'FAIL %s\n  missing: %s\n  in: %s\n' "$1" "$2" "$3"
-    fi
-}
+# shellcheck source=tests/support/checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/support/checks.sh"
 
 if ! command -v hivexregedit >/dev/null; then
     echo "hivexregedit is missing: tools/setup.sh test installs it"
@@ -145,5 +126,4 @@ if unshare -m true 2>/dev/null; then
     fi
 fi
 
-echo "$passed passed, $failures failed"
-[[ $failures -eq 0 ]]
+finish

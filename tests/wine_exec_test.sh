@@ -3,19 +3,8 @@
 # when the loader died in glibc's exit code, and every other result is passed on unchanged.
 set -u
 exec_sh=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-passed=0
-
-check() {  # check NAME EXPECTED ACTUAL
-    if [[ "$2" == "$3" ]]; then
-        passed=$((passed + 1))
-    else
-        failures=$((failures + 1))
-        printf 'FAIL %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"
-    fi
-}
+# shellcheck source=tests/support/checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/support/checks.sh"
 
 # The stand-in runs the plan's next line, "STATUS MESSAGE", and logs its arguments; past the
 # plan's end it goes on with the last line.
@@ -84,5 +73,4 @@ check "the loader's message with another status: one run" 1 "$runs"
 run "another ld.so failure" "127 Inconsistency detected by ld.so: dl-close.c: 759: _dl_close"
 check "another of ld.so's failures: one run" 1 "$runs"
 
-printf '%d passed, %d failed\n' "$passed" "$failures"
-[[ $failures -eq 0 ]]
+finish
