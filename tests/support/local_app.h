@@ -13,12 +13,12 @@
 namespace testing_support {
 
 struct LocalApp {
-    MemoryRegistry registry;
-    FakePlatform platform{registry};
-    settings::Registry store{registry};
+    MemoryRegistry backend;
+    FakePlatform platform{backend};
+    settings::Registry registry{backend};
     std::ostringstream sink;
     gui::HeadlessPrompter prompter{sink};
-    ui::App app{store, platform, prompter};
+    ui::App app{registry, platform, prompter};
 };
 
 }  // namespace testing_support

@@ -596,7 +596,7 @@ TEST_F(Win32Smoke, WindowFramesTicksEscapeAndTheLevelBarsTroughAndWheel) {
     }
 
     // A click in a level bar's trough pages by its large change, one; the number and the
-    // store follow.
+    // registry follow.
     program.Page(3);
     HWND pcm1 = program.Control("hsbPCM1");
     SendMessageA(main, WM_HSCROLL, MAKEWPARAM(SB_PAGERIGHT, 0), reinterpret_cast<LPARAM>(pcm1));

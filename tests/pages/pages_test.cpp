@@ -147,9 +147,9 @@ TEST_F(Pages, EffectSelectionCreatesAMissingKeyAndReportsAKeyItCannotOpen) {
     EXPECT_EQ(TakeWrites(), Writes{Fx("02,03")});
     EXPECT_TRUE(KeyExists(kControlPanel));
 
-    // Refused access needs the in-memory store's switch; the real registry has none.
+    // Refused access needs the in-memory registry's switch; the real registry has none.
     auto* memory = dynamic_cast<testing_support::MemoryRegistry*>(backend_.get());
-    if (memory == nullptr) GTEST_SKIP() << "refused access needs the in-memory store";
+    if (memory == nullptr) GTEST_SKIP() << "refused access needs the in-memory registry";
     memory->refuseCreate = true;
     EXPECT_EQ(Run("select frmMain.cboEffect2 8"),
               "message title=\"Sorry\" icon=none buttons=ok text=\"unable to open key\"\n");

@@ -44,14 +44,15 @@ class Win32Lazy : public testing::Test {
         platform::OsVersion xp;
         xp.platformId = 2, xp.major = 5, xp.minor = 1, xp.build = 2600;
         local.platform.version = xp;
-        settings::Registry& store = local.store;
+        settings::Registry& registry = local.registry;
         for (const char* key : {kControlPanel, kCustomization, kSpdifEnableList, kDriverEqualizer,
                                 kAU8830Equalizer, kSpeakerCompensation, kRun, kDirectXMedia}) {
-            store.EnsureKey(settings::kHKLM, key);
+            registry.EnsureKey(settings::kHKLM, key);
         }
         // Values unlike the defaults on pages that a start does not show.
-        store.StoreValue(settings::kHKLM, kCustomization, kAC97PCMOutVol, 13, platform::REG_DWORD);
-        store.StoreValue(settings::kHKLM, kControlPanel, kReverbAmount, 77, platform::REG_DWORD);
+        registry.StoreValue(settings::kHKLM, kCustomization, kAC97PCMOutVol, 13,
+                            platform::REG_DWORD);
+        registry.StoreValue(settings::kHKLM, kControlPanel, kReverbAmount, 77, platform::REG_DWORD);
         adapter = std::make_unique<gui::Win32Adapter>(local.app, GetModuleHandleA(nullptr));
         // Messages are answered in text, not in boxes that would wait for a click.
         local.app.SetPrompter(local.prompter);

@@ -145,7 +145,7 @@ class Eq : public Scenario {
         TakeWrites();
         return Run("click frmMain.cmdEQSettings");
     }
-    // Refused access needs the in-memory store's switch.
+    // Refused access needs the in-memory registry's switch.
     testing_support::MemoryRegistry* Memory() {
         return dynamic_cast<testing_support::MemoryRegistry*>(backend_.get());
     }
@@ -601,7 +601,7 @@ TEST_F(Eq, RefusedDriverKeyShowsSorryOnceAndKeepsTheOldSet) {
     Dword(schema::kAU8830Equalizer, schema::kPresetNumber, 5);
     Open();
     TakeWrites();
-    if (Memory() == nullptr) GTEST_SKIP() << "refused access needs the in-memory store";
+    if (Memory() == nullptr) GTEST_SKIP() << "refused access needs the in-memory registry";
     Memory()->refuseCreate = true;
     // Music: the switch and the active set are still written, into the key that exists.
     EXPECT_EQ(Run("select frmEQ.cboVELTA 1"), kSorry);
@@ -624,7 +624,7 @@ TEST_F(Eq, RefusedAndMissingDriverKeyWritesNothingThere) {
     Dword(schema::kAU8830Equalizer, schema::kPresetNumber, 5);
     Open();
     TakeWrites();
-    if (Memory() == nullptr) GTEST_SKIP() << "refused access needs the in-memory store";
+    if (Memory() == nullptr) GTEST_SKIP() << "refused access needs the in-memory registry";
     Memory()->refuseCreate = true;
     EXPECT_EQ(Run("select frmEQ.cboEQPreset 0"), kSorry);
     EXPECT_EQ(TakeWrites(), (std::vector<std::string>{kPreset + "0"}));
