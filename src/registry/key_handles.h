@@ -58,6 +58,9 @@ class KeyHandles {
 
     long Close(HKey key) { return open_.erase(key) ? winerr::kSuccess : winerr::kInvalidHandle; }
 
+    // How many handles are open.
+    std::size_t count() const { return open_.size(); }
+
   private:
     struct Entry {
         std::string path;

@@ -24,7 +24,6 @@ namespace {
 
 using namespace winerr;
 
-constexpr std::uint32_t kWriteAccess = kKeySetValue | kKeyCreateSubKey;
 constexpr const char* kCurrentControlSet = "CurrentControlSet";
 // The longest key name Windows accepts.
 constexpr std::size_t kMaxKeyName = 255;
@@ -79,32 +78,6 @@ std::string Take(char* text) {
     if (!text) return "";
     std::string out(text);
     std::free(text);
-    return out;
-}
-
-// Splits a key path into its names; one trailing backslash is allowed, as the registry
-// functions allow it. False for a bad path (an empty name, a NUL).
-bool SplitPath(const std::string& path, std::vector<std::string>* names) {
-    names->clear();
-    if (path.find('\0') != std::string::npos) return false;
-    std::string_view text(path);
-    if (!text.empty() && text.back() == '\\') text.remove_suffix(1);
-    if (text.empty()) return path.empty();
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = text.find('\\', start);
-        const std::string_view name = text.substr(
-            start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        if (name.empty()) return false;
-        names->emplace_back(name);
-        if (end == std::string_view::npos) return true;
-        start = end + 1;
-    }
-}
-
-std::string Join(const std::vector<std::string>& names) {
-    std::string out;
-    for (const auto& name : names) out += (out.empty() ? "" : "\\") + name;
     return out;
 }
 
@@ -189,16 +162,6 @@ HiveRegistry::~HiveRegistry() {
     if (lock_ >= 0) ::close(lock_);
 }
 
-long HiveRegistry::FullPath(HKey root, const std::string& subPath, std::string* full) const {
-    std::string base;
-    if (!handles_.PathOf(root, &base)) return kInvalidHandle;
-    std::vector<std::string> names;
-    if (!SplitPath(subPath, &names)) return kBadPathname;
-    const std::string rest = Join(names);
-    *full = rest.empty() ? base : base.empty() ? rest : base + "\\" + rest;
-    return kSuccess;
-}
-
 long HiveRegistry::Locate(const std::string& path, Location* location) const {
     std::vector<std::string> names;
     if (!SplitPath(path, &names)) return kBadPathname;
@@ -238,56 +201,16 @@ long HiveRegistry::Find(const Location& location, std::size_t* node) const {
     return kSuccess;
 }
 
-long HiveRegistry::OpenKey(HKey root, const std::string& path, std::uint32_t access, HKey* out) {
-    if (!out) return kInvalidParameter;
-    *out = 0;
-    std::string full;
-    long status = FullPath(root, path, &full);
-    Location location;
-    std::size_t node = 0;
-    if (status == kSuccess) status = Locate(full, &location);
-    if (status == kSuccess) status = Find(location, &node);
-    if (status != kSuccess) return status;
-    if (readOnly_ && (access & kWriteAccess) != 0) return kAccessDenied;
-    return NewHandle(full, access, out);
-}
-
-long HiveRegistry::CreateKeyEx(HKey root, const std::string& path, std::uint32_t options,
-                               std::uint32_t access, HKey* out) {
-    if (!out) return kInvalidParameter;
-    *out = 0;
-    if (options != 0) return kInvalidParameter;  // volatile keys are not kept
-    std::string full;
-    long status = FullPath(root, path, &full);
-    if (status != kSuccess) return status;
-    if (readOnly_) {
-        Location location;
-        std::size_t node = 0;
-        status = Locate(full, &location);
-        if (status == kSuccess) status = Find(location, &node);
-        if (status == kFileNotFound || (status == kSuccess && (access & kWriteAccess) != 0)) {
-            return kAccessDenied;
-        }
-        if (status != kSuccess) return status;
-        return NewHandle(full, access, out);
-    }
-    status = DoCreate(full);
-    if (status != kSuccess) return status;
-    return NewHandle(full, access, out);
-}
-
-long HiveRegistry::CreateKey(HKey root, const std::string& path, HKey* out) {
-    return CreateKeyEx(root, path, 0, kKeyAllAccess, out);
-}
-
-long HiveRegistry::DoCreate(const std::string& path) {
-    if (readOnly_) return kAccessDenied;
+long HiveRegistry::MakeKeyPath(const std::string& path, std::string* stored) {
     Location location;
     long status = Locate(path, &location);
     // Only the two hives' own keys can be made: HKEY_LOCAL_MACHINE takes no new keys.
     if (status == kFileNotFound) return kAccessDenied;
     if (status != kSuccess) return status;
-    if (location.hive == kRootOnly) return kSuccess;
+    if (location.hive == kRootOnly) {
+        stored->clear();
+        return kSuccess;
+    }
     hive_h* hive = files_[location.hive]->handle();
     if (!hive) return kRegistryIoFailed;
     hive_node_h current = hivex_root(hive);
@@ -309,18 +232,15 @@ long HiveRegistry::DoCreate(const std::string& path) {
         }
         current = child;
     }
-    return created ? Finish(location.hive, true) : kSuccess;
+    status = created ? Finish(location.hive, true) : kSuccess;
+    return status == kSuccess ? FindKey(path, stored) : status;
 }
 
-long HiveRegistry::QueryValue(HKey key, const std::string& name, std::uint32_t* type,
-                              std::uint8_t* data, std::uint32_t* size) {
-    std::string path;
-    long status = KeyOfHandle(key, false, &path);
-    if (status != kSuccess) return status;
-    if (data && !size) return kInvalidParameter;
+long HiveRegistry::ReadValue(const std::string& path, const std::string& name, std::uint32_t* type,
+                             std::vector<std::uint8_t>* data) {
     Location location;
     std::size_t node = 0;
-    status = Locate(path, &location);
+    long status = Locate(path, &location);
     if (status == kSuccess) status = Find(location, &node);
     if (status == kFileNotFound) return kKeyDeleted;
     if (status != kSuccess) return status;
@@ -333,31 +253,19 @@ long HiveRegistry::QueryValue(HKey key, const std::string& name, std::uint32_t* 
     std::size_t length = 0;
     char* raw = hivex_value_value(hive, value, reinterpret_cast<hive_type*>(&valueType), &length);
     if (!raw) return kRegistryIoFailed;
-    const std::vector<std::uint8_t> bytes = FromHive(valueType, raw, length);
+    *data = FromHive(valueType, raw, length);
     std::free(raw);
-    const auto needed = static_cast<std::uint32_t>(bytes.size());
-    if (type) *type = valueType;
-    if (!data) {
-        if (size) *size = needed;
-        return kSuccess;
-    }
-    if (*size < needed) {
-        *size = needed;
-        return kMoreData;
-    }
-    if (needed) std::memcpy(data, bytes.data(), needed);
-    *size = needed;
+    *type = valueType;
     return kSuccess;
 }
 
-long HiveRegistry::DoPutValue(const std::string& path, const std::string& name, std::uint32_t type,
+long HiveRegistry::WriteValue(const std::string& path, const std::string& name, std::uint32_t type,
                               const std::uint8_t* data, std::uint32_t size) {
-    if (readOnly_) return kAccessDenied;
-    if (name.find('\0') != std::string::npos || (!data && size)) return kInvalidParameter;
     Location location;
     std::size_t node = 0;
     long status = Locate(path, &location);
     if (status == kSuccess) status = Find(location, &node);
+    if (status == kFileNotFound) return kKeyDeleted;
     if (status != kSuccess) return status;
     if (location.hive == kRootOnly) return kAccessDenied;
     hive_h* hive = files_[location.hive]->handle();
@@ -396,12 +304,12 @@ long HiveRegistry::DoPutValue(const std::string& path, const std::string& name, 
                   hivex_node_set_values(hive, node, list.size(), list.data(), 0) == 0);
 }
 
-long HiveRegistry::DoRemoveValue(const std::string& path, const std::string& name) {
-    if (readOnly_) return kAccessDenied;
+long HiveRegistry::EraseValue(const std::string& path, const std::string& name) {
     Location location;
     std::size_t node = 0;
     long status = Locate(path, &location);
     if (status == kSuccess) status = Find(location, &node);
+    if (status == kFileNotFound) return kKeyDeleted;
     if (status != kSuccess) return status;
     if (location.hive == kRootOnly) return kFileNotFound;
     hive_h* hive = files_[location.hive]->handle();
@@ -416,54 +324,32 @@ long HiveRegistry::DoRemoveValue(const std::string& path, const std::string& nam
                   hivex_node_set_values(hive, node, list.size(), list.data(), 0) == 0);
 }
 
-long HiveRegistry::SetValue(HKey key, const std::string& name, std::uint32_t type,
-                            const std::uint8_t* data, std::uint32_t size) {
-    std::string path;
-    const long status = KeyOfHandle(key, true, &path);
-    if (status != kSuccess) return status;
-    const long result = DoPutValue(path, name, type, data, size);
-    return result == kFileNotFound ? kKeyDeleted : result;
-}
-
-long HiveRegistry::DeleteValue(HKey key, const std::string& name) {
-    std::string path;
-    const long status = KeyOfHandle(key, true, &path);
-    if (status != kSuccess) return status;
-    Location location;
-    std::size_t node = 0;
-    long found = Locate(path, &location);
-    if (found == kSuccess) found = Find(location, &node);
-    if (found == kFileNotFound) return kKeyDeleted;
-    if (found != kSuccess) return found;
-    return DoRemoveValue(path, name);
-}
-
-long HiveRegistry::CloseKey(HKey key) {
-    if (key == 0 || key == kHKLM) return kSuccess;
-    return handles_.Close(key);
-}
-
 // --- by path ---
 
-std::string HiveRegistry::StoredKeyPath(const std::string& path) {
+long HiveRegistry::FindKey(const std::string& path, std::string* stored) {
     Location location;
-    if (Locate(path, &location) != kSuccess || location.hive == kRootOnly) return "";
+    long status = Locate(path, &location);
+    if (status != kSuccess) return status;
+    stored->clear();
+    if (location.hive == kRootOnly) return kSuccess;
     hive_h* hive = files_[location.hive]->handle();
-    if (!hive) return "";
-    std::string stored = location.hive == kSystem ? "SYSTEM" : "SOFTWARE";
+    if (!hive) return kRegistryIoFailed;
     std::vector<std::string> names;
     SplitPath(path, &names);
+    std::string spelled = location.hive == kSystem ? "SYSTEM" : "SOFTWARE";
     hive_node_h current = hivex_root(hive);
     for (std::size_t i = 0; i < location.names.size(); ++i) {
+        errno = 0;
         const hive_node_h child = hivex_node_get_child(hive, current, location.names[i].c_str());
-        if (child == 0) return "";
+        if (child == 0) return errno == 0 ? kFileNotFound : kRegistryIoFailed;
         const bool link =
             location.hive == kSystem && i == 0 && ascii::EqualNoCase(names[1], kCurrentControlSet);
-        stored += "\\" + (link ? std::string(kCurrentControlSet)
-                               : cp1252::FromUtf8(Take(hivex_node_name(hive, child))));
+        spelled += "\\" + (link ? std::string(kCurrentControlSet)
+                                : cp1252::FromUtf8(Take(hivex_node_name(hive, child))));
         current = child;
     }
-    return stored;
+    *stored = spelled;
+    return kSuccess;
 }
 
 long HiveRegistry::SubKeys(const std::string& path, std::vector<std::string>* names) {
@@ -513,12 +399,7 @@ long HiveRegistry::Values(const std::string& path, std::vector<StoredValue>* val
     return kSuccess;
 }
 
-long HiveRegistry::CreateKeyPath(const std::string& path) {
-    return DoCreate(path);
-}
-
-long HiveRegistry::DeleteKeyTree(const std::string& path) {
-    if (readOnly_) return kAccessDenied;
+long HiveRegistry::RemoveKeyTree(const std::string& path) {
     Location location;
     std::size_t node = 0;
     long status = Locate(path, &location);
@@ -529,15 +410,6 @@ long HiveRegistry::DeleteKeyTree(const std::string& path) {
     if (status != kSuccess) return status;
     return Finish(location.hive,
                   hivex_node_delete_child(files_[location.hive]->handle(), node) == 0);
-}
-
-long HiveRegistry::PutValue(const std::string& path, const std::string& name, std::uint32_t type,
-                            const std::vector<std::uint8_t>& data) {
-    return DoPutValue(path, name, type, data.data(), static_cast<std::uint32_t>(data.size()));
-}
-
-long HiveRegistry::RemoveValue(const std::string& path, const std::string& name) {
-    return DoRemoveValue(path, name);
 }
 
 }  // namespace platform

@@ -17,12 +17,11 @@
 #include <vector>
 
 #include "registry/hive/hive_file.h"
-#include "registry/key_handles.h"
-#include "registry/registry_tree.h"
+#include "registry/path_registry.h"
 
 namespace platform {
 
-class HiveRegistry : public RegistryTree {
+class HiveRegistry : public PathRegistry {
   public:
     enum class Access {
         ReadWrite,  // the hives are changed: their folder must be writable
@@ -46,30 +45,10 @@ class HiveRegistry : public RegistryTree {
     const std::string& current_control_set() const { return controlSet_; }
 
     bool read_only() const override { return readOnly_; }
-    long OpenKey(HKey root, const std::string& path, std::uint32_t access, HKey* out) override;
-    long CreateKeyEx(HKey root, const std::string& path, std::uint32_t options,
-                     std::uint32_t access, HKey* out) override;
-    long CreateKey(HKey root, const std::string& path, HKey* out) override;
-    long QueryValue(HKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
-                    std::uint32_t* size) override;
-    long SetValue(HKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
-                  std::uint32_t size) override;
-    long DeleteValue(HKey key, const std::string& name) override;
-    long CloseKey(HKey key) override;
     void Together(const std::function<void()>& body) override;
-
-    std::string StoredKeyPath(const std::string& path) override;
     long SubKeys(const std::string& path, std::vector<std::string>* names) override;
     long Values(const std::string& path, std::vector<StoredValue>* values) override;
-    long CreateKeyPath(const std::string& path) override;
-    long DeleteKeyTree(const std::string& path) override;
-    long PutValue(const std::string& path, const std::string& name, std::uint32_t type,
-                  const std::vector<std::uint8_t>& data) override;
-    long RemoveValue(const std::string& path, const std::string& name) override;
     long AllOrNone(const std::function<long()>& body) override;
-    void OnWriteFailure(std::function<void(const std::string& reason)> listener) override {
-        failureListener_ = std::move(listener);
-    }
 
   private:
     static constexpr int kSystem = 0;
@@ -84,21 +63,17 @@ class HiveRegistry : public RegistryTree {
     };
     HiveRegistry() = default;
     std::string CheckKinds(const std::string& configFolder);
-    long FullPath(HKey root, const std::string& subPath, std::string* full) const;
     long Locate(const std::string& path, Location* location) const;
     // The node of a location; kFileNotFound when a key on the way is missing.
     long Find(const Location& location, std::size_t* node) const;
-    long KeyOfHandle(HKey key, bool write, std::string* path) const {
-        return handles_.PathFor(key, write, readOnly_, path);
-    }
-    long NewHandle(const std::string& path, std::uint32_t access, HKey* out) {
-        *out = handles_.Open(path, access);
-        return winerr::kSuccess;
-    }
-    long DoCreate(const std::string& path);
-    long DoPutValue(const std::string& path, const std::string& name, std::uint32_t type,
-                    const std::uint8_t* data, std::uint32_t size);
-    long DoRemoveValue(const std::string& path, const std::string& name);
+    long FindKey(const std::string& path, std::string* stored) override;
+    long MakeKeyPath(const std::string& path, std::string* stored) override;
+    long RemoveKeyTree(const std::string& path) override;
+    long ReadValue(const std::string& path, const std::string& name, std::uint32_t* type,
+                   std::vector<std::uint8_t>* data) override;
+    long WriteValue(const std::string& path, const std::string& name, std::uint32_t type,
+                    const std::uint8_t* data, std::uint32_t size) override;
+    long EraseValue(const std::string& path, const std::string& name) override;
     // Ends a write to a hive: commits it, unless a group is open (then the group's end does).
     // A failed libhivex call (ok false) drops the hive's changes instead.
     long Finish(int hive, bool ok);
@@ -107,8 +82,6 @@ class HiveRegistry : public RegistryTree {
     void Discard(int hive);
     long CommitDirty();
     void DropDirty();
-    void NoteFailure(const std::string& reason);
-    void ReportFailure();
 
     std::unique_ptr<HiveFile> files_[2];
     bool dirty_[2] = {false, false};
@@ -117,10 +90,6 @@ class HiveRegistry : public RegistryTree {
     int lock_ = -1;
     int groupDepth_ = 0;
     bool broken_ = false;  // a write of the open group failed: the group is dropped
-    bool failing_ = false;
-    std::string pendingFailure_;
-    std::function<void(const std::string&)> failureListener_;
-    KeyHandles handles_;
 };
 
 }  // namespace platform

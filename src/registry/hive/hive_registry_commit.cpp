@@ -49,7 +49,7 @@ long HiveRegistry::CommitDirty() {
             status = kRegistryIoFailed;
         }
     }
-    if (status == kSuccess && pendingFailure_.empty()) failing_ = false;
+    if (status == kSuccess) NoteSuccess();
     return status;
 }
 
@@ -93,17 +93,6 @@ void HiveRegistry::Together(const std::function<void()>& body) {
         body();
         return kSuccess;
     });
-}
-
-void HiveRegistry::NoteFailure(const std::string& reason) {
-    if (pendingFailure_.empty()) pendingFailure_ = reason;
-}
-
-void HiveRegistry::ReportFailure() {
-    if (pendingFailure_.empty()) return;
-    if (!failing_ && failureListener_) failureListener_(pendingFailure_);
-    failing_ = true;
-    pendingFailure_.clear();
 }
 
 }  // namespace platform

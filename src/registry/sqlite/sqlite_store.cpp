@@ -17,42 +17,7 @@ namespace {
 
 using namespace winerr;
 
-constexpr std::uint32_t kWriteAccess = kKeySetValue | kKeyCreateSubKey;
-
-// Splits a key path into its names. A single trailing backslash is allowed, as the Windows
-// functions allow it; a leading one or an empty name in between is a bad path.
-bool SplitPath(const std::string& path, std::vector<std::string>* names) {
-    names->clear();
-    if (path.empty()) return true;
-    if (path.find('\0') != std::string::npos) return false;
-    std::string text = path;
-    if (text.back() == '\\') text.pop_back();
-    std::size_t start = 0;
-    while (true) {
-        const std::size_t end = text.find('\\', start);
-        const std::string name =
-            text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (name.empty()) return false;
-        names->push_back(name);
-        if (end == std::string::npos) return true;
-        start = end + 1;
-    }
-}
-
-// The path without its one allowed trailing backslash; false where SplitPath finds it bad.
-bool TrimPath(const std::string& path, std::string* trimmed) {
-    std::string_view text(path);
-    if (!text.empty() && text.back() == '\\') text.remove_suffix(1);
-    if (!path.empty() && (text.empty() || text.front() == '\\' || text.back() == '\\' ||
-                          text.find("\\\\") != std::string_view::npos ||
-                          text.find('\0') != std::string_view::npos)) {
-        return false;
-    }
-    trimmed->assign(text);
-    return true;
-}
-
-std::string JoinPath(const std::string& base, const std::string& name) {
+std::string ChildPath(const std::string& base, const std::string& name) {
     return base.empty() ? name : base + "\\" + name;
 }
 
@@ -66,14 +31,14 @@ class SqliteStore::Transaction {
         if (store_.refusing_) return;
         began_ = store_.inBatch_ ? store_.Exec("SAVEPOINT op")
                                  : store_.StillAtPath() && store_.Exec("BEGIN IMMEDIATE");
-        if (!began_) store_.NoteFailure();
+        if (!began_) store_.NoteStoreFailure();
     }
     ~Transaction() {
         if (began_ && !done_) {
             // Rolled back after a statement failed (not after a refusal such as a missing key).
             const int code = sqlite3_errcode(store_.db_);
             if (code != SQLITE_OK && code != SQLITE_ROW && code != SQLITE_DONE) {
-                store_.NoteFailure();
+                store_.NoteStoreFailure();
             }
             if (store_.inBatch_) {
                 store_.Exec("ROLLBACK TO op");
@@ -90,7 +55,7 @@ class SqliteStore::Transaction {
     bool began() const { return began_; }
     long Commit() {
         if (!store_.Exec(store_.inBatch_ ? "RELEASE op" : "COMMIT")) {
-            store_.NoteFailure();
+            store_.NoteStoreFailure();
             return kRegistryIoFailed;
         }
         done_ = true;
@@ -125,19 +90,6 @@ bool SqliteStore::Exec(const char* sql) {
     return step == SQLITE_DONE || step == SQLITE_ROW;
 }
 
-bool SqliteStore::BasePath(HKey root, std::string* base) const {
-    return handles_.PathOf(root, base);
-}
-
-long SqliteStore::ResolveOpen(HKey root, const std::string& subPath, std::string* full) const {
-    std::string base;
-    if (!BasePath(root, &base)) return kInvalidHandle;
-    std::string trimmed;
-    if (!TrimPath(subPath, &trimmed)) return kBadPathname;
-    *full = trimmed.empty() ? base : JoinPath(base, trimmed);
-    return kSuccess;
-}
-
 long SqliteStore::FindKey(const std::string& path, std::string* stored) {
     if (path.empty()) {
         stored->clear();
@@ -158,7 +110,7 @@ long SqliteStore::CreatePath(const std::string& path, std::string* stored) {
     if (!SplitPath(path, &names)) return kBadPathname;
     std::string current;
     for (const auto& name : names) {
-        const std::string wanted = JoinPath(current, name);
+        const std::string wanted = ChildPath(current, name);
         std::string found;
         const long status = FindKey(wanted, &found);
         if (status == kSuccess) {
@@ -175,91 +127,37 @@ long SqliteStore::CreatePath(const std::string& path, std::string* stored) {
     return kSuccess;
 }
 
-long SqliteStore::OpenKey(HKey root, const std::string& path, std::uint32_t access, HKey* out) {
-    if (!out) return kInvalidParameter;
-    *out = 0;
-    std::string full;
-    long status = ResolveOpen(root, path, &full);
-    if (status != kSuccess) return status;
-    std::string stored;
-    status = FindKey(full, &stored);
-    if (status != kSuccess) return status;
-    // Windows grants or refuses the access asked for as a whole: a store that cannot be
-    // written refuses every open that asks to write, reads included.
-    if (readOnly_ && (access & kWriteAccess) != 0) return kAccessDenied;
-    return NewHandle(stored, access, out);
-}
-
-long SqliteStore::CreateKeyEx(HKey root, const std::string& path, std::uint32_t options,
-                              std::uint32_t access, HKey* out) {
-    if (!out) return kInvalidParameter;
-    *out = 0;
-    if (options != 0) return kInvalidParameter;  // volatile keys are not kept
-    std::string full;
-    long status = ResolveOpen(root, path, &full);
-    if (status != kSuccess) return status;
-    std::string stored;
-    if (readOnly_) {
-        status = FindKey(full, &stored);
-        if (status == kFileNotFound || (status == kSuccess && (access & kWriteAccess) != 0)) {
-            return kAccessDenied;
-        }
-        if (status != kSuccess) return status;
-        return NewHandle(stored, access, out);
-    }
+long SqliteStore::MakeKeyPath(const std::string& path, std::string* stored) {
     Transaction transaction(*this);
     if (!transaction.began()) return kRegistryIoFailed;
-    status = CreatePath(full, &stored);
+    const long status = CreatePath(path, stored);
     if (status != kSuccess) return status;
-    status = transaction.Commit();
-    if (status != kSuccess) return status;
-    return NewHandle(stored, access, out);
+    return transaction.Commit();
 }
 
-long SqliteStore::CreateKey(HKey root, const std::string& path, HKey* out) {
-    return CreateKeyEx(root, path, 0, kKeyAllAccess, out);
-}
-
-long SqliteStore::QueryValue(HKey key, const std::string& name, std::uint32_t* type,
-                             std::uint8_t* data, std::uint32_t* size) {
-    std::string path;
-    long status = KeyOfHandle(key, false, &path);
-    if (status != kSuccess) return status;
-    if (data && !size) return kInvalidParameter;
+long SqliteStore::ReadValue(const std::string& path, const std::string& name, std::uint32_t* type,
+                            std::vector<std::uint8_t>* data) {
     Statement query(*this, "SELECT type, data FROM reg_values WHERE key = ?1 AND name = ?2");
     query.Bind(1, path).Bind(2, name);
     const int step = query.Step();
     if (step == SQLITE_DONE) {
         std::string stored;
-        status = FindKey(path, &stored);
+        const long status = FindKey(path, &stored);
         return status == kFileNotFound ? kKeyDeleted : status == kSuccess ? kFileNotFound : status;
     }
     if (step != SQLITE_ROW) return kRegistryIoFailed;
-    const auto bytes = query.Blob(1);
-    const auto needed = static_cast<std::uint32_t>(bytes.size());
-    if (type) *type = static_cast<std::uint32_t>(query.Int(0));
-    if (!data) {
-        if (size) *size = needed;
-        return kSuccess;
-    }
-    if (*size < needed) {
-        *size = needed;
-        return kMoreData;
-    }
-    if (needed) std::memcpy(data, bytes.data(), needed);
-    *size = needed;
+    *type = static_cast<std::uint32_t>(query.Int(0));
+    *data = query.Blob(1);
     return kSuccess;
 }
 
-long SqliteStore::DoPutValue(const std::string& keyPath, const std::string& name,
-                             std::uint32_t type, const std::uint8_t* data, std::uint32_t size) {
-    if (readOnly_) return kAccessDenied;
-    if (name.find('\0') != std::string::npos || (!data && size)) return kInvalidParameter;
+long SqliteStore::WriteValue(const std::string& path, const std::string& name, std::uint32_t type,
+                             const std::uint8_t* data, std::uint32_t size) {
     Transaction transaction(*this);
     if (!transaction.began()) return kRegistryIoFailed;
     std::string stored;
-    long status = FindKey(keyPath, &stored);
-    if (status != kSuccess) return status;
+    long status = FindKey(path, &stored);
+    if (status != kSuccess) return status == kFileNotFound ? kKeyDeleted : status;
     // A value keeps the spelling of its name from when it was first written, as in Windows.
     Statement upsert(*this,
                      "INSERT INTO reg_values(key, name, type, data) VALUES(?1, ?2, ?3, ?4)"
@@ -270,13 +168,12 @@ long SqliteStore::DoPutValue(const std::string& keyPath, const std::string& name
     return transaction.Commit();
 }
 
-long SqliteStore::DoRemoveValue(const std::string& keyPath, const std::string& name) {
-    if (readOnly_) return kAccessDenied;
+long SqliteStore::EraseValue(const std::string& path, const std::string& name) {
     Transaction transaction(*this);
     if (!transaction.began()) return kRegistryIoFailed;
     std::string stored;
-    long status = FindKey(keyPath, &stored);
-    if (status != kSuccess) return status;
+    long status = FindKey(path, &stored);
+    if (status != kSuccess) return status == kFileNotFound ? kKeyDeleted : status;
     Statement remove(*this, "DELETE FROM reg_values WHERE key = ?1 AND name = ?2");
     remove.Bind(1, stored).Bind(2, name);
     if (remove.Step() != SQLITE_DONE) return kRegistryIoFailed;
@@ -284,49 +181,15 @@ long SqliteStore::DoRemoveValue(const std::string& keyPath, const std::string& n
     return transaction.Commit();
 }
 
-long SqliteStore::SetValue(HKey key, const std::string& name, std::uint32_t type,
-                           const std::uint8_t* data, std::uint32_t size) {
-    std::string path;
-    const long status = KeyOfHandle(key, true, &path);
-    if (status != kSuccess) return status;
-    const long result = DoPutValue(path, name, type, data, size);
-    return result == kFileNotFound ? kKeyDeleted : result;
-}
-
-long SqliteStore::DeleteValue(HKey key, const std::string& name) {
-    std::string path;
-    long status = KeyOfHandle(key, true, &path);
-    if (status != kSuccess) return status;
-    if (!path.empty()) {
-        std::string stored;
-        status = FindKey(path, &stored);
-        if (status == kFileNotFound) return kKeyDeleted;
-        if (status != kSuccess) return status;
-    }
-    return DoRemoveValue(path, name);
-}
-
-long SqliteStore::CloseKey(HKey key) {
-    if (key == 0 || key == kHKLM) return kSuccess;
-    return handles_.Close(key);
-}
-
 bool SqliteStore::KeyExists(const std::string& path) {
     return !StoredKeyPath(path).empty();
-}
-
-std::string SqliteStore::StoredKeyPath(const std::string& path) {
-    std::string full;
-    std::string stored;
-    if (ResolveOpen(kHKLM, path, &full) != kSuccess || full.empty()) return "";
-    return FindKey(full, &stored) == kSuccess ? stored : "";
 }
 
 long SqliteStore::SubKeys(const std::string& path, std::vector<std::string>* names) {
     names->clear();
     std::string full;
     std::string stored;
-    long status = ResolveOpen(kHKLM, path, &full);
+    long status = Resolve(kHKLM, path, &full);
     if (status == kSuccess) status = FindKey(full, &stored);
     if (status != kSuccess) return status;
     Statement list(*this, "SELECT name FROM reg_keys WHERE parent = ?1 ORDER BY name");
@@ -340,7 +203,7 @@ long SqliteStore::Values(const std::string& path, std::vector<StoredValue>* valu
     values->clear();
     std::string full;
     std::string stored;
-    long status = ResolveOpen(kHKLM, path, &full);
+    long status = Resolve(kHKLM, path, &full);
     if (status == kSuccess) status = FindKey(full, &stored);
     if (status != kSuccess) return status;
     Statement list(*this, "SELECT name, type, data FROM reg_values WHERE key = ?1 ORDER BY name");
@@ -353,26 +216,11 @@ long SqliteStore::Values(const std::string& path, std::vector<StoredValue>* valu
     return step == SQLITE_DONE ? kSuccess : kRegistryIoFailed;
 }
 
-long SqliteStore::CreateKeyPath(const std::string& path) {
-    if (readOnly_) return kAccessDenied;
+long SqliteStore::RemoveKeyTree(const std::string& path) {
     Transaction transaction(*this);
     if (!transaction.began()) return kRegistryIoFailed;
     std::string stored;
-    const long status = CreatePath(path, &stored);
-    if (status != kSuccess) return status;
-    return transaction.Commit();
-}
-
-long SqliteStore::DeleteKeyTree(const std::string& path) {
-    if (readOnly_) return kAccessDenied;
-    std::string full;
-    long status = ResolveOpen(kHKLM, path, &full);
-    if (status != kSuccess) return status;
-    if (full.empty()) return kAccessDenied;  // the root cannot go
-    Transaction transaction(*this);
-    if (!transaction.began()) return kRegistryIoFailed;
-    std::string stored;
-    status = FindKey(full, &stored);
+    const long status = FindKey(path, &stored);
     if (status != kSuccess) return status;
     static const std::string kTree =
         "WITH RECURSIVE tree(path) AS (SELECT ?1 UNION ALL"
@@ -390,25 +238,10 @@ long SqliteStore::DeleteKeyTree(const std::string& path) {
     return transaction.Commit();
 }
 
-long SqliteStore::PutValue(const std::string& path, const std::string& name, std::uint32_t type,
-                           const std::vector<std::uint8_t>& data) {
-    std::string full;
-    const long status = ResolveOpen(kHKLM, path, &full);
-    if (status != kSuccess) return status;
-    return DoPutValue(full, name, type, data.data(), static_cast<std::uint32_t>(data.size()));
-}
-
-long SqliteStore::RemoveValue(const std::string& path, const std::string& name) {
-    std::string full;
-    const long status = ResolveOpen(kHKLM, path, &full);
-    if (status != kSuccess) return status;
-    return DoRemoveValue(full, name);
-}
-
 long SqliteStore::AllOrNone(const std::function<long()>& body) {
     if (inBatch_) return kInvalidParameter;
     if ((!readOnly_ && !StillAtPath()) || !Exec(readOnly_ ? "BEGIN" : "BEGIN IMMEDIATE")) {
-        NoteFailure();
+        NoteStoreFailure();
         ReportFailure();
         return kRegistryIoFailed;
     }
@@ -425,7 +258,7 @@ long SqliteStore::AllOrNone(const std::function<long()>& body) {
     if (status != kSuccess) {
         Exec("ROLLBACK");
     } else if (!Exec("COMMIT")) {
-        NoteFailure();
+        NoteStoreFailure();
         Exec("ROLLBACK");
         status = kRegistryIoFailed;
     } else {
@@ -449,20 +282,8 @@ void SqliteStore::Together(const std::function<void()>& body) {
     refusing_ = false;
 }
 
-void SqliteStore::NoteFailure() {
-    if (!pendingFailure_.empty()) return;  // the first cause, not what it led to
-    pendingFailure_ = StillAtPath() ? sqlite3_errmsg(db_) : "the file was deleted or moved away";
-}
-
-void SqliteStore::NoteSuccess() {
-    if (pendingFailure_.empty()) failing_ = false;
-}
-
-void SqliteStore::ReportFailure() {
-    if (pendingFailure_.empty()) return;
-    if (!failing_ && failureListener_) failureListener_(pendingFailure_);
-    failing_ = true;
-    pendingFailure_.clear();
+void SqliteStore::NoteStoreFailure() {
+    NoteFailure(StillAtPath() ? sqlite3_errmsg(db_) : "the file was deleted or moved away");
 }
 
 std::string SqliteStore::IntegrityCheck() {
