@@ -9,7 +9,7 @@ endif()
 # The same program on a real XP installation's hives: one generated here.
 if(TARGET calvenor AND NOT WIN32)
   add_executable(make_xp_installation tools/make_xp_installation.cpp
-                 support/xp_installation_posix.cpp)
+                 support/xp_installation_posix.cpp support/hive_writer.cpp)
   target_link_libraries(make_xp_installation PRIVATE calvenor_core)
   target_include_directories(make_xp_installation PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_compile_definitions(make_xp_installation PRIVATE CALVENOR_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

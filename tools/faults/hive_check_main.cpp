@@ -1,6 +1,8 @@
 // hive_check [--contents] [--lines N] HIVE...: the index checker (src/registry/hive/hive_check.h)
 // over hive files, for scripts and for looking at a hive by hand. Prints each hive's findings
 // (at most N lines, default 20) or "clean"; with --contents, what the hive holds instead.
+// hive_check --change BEFORE AFTER: the rules of a write between two copies of a hive (keys
+// changed keep their time, the header's time).
 // Exit status: 0 every hive clean, 1 a finding in any, 2 a file that cannot be read.
 #include <cstdio>
 #include <cstdlib>
@@ -10,7 +12,31 @@
 
 #include "registry/hive/hive_check.h"
 
+namespace {
+
+bool Read(const char* path, std::string* bytes) {
+    std::ifstream in(path, std::ios::binary);
+    bytes->assign(std::istreambuf_iterator<char>(in), {});
+    if (in.good() || in.eof()) return true;
+    std::fprintf(stderr, "hive_check: cannot read %s\n", path);
+    return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (argc == 4 && std::string(argv[1]) == "--change") {
+        std::string before;
+        std::string after;
+        if (!Read(argv[2], &before) || !Read(argv[3], &after)) return 2;
+        const auto findings = platform::hive::CheckChange(before, after);
+        for (const auto& finding : findings) {
+            std::printf("%s%s%s\n", finding.key.c_str(), finding.key.empty() ? "" : ": ",
+                        finding.text.c_str());
+        }
+        if (findings.empty()) std::printf("%s: the write is as Windows makes it\n", argv[3]);
+        return findings.empty() ? 0 : 1;
+    }
     bool contents = false;
     std::size_t lines = 20;
     int status = 0;
@@ -26,10 +52,8 @@ int main(int argc, char** argv) {
             continue;
         }
         ++files;
-        std::ifstream in(arg, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-        if (!in.good() && !in.eof()) {
-            std::fprintf(stderr, "hive_check: cannot read %s\n", arg.c_str());
+        std::string bytes;
+        if (!Read(argv[i], &bytes)) {
             status = 2;
             continue;
         }
