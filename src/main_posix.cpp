@@ -24,6 +24,7 @@
 #include "platform/sqlite_store_posix.h"
 #include "store/registry.h"
 #include "store/schema.h"
+#include "version.h"
 
 namespace fs = std::filesystem;
 
@@ -89,7 +90,7 @@ int Parse(int argc, char** argv, Options& options) {
             std::cout << kUsage;
             return -1;
         } else if (arg == "--version") {
-            std::cout << "calvenor 2.30\n";
+            std::cout << "calvenor " CALVENOR_VERSION "\n";
             return -1;
         } else if (arg == "--headless") {
             options.headless = true;

@@ -2,7 +2,7 @@
 if(TARGET calvenor)
   add_test(NAME cli.options_and_stores
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/cli_test.sh $<TARGET_FILE:calvenor>
-                   ${CMAKE_SOURCE_DIR}/data/seed.reg)
+                   ${CMAKE_SOURCE_DIR}/data/seed.reg ${PROJECT_VERSION})
   set_tests_properties(cli.options_and_stores PROPERTIES TIMEOUT 120)
 endif()
 
@@ -18,3 +18,4 @@ if(TARGET calvenor AND NOT WIN32)
                    $<TARGET_FILE:make_xp_installation>)
   set_tests_properties(cli.windows_installation PROPERTIES TIMEOUT 120)
 endif()
+
