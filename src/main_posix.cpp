@@ -131,9 +131,14 @@ std::string ProgramFolder() {
     return error ? std::string(".") : self.parent_path().string();
 }
 
+// The seed machine: where an installation puts it (share/calvenor beside the program's bin
+// folder, whatever the prefix), else in the source tree of a build folder.
 std::string SeedFile() {
-    const fs::path beside = fs::path(ProgramFolder()) / ".." / "data" / "seed.reg";
-    if (fs::exists(beside)) return beside.string();
+    const fs::path folder = ProgramFolder();
+    for (const fs::path& seed :
+         {folder / ".." / "share" / "calvenor" / "seed.reg", folder / ".." / "data" / "seed.reg"}) {
+        if (fs::exists(seed)) return seed.string();
+    }
     return std::string(CALVENOR_SOURCE_DIR) + "/data/seed.reg";
 }
 
