@@ -19,3 +19,9 @@ if(TARGET calvenor AND NOT WIN32)
   set_tests_properties(cli.windows_installation PROPERTIES TIMEOUT 120)
 endif()
 
+# The version resource of a built CalvenorXP.exe, read by the program's own PE reader
+# (tools/test-release.sh).
+if(NOT WIN32)
+  add_executable(pe_file_version tools/pe_file_version.cpp)
+  target_link_libraries(pe_file_version PRIVATE calvenor_core)
+endif()
