@@ -10,8 +10,7 @@
 # unpacks a fresh copy, whose mounts (/proc, /dev) live in a mount namespace of their own and
 # end with it. The package's dependencies come from Debian's archive.
 set -uo pipefail
-cd "$(dirname "$0")/.."
-root_dir=$PWD
+cd "$(dirname "$0")/.." || exit 1
 if [[ $# -lt 1 || ! -f $1 ]]; then
     echo "usage: tools/check-install.sh DEB [SUITE...]" >&2
     exit 2
@@ -40,8 +39,8 @@ root_tarball() {
     echo "$tarball"
 }
 
-# What runs inside a root: the user's steps, each printed with what it printed, and the checks'
-# facts as KEY=VALUE lines for the checks outside.
+# What runs inside a root: a user's steps, and what the checks outside need to know of them as
+# lines "fact KEY=VALUE".
 inside() {
     cat <<'EOF'
 set -u

@@ -8,9 +8,8 @@
 #   tools/release.sh [DIR]
 #
 # Installs what is missing (Debian 12). The version is the project's (CMakeLists.txt), the
-# date that of the last commit (SOURCE_DATE_EPOCH), so that the same commit gives the same
-# files. Builds in build-release/ (Linux) and build-win32/ (the i686 product, as
-# tools/test-windows.sh builds it).
+# dates in the files that of the last commit (SOURCE_DATE_EPOCH). Builds in build-release/
+# (Linux) and build-win32/ (the i686 product, as tools/test-windows.sh builds it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD

@@ -6,7 +6,7 @@
 # the package installed and removed in fresh Debian 12 and 13 roots (tools/check-install.sh).
 # Installs what is missing (Debian 12); the roots need root (or sudo).
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 tools/setup.sh build test release release-test
 # shellcheck source=tests/support/checks.sh
 source tests/support/checks.sh
@@ -117,7 +117,7 @@ check "the exe has no symbol table" "0" "$(i686-w64-mingw32-objdump -f "$exe" | 
 check "the exe is for i686" "pei-i386" "$(i686-w64-mingw32-objdump -f "$exe" | sed -n 's/.*file format //p')"
 # Only Windows XP's own DLLs: the Windows suite checks each function against XP's exports.
 check "the exe's DLLs" "ADVAPI32.DLL COMCTL32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL VERSION.DLL" \
-    "$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p' | tr a-z A-Z | LC_ALL=C sort -u |
+    "$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p' | tr "[:lower:]" "[:upper:]" | LC_ALL=C sort -u |
         tr '\n' ' ' | sed 's/ $//')"
 # The version resource, read by the program's own PE reader.
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALVENOR_WERROR=ON -DCALVENOR_TESTS=ON >/dev/null &&
