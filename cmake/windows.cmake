@@ -20,8 +20,12 @@ if(CALVENOR_GUI)
                                   ${CMAKE_SOURCE_DIR}/src/gui/win32/calvenor.rc)
   target_link_libraries(CalvenorXP PRIVATE calvenor_core calvenor_gui_win32)
   set_target_properties(CalvenorXP PROPERTIES OUTPUT_NAME CalvenorXP)
+  # The version resource and the manifest carry the project's version (generated/).
+  configure_file(${CMAKE_SOURCE_DIR}/src/gui/win32/calvenor.manifest.in
+                 ${CMAKE_BINARY_DIR}/generated/calvenor.manifest @ONLY)
+  target_include_directories(CalvenorXP PRIVATE ${CMAKE_BINARY_DIR}/generated)
   set_source_files_properties(${CMAKE_SOURCE_DIR}/src/gui/win32/calvenor.rc PROPERTIES
-    OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/src/gui/win32/calvenor.manifest)
+    OBJECT_DEPENDS "${CMAKE_BINARY_DIR}/generated/calvenor.manifest;${CMAKE_BINARY_DIR}/generated/version.h")
 endif()
 
 # The test executable is defined later (tests/); these run once the whole tree is read.

@@ -25,6 +25,7 @@
 #include "registry/sqlite/sqlite_store.h"
 #include "settings/registry.h"
 #include "settings/schema.h"
+#include "version.h"
 
 namespace fs = std::filesystem;
 
@@ -90,7 +91,7 @@ int Parse(int argc, char** argv, Options& options) {
             std::cout << kUsage;
             return -1;
         } else if (arg == "--version") {
-            std::cout << "calvenor 2.30\n";
+            std::cout << "calvenor " CALVENOR_VERSION "\n";
             return -1;
         } else if (arg == "--headless") {
             options.headless = true;
@@ -131,9 +132,14 @@ std::string ProgramFolder() {
     return error ? std::string(".") : self.parent_path().string();
 }
 
+// The seed machine: where an installation puts it (share/calvenor beside the program's bin
+// folder, whatever the prefix), else in the source tree of a build folder.
 std::string SeedFile() {
-    const fs::path beside = fs::path(ProgramFolder()) / ".." / "data" / "seed.reg";
-    if (fs::exists(beside)) return beside.string();
+    const fs::path folder = ProgramFolder();
+    for (const fs::path& seed :
+         {folder / ".." / "share" / "calvenor" / "seed.reg", folder / ".." / "data" / "seed.reg"}) {
+        if (fs::exists(seed)) return seed.string();
+    }
     return std::string(CALVENOR_SOURCE_DIR) + "/data/seed.reg";
 }
 

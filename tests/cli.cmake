@@ -2,7 +2,7 @@
 if(TARGET calvenor)
   add_test(NAME cli.options_and_stores
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/cli_test.sh $<TARGET_FILE:calvenor>
-                   ${CMAKE_SOURCE_DIR}/data/seed.reg)
+                   ${CMAKE_SOURCE_DIR}/data/seed.reg ${PROJECT_VERSION})
   set_tests_properties(cli.options_and_stores PROPERTIES TIMEOUT 120)
 endif()
 
@@ -17,4 +17,11 @@ if(TARGET calvenor AND NOT WIN32)
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/hive_cli_test.sh $<TARGET_FILE:calvenor>
                    $<TARGET_FILE:make_xp_installation>)
   set_tests_properties(cli.windows_installation PROPERTIES TIMEOUT 120)
+endif()
+
+# The version resource of a built CalvenorXP.exe, read by the program's own PE reader
+# (tools/test-release.sh).
+if(NOT WIN32)
+  add_executable(pe_file_version tools/pe_file_version.cpp)
+  target_link_libraries(pe_file_version PRIVATE calvenor_core)
 endif()

@@ -40,6 +40,11 @@ declare -A groups=(
     [wine64]="wine wine64"
     # tools/bench.sh (its build includes the test tools) and tools/screenshots.sh.
     [bench]="python3 time sqlite3 xvfb xauth x11-utils xdotool imagemagick libgtest-dev libxdamage-dev"
+    # tools/release.sh: the icon's PNG files (zlib), the Windows program, the packages.
+    [release]="zlib1g-dev mingw-w64 dpkg-dev zip"
+    # tools/test-release.sh: the packages' checks, and fresh Debian roots to install them in.
+    [release-test]="lintian desktop-file-utils appstream man-db bash-completion file mmdebstrap zstd
+                   unzip"
 )
 
 (($# > 0)) || set -- build
