@@ -34,11 +34,8 @@ class Tools : public Scenario {
     void TestBody() override {}
 
     void Ready() {
-        WindowsXp();
-        DriverKeys();
         Sz(schema::kDirectXMedia, schema::kProg, kPlayer);
-        Start();
-        TakeWrites();
+        Scenario::Ready();
     }
     main_window::FrmMain& Main() {
         return static_cast<main_window::FrmMain&>(*app_.FindForm("frmMain"));
