@@ -10,27 +10,20 @@
 #include <string_view>
 #include <utility>
 
+#include "text/quote.h"
+
 namespace gui {
 
+using platform::Quoted;
 using ui::Control;
 using ui::Kind;
 
-std::string Quote(const std::string& text) {
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') quoted.push_back('\\');
-        quoted.push_back(c);
-    }
-    quoted.push_back('"');
-    return quoted;
-}
-
 ui::Answer HeadlessPrompter::Show(const ui::Message& message) {
     static const char* const kIcons[] = {"none", "information", "critical"};
-    out_ << "message title=" << Quote(message.title)
+    out_ << "message title=" << Quoted(message.title)
          << " icon=" << kIcons[static_cast<int>(message.icon)]
          << " buttons=" << (message.buttons == ui::Buttons::Ok ? "ok" : "yesno")
-         << " text=" << Quote(message.text);
+         << " text=" << Quoted(message.text);
     ui::Answer answer = ui::Answer::Ok;
     if (message.buttons == ui::Buttons::YesNo) {
         answer = ui::Answer::No;
@@ -54,7 +47,7 @@ Headless::~Headless() {
 }
 
 void Headless::ProcessStarted(const std::string& command, bool ok) {
-    out_ << "start command=" << Quote(command) << " result=" << (ok ? "ok" : "failed") << "\n";
+    out_ << "start command=" << Quoted(command) << " result=" << (ok ? "ok" : "failed") << "\n";
 }
 
 void Headless::Error(const std::string& text) {
@@ -72,29 +65,23 @@ std::optional<int> Number(std::string_view text) {
     }
     return number;
 }
-
-bool HasValue(Kind kind) {
-    return kind == Kind::CheckBox || kind == Kind::Option || kind == Kind::List ||
-           kind == Kind::ScrollBar || kind == Kind::Slider || kind == Kind::IconList ||
-           kind == Kind::Tabs;
-}
 }  // namespace
 
 Control* Headless::Resolve(const std::string& target, bool mustBeUsable) {
     const auto dot = target.find('.');
     if (dot == std::string::npos) {
-        Error("expected WINDOW.CONTROL, got " + Quote(target));
+        Error("expected WINDOW.CONTROL, got " + Quoted(target));
         return nullptr;
     }
     const std::string formName = target.substr(0, dot);
     ui::Form* form = app_.FindForm(formName);
     if (form == nullptr) {
-        Error("no window " + Quote(formName));
+        Error("no window " + Quoted(formName));
         return nullptr;
     }
     Control* control = form->Find(target.substr(dot + 1));
     if (control == nullptr) {
-        Error("no control " + Quote(target));
+        Error("no control " + Quoted(target));
         return nullptr;
     }
     if (mustBeUsable && !control->Usable()) {
@@ -107,7 +94,7 @@ Control* Headless::Resolve(const std::string& target, bool mustBeUsable) {
 std::string Headless::WindowLine(const ui::Form& form) {
     std::ostringstream line;
     line << "window " << form.name() << " visible=" << form.visible()
-         << " enabled=" << form.enabled() << " caption=" << Quote(form.caption()) << "\n";
+         << " enabled=" << form.enabled() << " caption=" << Quoted(form.caption()) << "\n";
     return line.str();
 }
 
@@ -117,13 +104,13 @@ void Headless::Dump(const ui::Form& form) {
         out_ << form.name() << "." << c->id() << " " << ui::KindName(c->kind())
              << " visible=" << c->visible() << " enabled=" << c->enabled() << " value=";
         if (c->kind() == Kind::TextBox) {
-            out_ << Quote(c->text());
+            out_ << Quoted(c->text());
         } else if (c->kind() == Kind::Label) {
-            out_ << Quote(c->caption());
+            out_ << Quoted(c->caption());
         } else {
-            out_ << (HasValue(c->kind()) ? c->value() : 0);
+            out_ << (ui::HasValue(c->kind()) ? c->value() : 0);
         }
-        out_ << " caption=" << Quote(c->caption()) << "\n";
+        out_ << " caption=" << Quoted(c->caption()) << "\n";
     }
 }
 
@@ -147,7 +134,7 @@ bool Headless::Execute(const std::string& rawLine) {
         return command.first == words.command;
     });
     if (found == end) {
-        Error("unknown command " + Quote(words.command));
+        Error("unknown command " + Quoted(words.command));
     } else {
         (this->*found->second)(words);
     }
@@ -166,7 +153,7 @@ void Headless::DumpWindows(const Words& words) {
     } else if (ui::Form* form = app_.FindForm(words.target)) {
         Dump(*form);
     } else {
-        Error("no window " + Quote(words.target));
+        Error("no window " + Quoted(words.target));
     }
 }
 
@@ -181,7 +168,7 @@ void Headless::Answer(const Words& words) {
 void Headless::Close(const Words& words) {
     ui::Form* form = app_.FindForm(words.target);
     if (form == nullptr) {
-        Error("no window " + Quote(words.target));
+        Error("no window " + Quoted(words.target));
     } else if (!form->visible() || !form->enabled()) {
         Error(words.target + " is disabled or hidden");
     } else {

@@ -69,7 +69,4 @@ class Headless : public ui::AppObserver {
     std::ostream& out_;
 };
 
-// A text in double quotes with " and \ escaped.
-std::string Quote(const std::string& text);
-
 }  // namespace gui
