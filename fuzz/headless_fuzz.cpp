@@ -16,17 +16,11 @@
 
 namespace {
 
-bool HasValue(ui::Kind kind) {
-    return kind == ui::Kind::CheckBox || kind == ui::Kind::Option || kind == ui::Kind::List ||
-           kind == ui::Kind::ScrollBar || kind == ui::Kind::Slider || kind == ui::Kind::IconList ||
-           kind == ui::Kind::Tabs;
-}
-
 void Check(const ui::App& app, const testing_support::MemoryRegistry& registry,
            const std::string& line) {
     for (const ui::Form* form : app.Forms()) {
         for (const auto& control : form->controls()) {
-            if (HasValue(control->kind()) && !control->Accepts(control->value())) {
+            if (ui::HasValue(control->kind()) && !control->Accepts(control->value())) {
                 std::fprintf(stderr, "after \"%s\": %s.%s holds %d, outside its range\n",
                              line.c_str(), form->name().c_str(), control->id().c_str(),
                              control->value());

@@ -179,12 +179,6 @@ class Filler {
     std::mt19937 random_;
 };
 
-bool HasValue(ui::Kind kind) {
-    return kind == ui::Kind::CheckBox || kind == ui::Kind::Option || kind == ui::Kind::List ||
-           kind == ui::Kind::ScrollBar || kind == ui::Kind::Slider || kind == ui::Kind::IconList ||
-           kind == ui::Kind::Tabs;
-}
-
 // Answers questions as a user who mostly says yes.
 class Answerer : public ui::Prompter {
   public:
@@ -347,11 +341,11 @@ class Machine {
         for (ui::Form* form : app_.Forms()) {
             reach_.windows.insert(form->name());
             for (const auto& c : form->controls()) {
-                if (HasValue(c->kind())) {
+                if (ui::HasValue(c->kind())) {
                     reach_.values.insert(form->name() + "." + c->id() + "=" +
                                          std::to_string(c->value()));
                 }
-                if (HasValue(c->kind()) && !c->Accepts(c->value())) {
+                if (ui::HasValue(c->kind()) && !c->Accepts(c->value())) {
                     Failed(form->name() + "." + c->id() + " holds " + std::to_string(c->value()) +
                            ", outside its range");
                     return;

@@ -4,6 +4,12 @@
 
 namespace ui {
 
+bool HasValue(Kind kind) {
+    return kind == Kind::CheckBox || kind == Kind::Option || kind == Kind::List ||
+           kind == Kind::ScrollBar || kind == Kind::Slider || kind == Kind::IconList ||
+           kind == Kind::Tabs;
+}
+
 const char* KindName(Kind kind) {
     switch (kind) {
         case Kind::Button:

@@ -24,6 +24,8 @@ enum class Kind {
 };
 
 const char* KindName(Kind kind);
+// Whether a control of this kind holds a number (its value): a state, a position or a level.
+bool HasValue(Kind kind);
 
 // Twips; relative to the frame that holds the control, else to the tab control's page for
 // controls on a tab, else to the form's client area.

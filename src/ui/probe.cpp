@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "text/quote.h"
 #include "ui/form.h"
 #include "ui/screen.h"
 
@@ -9,34 +10,9 @@ namespace ui {
 
 namespace {
 
-std::string Quoted(const std::string& text) {
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') quoted.push_back('\\');
-        // One record a line: line breaks travel escaped.
-        if (c == '\n') {
-            quoted += "\\n";
-            continue;
-        }
-        if (c == '\r') {
-            quoted += "\\r";
-            continue;
-        }
-        quoted.push_back(c);
-    }
-    quoted.push_back('"');
-    return quoted;
-}
-
 std::string Box(const ProbeBox& b) {
     return std::to_string(b.left) + "," + std::to_string(b.top) + "," + std::to_string(b.width) +
            "," + std::to_string(b.height);
-}
-
-bool HasValue(Kind kind) {
-    return kind == Kind::CheckBox || kind == Kind::Option || kind == Kind::List ||
-           kind == Kind::ScrollBar || kind == Kind::Slider || kind == Kind::IconList ||
-           kind == Kind::Tabs;
 }
 
 }  // namespace
@@ -65,23 +41,25 @@ std::string FormatProbe(const std::vector<ProbeWindow>& windows) {
     std::ostringstream out;
     for (const ProbeWindow& w : windows) {
         if (w.form == nullptr) {
-            out << "box title=" << Quoted(w.title) << " frame=" << Box(w.frame)
+            out << "box title=" << platform::QuotedOnOneLine(w.title) << " frame=" << Box(w.frame)
                 << " shown=" << w.shown << "\n";
             for (const ProbeItem& item : w.items) {
-                out << "item kind=" << item.kind << " text=" << Quoted(item.text)
+                out << "item kind=" << item.kind << " text=" << platform::QuotedOnOneLine(item.text)
                     << " box=" << Box(item.box) << "\n";
             }
             continue;
         }
         const Form& form = *w.form;
-        out << "window " << form.name() << " title=" << Quoted(w.title) << " frame=" << Box(w.frame)
-            << " client=" << Box(w.client) << " shown=" << w.shown << " enabled=" << w.enabled
-            << " model_visible=" << form.visible() << " model_enabled=" << form.enabled() << "\n";
+        out << "window " << form.name() << " title=" << platform::QuotedOnOneLine(w.title)
+            << " frame=" << Box(w.frame) << " client=" << Box(w.client) << " shown=" << w.shown
+            << " enabled=" << w.enabled << " model_visible=" << form.visible()
+            << " model_enabled=" << form.enabled() << "\n";
         for (const ProbeControl& p : w.controls) {
             const Control& c = *p.control;
             out << "control " << form.name() << "." << c.id() << " kind=" << KindName(c.kind())
                 << " box=" << Box(p.box) << " shown=" << p.shown << " enabled=" << p.enabled
-                << " focus=" << p.focused << " value=" << p.value << " text=" << Quoted(p.text);
+                << " focus=" << p.focused << " value=" << p.value
+                << " text=" << platform::QuotedOnOneLine(p.text);
             if (p.hasThumb) out << " thumb=" << Box(p.thumb);
             if (!p.parts.empty()) {
                 out << " parts=";
@@ -92,7 +70,7 @@ std::string FormatProbe(const std::vector<ProbeWindow>& windows) {
             // Within its window: the window's own state is on its line.
             out << " model_shown=" << ShownOnScreen(c) << " model_enabled=" << EnabledOnScreen(c)
                 << " model_value=" << ProbeModelValue(c)
-                << " model_text=" << Quoted(ProbeModelText(c)) << "\n";
+                << " model_text=" << platform::QuotedOnOneLine(ProbeModelText(c)) << "\n";
         }
     }
     out << "end\n";

@@ -1,6 +1,7 @@
 // The About and About A3D windows: their fixed content, the order in which they take and
 // give back the main window, and every way of closing them.
 #include "dialogs/frm_about.h"
+
 #include "dialogs/frm_about_a3d.h"
 #include "support/scenario.h"
 
@@ -31,10 +32,7 @@ class About : public Scenario {
     void TestBody() override {}
 
     void Ready() {
-        WindowsXp();
-        DriverKeys();
-        Start();
-        TakeWrites();
+        Scenario::Ready();
         log_.Take();
     }
     std::vector<std::string> Names(const std::string& form) {

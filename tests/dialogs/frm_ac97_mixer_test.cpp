@@ -2,6 +2,7 @@
 #include "main_window/frm_main.h"
 #include "settings/schema.h"
 #include "support/scenario.h"
+#include "text/quote.h"
 
 namespace testing_support {
 namespace {
@@ -19,11 +20,12 @@ const std::string kMixerPath = "C:\\AC97Mix\\AC97Mixer.exe";
 const std::string kPlayer = "\"C:\\Program Files\\Windows Media Player\\wmplayer.exe\" /prefetch:1";
 
 std::string Started(const std::string& command, bool ok) {
-    return "start command=" + gui::Quote(command) + " result=" + (ok ? "ok" : "failed") + "\n";
+    return "start command=" + platform::Quoted(command) + " result=" + (ok ? "ok" : "failed") +
+           "\n";
 }
 std::string Unable(const std::string& command) {
     return "message title=\"Calvenor XP\" icon=critical buttons=ok text=" +
-           gui::Quote("Unable to start \"" + command + "\".") + "\n";
+           platform::Quoted("Unable to start \"" + command + "\".") + "\n";
 }
 std::string Location() {
     return std::string(schema::kControlPanel) + "\\" + schema::kAC97MixerLocation;
@@ -34,11 +36,8 @@ class Tools : public Scenario {
     void TestBody() override {}
 
     void Ready() {
-        WindowsXp();
-        DriverKeys();
         Sz(schema::kDirectXMedia, schema::kProg, kPlayer);
-        Start();
-        TakeWrites();
+        Scenario::Ready();
     }
     main_window::FrmMain& Main() {
         return static_cast<main_window::FrmMain&>(*app_.FindForm("frmMain"));

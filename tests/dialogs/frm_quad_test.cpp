@@ -19,13 +19,6 @@ class Quad : public Scenario {
   public:
     void TestBody() override {}
 
-    // A started main window on Windows XP with the driver's keys; the load's writes dropped.
-    void Ready() {
-        WindowsXp();
-        DriverKeys();
-        Start();
-        TakeWrites();
-    }
     std::string Open() { return Run("answer yes\nclick frmMain.cmdQuad"); }
 };
 

@@ -23,25 +23,11 @@
 #include "platform/win32/windows_api.h"
 #include "reset/frm_reset.h"
 #include "support/local_app.h"
+#include "text/quote.h"
 #include "ui/app.h"
 #include "wpcrset/frm_wpcrset.h"
 
 namespace {
-
-std::string Quote(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\') out += '\\';
-        if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
 
 // Asked of the window, not read from the title Wine keeps for another process's window, which
 // an edit control's typing does not change.
@@ -155,7 +141,7 @@ std::string Geometry(const ui::Control& c, HWND h) {
                 }
                 parts += (parts.empty() ? "" : ";") + Box(r);
             }
-            if (!parts.empty()) out += " parts=" + Quote(parts);
+            if (!parts.empty()) out += " parts=" + platform::QuotedOnOneLine(parts);
             break;
         }
         default:
@@ -233,8 +219,9 @@ void Screen(const std::vector<ui::Form*>& forms) {
         GUITHREADINFO info = {};
         info.cbSize = sizeof info;
         GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info);
-        out << "window " << name << " title=" << Quote(Text(hwnd)) << " frame=" << Box(hwnd)
-            << " client=" << Box(hwnd) << " shown=" << (IsWindowVisible(hwnd) ? 1 : 0)
+        out << "window " << name << " title=" << platform::QuotedOnOneLine(Text(hwnd))
+            << " frame=" << Box(hwnd) << " client=" << Box(hwnd)
+            << " shown=" << (IsWindowVisible(hwnd) ? 1 : 0)
             << " enabled=" << (IsWindowEnabled(hwnd) ? 1 : 0) << "\n";
         const auto& controls = form->controls();
         for (std::size_t i = 0; i < controls.size(); ++i) {
@@ -248,16 +235,18 @@ void Screen(const std::vector<ui::Form*>& forms) {
                 << " box=" << Box(h) << " shown=" << (IsWindowVisible(h) ? 1 : 0)
                 << " enabled=" << (IsWindowEnabled(h) ? 1 : 0)
                 << " focus=" << (info.hwndFocus == h ? 1 : 0) << " value=" << value
-                << " text=" << Quote(text) << Geometry(c, h) << "\n";
+                << " text=" << platform::QuotedOnOneLine(text) << Geometry(c, h) << "\n";
         }
     }
     for (HWND box : TopLevel("#32770")) {
-        out << "box title=" << Quote(Text(box)) << " frame=" << Box(box) << " shown=1\n";
+        out << "box title=" << platform::QuotedOnOneLine(Text(box)) << " frame=" << Box(box)
+            << " shown=1\n";
         for (HWND c = GetWindow(box, GW_CHILD); c != nullptr; c = GetWindow(c, GW_HWNDNEXT)) {
             char cls[64] = {};
             GetClassNameA(c, cls, sizeof cls);
             const std::string kind = lstrcmpiA(cls, "Button") == 0 ? "button" : "text";
-            out << "item kind=" << kind << " text=" << Quote(Text(c)) << " box=" << Box(c) << "\n";
+            out << "item kind=" << kind << " text=" << platform::QuotedOnOneLine(Text(c))
+                << " box=" << Box(c) << "\n";
         }
     }
     out << "end\n";

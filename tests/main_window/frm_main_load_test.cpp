@@ -13,10 +13,6 @@ using schema::kControlPanel;
 using schema::kCustomization;
 using schema::kRun;
 
-std::string Dw(const char* key, const char* name, int value) {
-    return std::string(key) + "\\" + name + "=dword:" + std::to_string(value);
-}
-
 platform::FixedFileVersion Version(std::uint32_t a, std::uint32_t b, std::uint32_t c,
                                    std::uint32_t d) {
     return {(a << 16) | b, (c << 16) | d};
@@ -40,15 +36,6 @@ class Load : public Scenario {
     }
 
     // The one speaker picture that is visible, or "" when none or several are.
-    std::string VisibleSpeaker() {
-        std::string shown;
-        for (const char* img : {"imgPhones", "imgSat", "imgMon", "imgQuad"}) {
-            if (!Visible(std::string("frmMain.") + img)) continue;
-            if (!shown.empty()) return "";
-            shown = img;
-        }
-        return shown;
-    }
 };
 
 TEST_F(Load, FreshMachineGetsItsThreeMissingFlagsAndTheA3DKey) {

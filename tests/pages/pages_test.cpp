@@ -13,10 +13,6 @@ using schema::kCustomization;
 using schema::kSpdifEnableList;
 using Writes = std::vector<std::string>;
 
-std::string Dw(const char* key, const char* name, std::int64_t value) {
-    return std::string(key) + "\\" + name + "=dword:" + std::to_string(value);
-}
-
 std::string Fx(const char* bytes) {
     return std::string(kControlPanel) + "\\FxSelectParams=hex(3):" + bytes;
 }
@@ -24,24 +20,6 @@ std::string Fx(const char* bytes) {
 class Pages : public Scenario {
   public:
     void TestBody() override {}
-
-    // A machine with the driver installed and everything at design values, loaded on XP;
-    // the load's own writes are dropped.
-    void Ready() {
-        DriverKeys();
-        WindowsXp();
-        Start();
-        TakeWrites();
-    }
-    std::string VisibleSpeaker() {
-        std::string shown;
-        for (const char* img : {"imgPhones", "imgSat", "imgMon", "imgQuad"}) {
-            if (!Visible(std::string("frmMain.") + img)) continue;
-            if (!shown.empty()) return "";
-            shown = img;
-        }
-        return shown;
-    }
 };
 
 // A3D.

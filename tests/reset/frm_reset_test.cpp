@@ -1,7 +1,8 @@
 // The reset window: every area button with its writes in order and key, Reset All as their
 // exact sum, the missing-key cases, the speaker picture, and every way of closing it.
-#include "main_window/frm_main.h"
 #include "reset/frm_reset.h"
+
+#include "main_window/frm_main.h"
 #include "settings/schema.h"
 #include "support/scenario.h"
 
@@ -16,10 +17,6 @@ std::string Panel(const std::string& name) {
 std::string Cust(const std::string& name) {
     return std::string(schema::kCustomization) + "\\" + name;
 }
-std::string Dw(const std::string& path, int value) {
-    return path + "=dword:" + std::to_string(value);
-}
-
 struct Area {
     const char* button;
     std::vector<std::string> writes;
@@ -76,13 +73,10 @@ class Reset : public Scenario {
   public:
     void TestBody() override {}
 
-    // A started main window on Windows XP; the load's writes dropped.
+    // Ready, with a stored mixer location for Reset to delete.
     void Ready() {
-        WindowsXp();
-        DriverKeys();
         Sz(schema::kControlPanel, schema::kAC97MixerLocation, "C:\\Mixer\\ac97mix.exe");
-        Start();
-        TakeWrites();
+        Scenario::Ready();
     }
     std::string Open() { return Run("click frmMain.cmdReset"); }
     std::string Windows() { return Run("windows"); }

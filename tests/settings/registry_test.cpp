@@ -2,7 +2,6 @@
 #include "settings/registry.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
@@ -12,6 +11,7 @@
 
 #include "registry/sqlite/sqlite_store.h"
 #include "settings/schema.h"
+#include "support/files.h"
 
 namespace {
 
@@ -65,9 +65,7 @@ class CountingBackend : public RegistryBackend {
 class RegistryLayerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/calvenor-layer-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ASSERT_FALSE(dir_.empty());
         std::string error;
         db_ = SqliteStore::Open((dir_ / "registry.db").string(), &error);
         ASSERT_NE(db_, nullptr) << error;
@@ -82,7 +80,6 @@ class RegistryLayerTest : public ::testing::Test {
         registry_.reset();
         counting_.reset();
         db_.reset();
-        fs::remove_all(dir_);
     }
 
     // A store with the same file, opened read-only: a machine the user may not write.
@@ -107,7 +104,8 @@ class RegistryLayerTest : public ::testing::Test {
         return {};
     }
 
-    fs::path dir_;
+    testing_support::ScratchFolder scratch_{"layer"};
+    const fs::path dir_ = scratch_.path();
     std::unique_ptr<SqliteStore> db_;
     std::unique_ptr<CountingBackend> counting_;
     std::unique_ptr<settings::Registry> registry_;

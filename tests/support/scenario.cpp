@@ -150,6 +150,31 @@ void Scenario::DriverKeys() {
     }
 }
 
+void Scenario::Ready() {
+    WindowsXp();
+    DriverKeys();
+    Start();
+    TakeWrites();
+}
+
+std::string Scenario::VisibleSpeaker() {
+    std::string shown;
+    for (const char* img : {"imgPhones", "imgSat", "imgMon", "imgQuad"}) {
+        if (!Visible(std::string("frmMain.") + img)) continue;
+        if (!shown.empty()) return "";
+        shown = img;
+    }
+    return shown;
+}
+
+std::string Dw(const std::string& path, std::int64_t value) {
+    return path + "=dword:" + std::to_string(static_cast<std::int32_t>(value));
+}
+
+std::string Dw(const std::string& key, const std::string& name, std::int64_t value) {
+    return Dw(key + "\\" + name, value);
+}
+
 std::string Scenario::Start() {
     const auto before = out_.str().size();
     app_.Open<main_window::FrmMain>().Show();

@@ -78,6 +78,10 @@ class FakePlatform : public platform::Platform {
     platform::RegistryBackend& registry_;
 };
 
+// A REG_DWORD write as TakeWrites gives it: "KEY\NAME=dword:N", N signed.
+std::string Dw(const std::string& path, std::int64_t value);  // path: "KEY\NAME"
+std::string Dw(const std::string& key, const std::string& name, std::int64_t value);
+
 // The backend scenario tests run on; each build supplies its own.
 std::unique_ptr<platform::RegistryBackend> MakeScenarioBackend();
 
@@ -93,6 +97,9 @@ class Scenario : public ::testing::Test {
     void DriverKeys();
     // Opens the main window (its load runs) and returns what it printed.
     std::string Start();
+    // Where most scenarios begin: Windows XP, the driver's keys beside what the test stored
+    // before, the main window started and the writes of its load dropped.
+    void Ready();
     // Runs headless commands, one a line; returns what they printed.
     std::string Run(const std::string& commands);
     // One line of a dump: "frmMain.chkTray checkbox visible=1 ...".
@@ -102,6 +109,8 @@ class Scenario : public ::testing::Test {
     bool Visible(const std::string& target);
     std::string Caption(const std::string& target);
     std::string Text(const std::string& target);
+    // The one speaker picture the main window shows ("imgQuad"), "" for none or several.
+    std::string VisibleSpeaker();
 
     void Key(const std::string& path);
     void Dword(const std::string& path, const std::string& name, std::uint32_t value);

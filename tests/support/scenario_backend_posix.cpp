@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "registry/hive/hive_registry.h"
+#include "support/files.h"
 #include "support/memory_registry.h"
 #include "support/scenario.h"
 #include "support/xp_installation_posix.h"
@@ -20,13 +21,8 @@ using platform::HKey;
 class ScratchHives : public platform::RegistryBackend {
   public:
     ScratchHives() {
-        char pattern[] = "/tmp/calvenor-scenario-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr) {
-            ADD_FAILURE() << "cannot make a folder for the hives";
-            return;
-        }
-        folder_ = pattern;
-        const std::string windows = folder_ + "/WINDOWS";
+        if (folder_.path().empty()) return;
+        const std::string windows = (folder_.path() / "WINDOWS").string();
         const std::string error = MakeXpInstallation(windows, "");
         std::string why;
         if (error.empty()) {
@@ -35,10 +31,7 @@ class ScratchHives : public platform::RegistryBackend {
         }
         if (!hives_) ADD_FAILURE() << "cannot make the hives: " << error << why;
     }
-    ~ScratchHives() override {
-        hives_.reset();
-        if (!folder_.empty()) std::filesystem::remove_all(folder_);
-    }
+    ~ScratchHives() override { hives_.reset(); }
     long OpenKey(HKey root, const std::string& path, std::uint32_t access, HKey* out) override {
         return hives_->OpenKey(root, path, access, out);
     }
@@ -64,7 +57,7 @@ class ScratchHives : public platform::RegistryBackend {
     void Together(const std::function<void()>& body) override { hives_->Together(body); }
 
   private:
-    std::string folder_;
+    ScratchFolder folder_{"scenario"};
     std::unique_ptr<platform::HiveRegistry> hives_;
 };
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "registry/sqlite/sqlite_store.h"
+#include "support/files.h"
 
 namespace testing_support {
 
@@ -28,20 +29,9 @@ inline std::vector<std::uint8_t> Dword(std::uint32_t number) {
             static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)};
 }
 
-inline std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 class SqliteStoreTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/calvenor-store-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        file_ = (dir_ / "registry.db").string();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    void SetUp() override { ASSERT_FALSE(dir_.empty()); }
 
     std::unique_ptr<SqliteStore> OpenStore(
         SqliteStore::Access access = SqliteStore::Access::Automatic) {
@@ -67,8 +57,9 @@ class SqliteStoreTest : public ::testing::Test {
         return status;
     }
 
-    fs::path dir_;
-    std::string file_;
+    ScratchFolder scratch_{"store"};
+    const fs::path dir_ = scratch_.path();
+    const std::string file_ = (dir_ / "registry.db").string();
 };
 
 }  // namespace testing_support

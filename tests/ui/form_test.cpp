@@ -5,10 +5,7 @@
 #include <sstream>
 
 #include "gui/headless/headless.h"
-#include "settings/registry.h"
-#include "support/memory_registry.h"
-#include "support/scenario.h"
-#include "ui/app.h"
+#include "support/local_app.h"
 
 namespace {
 
@@ -42,14 +39,8 @@ class TestForm : public ui::Form {
     std::vector<std::string> events;
 };
 
-class FormModel : public ::testing::Test {
+class FormModel : public ::testing::Test, protected testing_support::LocalApp {
   protected:
-    testing_support::MemoryRegistry backend;
-    testing_support::FakePlatform platform{backend};
-    settings::Registry registry{backend};
-    std::ostringstream out;
-    gui::HeadlessPrompter prompter{out};
-    ui::App app{registry, platform, prompter};
     TestForm& form = app.Open<TestForm>();
 };
 
@@ -102,7 +93,7 @@ TEST_F(FormModel, AnUnloadedFormIsGoneAfterCollect) {
 TEST_F(FormModel, HeadlessDriverReportsMisuseAndGoesOn) {
     form.Show();
     form.check->SetEnabled(false);
-    gui::Headless driver(app, prompter, out);
+    gui::Headless driver(app, prompter, sink);
     for (const char* line :
          {"click frmTest.chk", "click frmNone.x", "click frmTest.none", "select frmTest.cbo 3",
           "select frmTest.cbo x", "set frmTest.hsb 40", "set frmTest.cbo 1", "frobnicate",
@@ -110,7 +101,7 @@ TEST_F(FormModel, HeadlessDriverReportsMisuseAndGoesOn) {
           "select frmTest.cbo -1", "dump frmTest"}) {
         driver.Execute(line);
     }
-    const std::string printed = out.str();
+    const std::string printed = sink.str();
     EXPECT_EQ(printed.substr(0, printed.find("window frmTest")),
               "error: frmTest.chk is disabled or hidden\n"
               "error: no window \"frmNone\"\n"
@@ -134,7 +125,7 @@ TEST_F(FormModel, YesNoBoxesTakeQueuedAnswersAndDefaultToNo) {
     EXPECT_EQ(app.Show(question), ui::Answer::Yes);
     EXPECT_EQ(app.Show(question), ui::Answer::No);
     EXPECT_EQ(app.Show({"", "Plain", ui::Icon::None, ui::Buttons::Ok}), ui::Answer::Ok);
-    EXPECT_EQ(out.str(),
+    EXPECT_EQ(sink.str(),
               "message title=\"Q\" icon=none buttons=yesno text=\"Go?\" answer=yes\n"
               "message title=\"Q\" icon=none buttons=yesno text=\"Go?\" answer=no\n"
               "message title=\"Calvenor XP\" icon=none buttons=ok text=\"Plain\"\n");

@@ -38,13 +38,10 @@ class Keyboard : public Scenario {
     void TestBody() override {}
     // The seed machine's S/PDIF settings: 48 kHz, output detected and enabled, input neither.
     void Ready() {
-        DriverKeys();
         Dword(schema::kCustomization, schema::kSpdifFrequency, 48000);
         Dword(schema::kCustomization, schema::kDetectSpdifOut, 1);
         Dword(schema::kCustomization, schema::kEnableSpdifOut, 1);
-        WindowsXp();
-        Start();
-        TakeWrites();
+        Scenario::Ready();
     }
     ui::Form& Main() { return *app_.FindForm("frmMain"); }
     Control* Find(const std::string& id) { return Main().Find(id); }

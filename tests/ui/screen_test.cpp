@@ -5,13 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "gui/headless/headless.h"
-#include "settings/registry.h"
-#include "support/memory_registry.h"
-#include "support/scenario.h"
-#include "ui/app.h"
+#include "support/local_app.h"
 
 namespace {
 
@@ -47,14 +41,8 @@ class Layout : public ui::Form {
     ui::Control* button;
 };
 
-class Screen : public ::testing::Test {
+class Screen : public ::testing::Test, protected testing_support::LocalApp {
   protected:
-    testing_support::MemoryRegistry backend;
-    testing_support::FakePlatform platform{backend};
-    settings::Registry registry{backend};
-    std::ostringstream out;
-    gui::HeadlessPrompter prompter{out};
-    ui::App app{registry, platform, prompter};
     Layout& form = app.Open<Layout>(false);
 };
 

@@ -1,11 +1,12 @@
 // The WPCRSET window: its load and the detection of a missing WPCRSET, the start-up switches,
 // the enabling rules, the records for every chipset and slot, the VIA options, the help texts
 // and every way of closing it.
+#include "wpcrset/frm_wpcrset.h"
+
 #include <cstdio>
 
 #include "settings/schema.h"
 #include "support/scenario.h"
-#include "wpcrset/frm_wpcrset.h"
 
 namespace testing_support {
 namespace {
@@ -26,10 +27,6 @@ std::string Slot(int n) {
     std::snprintf(name, sizeof name, "Reg%02d", n);
     return name;
 }
-std::string Dw(const std::string& path, std::int64_t value) {
-    return path + "=dword:" + std::to_string(static_cast<std::int32_t>(value));
-}
-
 // A record as WPCRSET reads it: bus, device * 8 + function, then two constant bytes.
 std::int64_t Record(int bus, int device, int function, int first, int second) {
     return (static_cast<std::int64_t>(bus) << 24) | ((device * 8 + function) << 16) | (first << 8) |
@@ -43,8 +40,6 @@ class Wpcrset : public Scenario {
     // A started main window on Windows XP with the driver's keys and an installed WPCRSET
     // ("Start" 1 in its parameters, boot start for its service); the load's writes dropped.
     void Ready(std::int64_t parametersStart = 1, std::int64_t serviceStart = 0) {
-        WindowsXp();
-        DriverKeys();
         Key(schema::kWpcrsetService);
         Key(schema::kWpcrsetParameters);
         if (parametersStart >= 0) {
@@ -55,8 +50,7 @@ class Wpcrset : public Scenario {
             Dword(schema::kWpcrsetService, schema::kStart,
                   static_cast<std::uint32_t>(serviceStart));
         }
-        Start();
-        TakeWrites();
+        Scenario::Ready();
     }
     std::string Open() { return Run("click frmMain.cmdWPCRSET"); }
     wpcrset::FrmWPCRSET& Form() {

@@ -211,6 +211,27 @@ void FltkAdapter::Sync(Binding& b) {
         default:
             break;
     }
+    SyncValue(b);
+    if (c.enabled() != (w->active() != 0)) {
+        if (c.enabled()) {
+            w->activate();
+        } else {
+            w->deactivate();
+        }
+    }
+    if (c.visible() != (w->visible() != 0)) {
+        if (c.visible()) {
+            w->show();
+        } else {
+            w->hide();
+        }
+    }
+}
+
+// The control's value, list entries and bounds; Sync holds the guard.
+void FltkAdapter::SyncValue(Binding& b) {
+    const ui::Control& c = *b.control;
+    Fl_Widget* w = b.widget;
     switch (c.kind()) {
         case ui::Kind::CheckBox:
         case ui::Kind::Option: {
@@ -272,20 +293,6 @@ void FltkAdapter::Sync(Binding& b) {
         }
         default:
             break;
-    }
-    if (c.enabled() != (w->active() != 0)) {
-        if (c.enabled()) {
-            w->activate();
-        } else {
-            w->deactivate();
-        }
-    }
-    if (c.visible() != (w->visible() != 0)) {
-        if (c.visible()) {
-            w->show();
-        } else {
-            w->hide();
-        }
     }
 }
 

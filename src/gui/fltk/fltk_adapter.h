@@ -49,6 +49,7 @@ class FltkAdapter : public ui::AppObserver {
     void Arrange(View& view, Binding& binding);
 
     void Sync(Binding& binding);
+    void SyncValue(Binding& binding);
     void SyncView(View& view);
     void SyncAll();
     void ApplyForm(View& view);

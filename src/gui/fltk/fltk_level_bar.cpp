@@ -12,7 +12,7 @@ constexpr double kFirstRepeat = 0.5;  // seconds a held button waits before pagi
 constexpr double kRepeat = 0.05;
 }  // namespace
 
-LevelBar::LevelBar(int x, int y, int w, int h) : Fl_Scrollbar(x, y, w, h) {
+LevelBar::LevelBar(int x, int y, int w, int h) : SteppedBar(x, y, w, h) {
     type(FL_HORIZONTAL);
     step(1);
     when(FL_WHEN_RELEASE);
@@ -40,13 +40,6 @@ void LevelBar::ThumbBox(int& tx, int& ty, int& tw, int& th) const {
     ty = y() + Fl::box_dy(box());
     tw = size;
     th = height;
-}
-
-void LevelBar::Step(double delta) {
-    const double lo = std::min(minimum(), maximum()), hi = std::max(minimum(), maximum());
-    handle_push();
-    handle_drag(std::clamp(value() + delta, lo, hi));
-    handle_release();
 }
 
 // One page toward the pointer; false once the thumb has reached it.

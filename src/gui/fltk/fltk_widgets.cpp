@@ -213,7 +213,7 @@ namespace {
 constexpr int kThumbWidth = 11;
 }
 
-TrackBar::TrackBar(int x, int y, int w, int h) : Fl_Valuator(x, y, w, h, nullptr) {
+TrackBar::TrackBar(int x, int y, int w, int h) : SteppedBar(x, y, w, h, nullptr) {
     box(FL_FLAT_BOX);
     step(1);
     when(FL_WHEN_RELEASE);
@@ -243,13 +243,6 @@ double TrackBar::ValueAt(int mouseX) const {
     const int len = std::max(1, ChannelRight() - ChannelLeft());
     const double t = std::clamp(static_cast<double>(mouseX - ChannelLeft()) / len, 0.0, 1.0);
     return std::round(minimum() + t * (maximum() - minimum()));
-}
-
-void TrackBar::Step(double delta) {
-    const double lo = std::min(minimum(), maximum()), hi = std::max(minimum(), maximum());
-    handle_push();
-    handle_drag(std::clamp(value() + delta, lo, hi));
-    handle_release();
 }
 
 void TrackBar::draw() {

@@ -10,6 +10,7 @@
 #include <FL/Fl_Scrollbar.H>
 #include <FL/Fl_Valuator.H>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -124,7 +125,23 @@ class GroupBox : public Fl_Group {
 std::optional<double> StepAsked(int event, const Fl_Valuator& bar, int smallChange,
                                 int largeChange);
 
-class LevelBar : public Fl_Scrollbar {
+// A bar that a key or a wheel notch moves as a drag would, so that it reports the same way.
+template <class Bar>
+class SteppedBar : public Bar {
+  public:
+    using Bar::Bar;
+
+  protected:
+    void Step(double delta) {
+        const double lo = std::min(this->minimum(), this->maximum());
+        const double hi = std::max(this->minimum(), this->maximum());
+        this->handle_push();
+        this->handle_drag(std::clamp(this->value() + delta, lo, hi));
+        this->handle_release();
+    }
+};
+
+class LevelBar : public SteppedBar<Fl_Scrollbar> {
   public:
     LevelBar(int x, int y, int w, int h);
     ~LevelBar() override;
@@ -135,7 +152,6 @@ class LevelBar : public Fl_Scrollbar {
     void ThumbBox(int& x, int& y, int& w, int& h) const;
 
   private:
-    void Step(double delta);
     bool PageTowardPointer();
     static void Repeat(void* self);
     int paging_ = 0;  // -1 or 1 while the trough is held
@@ -143,7 +159,7 @@ class LevelBar : public Fl_Scrollbar {
 
 // A horizontal track bar with tick marks on both sides. Reports on release (and on keys and
 // the wheel, at once).
-class TrackBar : public Fl_Valuator {
+class TrackBar : public SteppedBar<Fl_Valuator> {
   public:
     TrackBar(int x, int y, int w, int h);
     void draw() override;
@@ -159,7 +175,6 @@ class TrackBar : public Fl_Valuator {
     int ChannelRight() const;
     int ThumbCentre() const;
     double ValueAt(int mouseX) const;
-    void Step(double delta);
     int grab_ = -1;  // offset of the mouse from the thumb's centre while dragging
 };
 

@@ -1,5 +1,6 @@
 #include "gui/headless/headless.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <istream>
@@ -7,28 +8,22 @@
 #include <ostream>
 #include <sstream>
 #include <string_view>
+#include <utility>
+
+#include "text/quote.h"
 
 namespace gui {
 
+using platform::Quoted;
 using ui::Control;
 using ui::Kind;
 
-std::string Quote(const std::string& text) {
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') quoted.push_back('\\');
-        quoted.push_back(c);
-    }
-    quoted.push_back('"');
-    return quoted;
-}
-
 ui::Answer HeadlessPrompter::Show(const ui::Message& message) {
     static const char* const kIcons[] = {"none", "information", "critical"};
-    out_ << "message title=" << Quote(message.title)
+    out_ << "message title=" << Quoted(message.title)
          << " icon=" << kIcons[static_cast<int>(message.icon)]
          << " buttons=" << (message.buttons == ui::Buttons::Ok ? "ok" : "yesno")
-         << " text=" << Quote(message.text);
+         << " text=" << Quoted(message.text);
     ui::Answer answer = ui::Answer::Ok;
     if (message.buttons == ui::Buttons::YesNo) {
         answer = ui::Answer::No;
@@ -52,7 +47,7 @@ Headless::~Headless() {
 }
 
 void Headless::ProcessStarted(const std::string& command, bool ok) {
-    out_ << "start command=" << Quote(command) << " result=" << (ok ? "ok" : "failed") << "\n";
+    out_ << "start command=" << Quoted(command) << " result=" << (ok ? "ok" : "failed") << "\n";
 }
 
 void Headless::Error(const std::string& text) {
@@ -70,29 +65,23 @@ std::optional<int> Number(std::string_view text) {
     }
     return number;
 }
-
-bool HasValue(Kind kind) {
-    return kind == Kind::CheckBox || kind == Kind::Option || kind == Kind::List ||
-           kind == Kind::ScrollBar || kind == Kind::Slider || kind == Kind::IconList ||
-           kind == Kind::Tabs;
-}
 }  // namespace
 
 Control* Headless::Resolve(const std::string& target, bool mustBeUsable) {
     const auto dot = target.find('.');
     if (dot == std::string::npos) {
-        Error("expected WINDOW.CONTROL, got " + Quote(target));
+        Error("expected WINDOW.CONTROL, got " + Quoted(target));
         return nullptr;
     }
     const std::string formName = target.substr(0, dot);
     ui::Form* form = app_.FindForm(formName);
     if (form == nullptr) {
-        Error("no window " + Quote(formName));
+        Error("no window " + Quoted(formName));
         return nullptr;
     }
     Control* control = form->Find(target.substr(dot + 1));
     if (control == nullptr) {
-        Error("no control " + Quote(target));
+        Error("no control " + Quoted(target));
         return nullptr;
     }
     if (mustBeUsable && !control->Usable()) {
@@ -102,129 +91,176 @@ Control* Headless::Resolve(const std::string& target, bool mustBeUsable) {
     return control;
 }
 
+std::string Headless::WindowLine(const ui::Form& form) {
+    std::ostringstream line;
+    line << "window " << form.name() << " visible=" << form.visible()
+         << " enabled=" << form.enabled() << " caption=" << Quoted(form.caption()) << "\n";
+    return line.str();
+}
+
 void Headless::Dump(const ui::Form& form) {
-    out_ << "window " << form.name() << " visible=" << form.visible()
-         << " enabled=" << form.enabled() << " caption=" << Quote(form.caption()) << "\n";
+    out_ << WindowLine(form);
     for (const auto& c : form.controls()) {
         out_ << form.name() << "." << c->id() << " " << ui::KindName(c->kind())
              << " visible=" << c->visible() << " enabled=" << c->enabled() << " value=";
         if (c->kind() == Kind::TextBox) {
-            out_ << Quote(c->text());
+            out_ << Quoted(c->text());
         } else if (c->kind() == Kind::Label) {
-            out_ << Quote(c->caption());
+            out_ << Quoted(c->caption());
         } else {
-            out_ << (HasValue(c->kind()) ? c->value() : 0);
+            out_ << (ui::HasValue(c->kind()) ? c->value() : 0);
         }
-        out_ << " caption=" << Quote(c->caption()) << "\n";
+        out_ << " caption=" << Quoted(c->caption()) << "\n";
     }
 }
 
 bool Headless::Execute(const std::string& rawLine) {
-    std::string line = rawLine;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::istringstream words(line);
-    std::string command;
-    words >> command;
-    if (command.empty() || command[0] == '#') return !app_.Ended();
+    static const std::pair<std::string_view, void (Headless::*)(const Words&)> kCommands[] = {
+        {"windows", &Headless::Windows}, {"dump", &Headless::DumpWindows},
+        {"answer", &Headless::Answer},   {"close", &Headless::Close},
+        {"click", &Headless::Click},     {"select", &Headless::Select},
+        {"set", &Headless::Set},         {"dblclick", &Headless::DblClick},
+        {"type", &Headless::Type},
+    };
+    Words words;
+    words.line = rawLine;
+    if (!words.line.empty() && words.line.back() == '\r') words.line.pop_back();
+    std::istringstream in(words.line);
+    in >> words.command >> words.target >> words.argument;
+    if (words.command.empty() || words.command[0] == '#') return !app_.Ended();
 
-    std::string target;
-    words >> target;
-    if (command == "windows") {
-        for (ui::Form* form : app_.Forms()) {
-            out_ << "window " << form->name() << " visible=" << form->visible()
-                 << " enabled=" << form->enabled() << " caption=" << Quote(form->caption()) << "\n";
-        }
-    } else if (command == "dump") {
-        if (target.empty()) {
-            for (ui::Form* form : app_.Forms()) Dump(*form);
-        } else if (ui::Form* form = app_.FindForm(target)) {
-            Dump(*form);
-        } else {
-            Error("no window " + Quote(target));
-        }
-    } else if (command == "answer") {
-        if (target == "yes" || target == "no") {
-            prompter_.Queue(target == "yes" ? ui::Answer::Yes : ui::Answer::No);
-        } else {
-            Error("answer takes yes or no");
-        }
-    } else if (command == "close") {
-        ui::Form* form = app_.FindForm(target);
-        if (form == nullptr) {
-            Error("no window " + Quote(target));
-        } else if (!form->visible() || !form->enabled()) {
-            Error(target + " is disabled or hidden");
-        } else {
-            form->RequestClose();
-        }
-    } else if (command == "click") {
-        if (Control* c = Resolve(target, true)) {
-            switch (c->kind()) {
-                case Kind::Button:
-                    c->Click();
-                    break;
-                case Kind::CheckBox:
-                    c->SetValue(c->value() == 1 ? 0 : 1);
-                    break;
-                case Kind::Option:
-                    c->SetValue(1);
-                    break;
-                default:
-                    Error(target + " cannot be clicked");
-            }
-        }
-    } else if (command == "select" || command == "set" || command == "dblclick") {
-        std::string argument;
-        words >> argument;
-        Control* c = Resolve(target, true);
-        const auto n = Number(argument);
-        if (c == nullptr) {
-        } else if (!n) {
-            Error(command + " needs a number");
-        } else if (command == "select") {
-            const bool list =
-                c->kind() == Kind::List || c->kind() == Kind::IconList || c->kind() == Kind::Tabs;
-            if (!list) {
-                Error(target + " is not a list");
-            } else if (!c->Accepts(*n)) {
-                Error("position " + argument + " is outside " + target);
-            } else {
-                c->SetValue(*n);
-            }
-        } else if (command == "set") {
-            if (c->kind() != Kind::Slider && c->kind() != Kind::ScrollBar) {
-                Error(target + " is not a slider or scroll bar");
-            } else if (!c->Accepts(*n)) {
-                Error("value " + argument + " is outside " + target);
-            } else {
-                c->SetValue(*n);
-            }
-        } else if (c->kind() != Kind::IconList) {
-            Error(target + " is not an icon list");
-        } else if (*n < 1 || !c->Accepts(*n - 1)) {
-            Error("entry " + argument + " is outside " + target);
-        } else {
-            c->SetValue(*n - 1);
-            c->DblClick();
-        }
-    } else if (command == "type") {
-        // The text is the rest of the line after the target, exactly as given.
-        std::string text;
-        const auto start = line.find(target, line.find(command) + command.size());
-        if (start + target.size() < line.size()) text = line.substr(start + target.size() + 1);
-        if (Control* c = Resolve(target, true)) {
-            if (c->kind() != Kind::TextBox || c->readOnly) {
-                Error(target + " is not a text box the user can edit");
-            } else {
-                c->SetText(text);
-            }
-        }
+    const auto* const end = std::end(kCommands);
+    const auto* const found = std::find_if(std::begin(kCommands), end, [&](const auto& command) {
+        return command.first == words.command;
+    });
+    if (found == end) {
+        Error("unknown command " + Quoted(words.command));
     } else {
-        Error("unknown command " + Quote(command));
+        (this->*found->second)(words);
     }
     app_.Collect();
     out_.flush();
     return !app_.Ended();
+}
+
+void Headless::Windows(const Words&) {
+    for (ui::Form* form : app_.Forms()) out_ << WindowLine(*form);
+}
+
+void Headless::DumpWindows(const Words& words) {
+    if (words.target.empty()) {
+        for (ui::Form* form : app_.Forms()) Dump(*form);
+    } else if (ui::Form* form = app_.FindForm(words.target)) {
+        Dump(*form);
+    } else {
+        Error("no window " + Quoted(words.target));
+    }
+}
+
+void Headless::Answer(const Words& words) {
+    if (words.target == "yes" || words.target == "no") {
+        prompter_.Queue(words.target == "yes" ? ui::Answer::Yes : ui::Answer::No);
+    } else {
+        Error("answer takes yes or no");
+    }
+}
+
+void Headless::Close(const Words& words) {
+    ui::Form* form = app_.FindForm(words.target);
+    if (form == nullptr) {
+        Error("no window " + Quoted(words.target));
+    } else if (!form->visible() || !form->enabled()) {
+        Error(words.target + " is disabled or hidden");
+    } else {
+        form->RequestClose();
+    }
+}
+
+void Headless::Click(const Words& words) {
+    Control* c = Resolve(words.target, true);
+    if (c == nullptr) return;
+    switch (c->kind()) {
+        case Kind::Button:
+            c->Click();
+            break;
+        case Kind::CheckBox:
+            c->SetValue(c->value() == 1 ? 0 : 1);
+            break;
+        case Kind::Option:
+            c->SetValue(1);
+            break;
+        default:
+            Error(words.target + " cannot be clicked");
+    }
+}
+
+std::optional<std::pair<Control*, int>> Headless::Numbered(const Words& words) {
+    Control* c = Resolve(words.target, true);
+    if (c == nullptr) return std::nullopt;
+    const auto n = Number(words.argument);
+    if (!n) {
+        Error(words.command + " needs a number");
+        return std::nullopt;
+    }
+    return std::pair(c, *n);
+}
+
+void Headless::Select(const Words& words) {
+    const auto numbered = Numbered(words);
+    if (!numbered) return;
+    const auto [c, n] = *numbered;
+    if (c->kind() != Kind::List && c->kind() != Kind::IconList && c->kind() != Kind::Tabs) {
+        Error(words.target + " is not a list");
+    } else if (!c->Accepts(n)) {
+        Error("position " + words.argument + " is outside " + words.target);
+    } else {
+        c->SetValue(n);
+    }
+}
+
+void Headless::Set(const Words& words) {
+    const auto numbered = Numbered(words);
+    if (!numbered) return;
+    const auto [c, n] = *numbered;
+    if (c->kind() != Kind::Slider && c->kind() != Kind::ScrollBar) {
+        Error(words.target + " is not a slider or scroll bar");
+    } else if (!c->Accepts(n)) {
+        Error("value " + words.argument + " is outside " + words.target);
+    } else {
+        c->SetValue(n);
+    }
+}
+
+// Entries are counted from 1, as a user counts them.
+void Headless::DblClick(const Words& words) {
+    const auto numbered = Numbered(words);
+    if (!numbered) return;
+    const auto [c, n] = *numbered;
+    if (c->kind() != Kind::IconList) {
+        Error(words.target + " is not an icon list");
+    } else if (n < 1 || !c->Accepts(n - 1)) {
+        Error("entry " + words.argument + " is outside " + words.target);
+    } else {
+        c->SetValue(n - 1);
+        c->DblClick();
+    }
+}
+
+void Headless::Type(const Words& words) {
+    // The text is the rest of the line after the target, exactly as given.
+    const std::string& line = words.line;
+    std::string text;
+    const auto start = line.find(words.target, line.find(words.command) + words.command.size());
+    if (start + words.target.size() < line.size()) {
+        text = line.substr(start + words.target.size() + 1);
+    }
+    Control* c = Resolve(words.target, true);
+    if (c == nullptr) return;
+    if (c->kind() != Kind::TextBox || c->readOnly) {
+        Error(words.target + " is not a text box the user can edit");
+    } else {
+        c->SetText(text);
+    }
 }
 
 int Headless::Run(std::istream& in) {

@@ -4,7 +4,9 @@
 
 #include <deque>
 #include <iosfwd>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "ui/app.h"
 
@@ -35,16 +37,36 @@ class Headless : public ui::AppObserver {
     void ProcessStarted(const std::string& command, bool ok) override;
 
   private:
+    // A command line: the command, its target and the word after it, and the whole line (less
+    // a final carriage return) for the text that type takes.
+    struct Words {
+        std::string line;
+        std::string command;
+        std::string target;
+        std::string argument;
+    };
+    // The commands, one each.
+    void Windows(const Words& words);
+    void DumpWindows(const Words& words);
+    void Answer(const Words& words);
+    void Close(const Words& words);
+    void Click(const Words& words);
+    void Select(const Words& words);
+    void Set(const Words& words);
+    void DblClick(const Words& words);
+    void Type(const Words& words);
+
+    static std::string WindowLine(const ui::Form& form);
     void Dump(const ui::Form& form);
     void Error(const std::string& text);
     ui::Control* Resolve(const std::string& target, bool mustBeUsable);
+    // The usable control and the number that select, set and dblclick take; nullopt once
+    // told what is wrong.
+    std::optional<std::pair<ui::Control*, int>> Numbered(const Words& words);
 
     ui::App& app_;
     HeadlessPrompter& prompter_;
     std::ostream& out_;
 };
-
-// A text in double quotes with " and \ escaped.
-std::string Quote(const std::string& text);
 
 }  // namespace gui

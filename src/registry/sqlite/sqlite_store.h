@@ -70,6 +70,8 @@ class SqliteStore : public PathRegistry {
     // "" when a file's schema is exactly the one the program makes, else why it is refused.
     static std::string CheckSchema(sqlite3* db, bool readOnly);
     static bool SwitchToLog(sqlite3* db);
+    static std::string MakeIfEmpty(sqlite3* db);
+    static std::string UseLog(sqlite3* db);
     bool Exec(const char* sql);
     // Whether the path still names the file that was opened: writes into a file that was
     // deleted or moved away could never be read again, so they fail instead.

@@ -146,6 +146,51 @@ std::string SqliteStore::CheckSchema(sqlite3* db, bool readOnly) {
     return "";
 }
 
+// A new store's schema and application id are committed in rollback-journal mode, so that
+// the main file's header carries the id from the first moment on; only then WAL. A store whose
+// creation was cut short and rolled back to nothing is made anew. "" when the store has its
+// schema, else why not.
+std::string SqliteStore::MakeIfEmpty(sqlite3* db) {
+    const auto objects = [&]() -> std::int64_t {
+        Statement count(db, "SELECT count(*) FROM sqlite_master");
+        return count.Step() == SQLITE_ROW ? count.Int(0) : -1;
+    };
+    if (objects() != 0) return "";
+    if (!ExecOnce(db, "BEGIN IMMEDIATE")) return sqlite3_errmsg(db);
+    std::int64_t current = -1;
+    {
+        Statement id(db, "PRAGMA application_id");
+        if (id.Step() == SQLITE_ROW) current = id.Int(0);
+    }
+    // Another process may have made it in the meantime.
+    if (current == 0 && objects() == 0) {
+        const std::string setId = "PRAGMA application_id = " + std::to_string(kApplicationId);
+        if (!MakeSchema(db) || !ExecOnce(db, setId.c_str()) || !ExecOnce(db, "COMMIT")) {
+            const std::string reason = sqlite3_errmsg(db);
+            ExecOnce(db, "ROLLBACK");
+            return reason;
+        }
+        return "";
+    }
+    ExecOnce(db, "ROLLBACK");
+    return current == kApplicationId ? "" : "file is not a store";
+}
+
+// The write-ahead log, and how the store uses it. "" when set, else why not.
+std::string SqliteStore::UseLog(sqlite3* db) {
+    if (!SwitchToLog(db)) {
+        return "cannot use a write-ahead log: " + std::string(sqlite3_errmsg(db));
+    }
+    // The settings are a few kilobytes: the log is copied back early and kept short, rather
+    // than growing to SQLite's default of 4 MB.
+    if (!ExecOnce(db, "PRAGMA synchronous = FULL") ||
+        !ExecOnce(db, "PRAGMA wal_autocheckpoint = 16") ||
+        !ExecOnce(db, "PRAGMA journal_size_limit = 65536")) {
+        return sqlite3_errmsg(db);
+    }
+    return "";
+}
+
 std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string& path, std::string* error,
                                                Access access) {
     const auto fail = [&](const std::string& reason) {
@@ -192,32 +237,8 @@ std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string& path, std::str
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     sqlite3_extended_result_codes(db, 1);
 
-    // A new store's schema and application id are committed in rollback-journal mode, so that
-    // the main file's header carries the id from the first moment on; only then WAL. A store
-    // whose creation was cut short and rolled back to nothing is made anew.
-    const auto objects = [&]() -> std::int64_t {
-        Statement count(db, "SELECT count(*) FROM sqlite_master");
-        return count.Step() == SQLITE_ROW ? count.Int(0) : -1;
-    };
-    if (!readOnly && objects() == 0) {
-        if (!ExecOnce(db, "BEGIN IMMEDIATE")) return fail(sqlite3_errmsg(db));
-        std::int64_t current = -1;
-        {
-            Statement id(db, "PRAGMA application_id");
-            if (id.Step() == SQLITE_ROW) current = id.Int(0);
-        }
-        // Another process may have made it in the meantime.
-        if (current == 0 && objects() == 0) {
-            const std::string setId = "PRAGMA application_id = " + std::to_string(kApplicationId);
-            if (!MakeSchema(db) || !ExecOnce(db, setId.c_str()) || !ExecOnce(db, "COMMIT")) {
-                const std::string reason = sqlite3_errmsg(db);
-                ExecOnce(db, "ROLLBACK");
-                return fail(reason);
-            }
-        } else {
-            ExecOnce(db, "ROLLBACK");
-            if (current != kApplicationId) return fail("file is not a store");
-        }
+    if (!readOnly) {
+        if (const std::string reason = MakeIfEmpty(db); !reason.empty()) return fail(reason);
     }
 
     // Before anything is written (the switch to the log below writes the header): a file with
@@ -225,16 +246,7 @@ std::unique_ptr<SqliteStore> SqliteStore::Open(const std::string& path, std::str
     if (const std::string reason = CheckSchema(db, readOnly); !reason.empty()) return fail(reason);
 
     if (!readOnly) {
-        if (!SwitchToLog(db)) {
-            return fail("cannot use a write-ahead log: " + std::string(sqlite3_errmsg(db)));
-        }
-        // The settings are a few kilobytes: the log is copied back early and kept short,
-        // rather than growing to SQLite's default of 4 MB.
-        if (!ExecOnce(db, "PRAGMA synchronous = FULL") ||
-            !ExecOnce(db, "PRAGMA wal_autocheckpoint = 16") ||
-            !ExecOnce(db, "PRAGMA journal_size_limit = 65536")) {
-            return fail(sqlite3_errmsg(db));
-        }
+        if (const std::string reason = UseLog(db); !reason.empty()) return fail(reason);
     }
     return store;
 }

@@ -17,6 +17,7 @@
 #include "formats/pe/pe_version.h"
 #include "platform/posix/posix_platform.h"
 #include "registry/nt_version.h"
+#include "support/files.h"
 
 namespace {
 
@@ -385,20 +386,8 @@ TEST(PeVersionFiles, FilesWithoutVersionOrNotPeGiveNothing) {
     EXPECT_FALSE(platform::ReadPeFileVersionFile(kFixtures / "missing.dll").has_value());
 }
 
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "calvenor-pe-XXXXXX").string();
-        path_ = mkdtemp(pattern.data()) ? fs::path(pattern) : fs::path();
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        if (!path_.empty()) fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
+struct TempDir : testing_support::ScratchFolder {
+    TempDir() : ScratchFolder("pe") {}
 };
 
 TEST(PeVersionFiles, OnlyRegularFilesWithinTheSizeCapAreRead) {

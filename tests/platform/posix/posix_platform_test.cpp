@@ -1,3 +1,5 @@
+#include "platform/posix/posix_platform.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -15,9 +17,9 @@
 #include <vector>
 
 #include "detect/windows_version.h"
-#include "platform/posix/posix_platform.h"
 #include "registry/nt_version.h"
 #include "settings/schema.h"
+#include "support/files.h"
 
 namespace {
 
@@ -213,14 +215,8 @@ TEST(PosixVersionQuery, FailsWithoutAReadableCurrentVersion) {
 class PosixPlatformFiles : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "calvenor-platform-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
+        ASSERT_FALSE(root_.empty());
         windows_ = root_ / "WINDOWS";
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
     }
     // Creates a file holding its own relative path, with the folders on the way.
     fs::path Make(const fs::path& relative) {
@@ -230,7 +226,8 @@ class PosixPlatformFiles : public ::testing::Test {
         return path;
     }
 
-    fs::path root_;
+    testing_support::ScratchFolder scratch_{"platform"};
+    const fs::path root_ = scratch_.path();
     fs::path windows_;
     FakeRegistry registry_;
 };

@@ -1,5 +1,7 @@
 // The seed machine's Windows folder: what the Linux platform finds in it, and how the default
 // store's copy is made once, whole, and left alone afterwards.
+#include "platform/posix/seed_windows_folder.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -13,29 +15,17 @@
 
 #include "detect/file_version.h"
 #include "platform/posix/posix_platform.h"
-#include "platform/posix/seed_windows_folder.h"
 #include "platform/seed_windows.h"
 #include "registry/nt_version.h"
+#include "support/files.h"
 #include "support/memory_registry.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "calvenor-seed-XXXXXX").string();
-        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        if (!path_.empty()) fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
+struct TempDir : testing_support::ScratchFolder {
+    TempDir() : ScratchFolder("seed") {}
 };
 
 // Every file below a folder, by its path relative to it.
@@ -49,11 +39,6 @@ std::set<std::string> Listing(const fs::path& root) {
 
 const std::set<std::string> kSeedFiles = {"system32/a3d.dll", "system32/a3dapi.dll",
                                           "system32/drivers/adm8830.sys"};
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 TEST(SeedWindowsFolder, ThePlatformFindsTheInBoxDriverAndTheA3DFiles) {
     TempDir dir;
@@ -124,7 +109,7 @@ TEST(SeedWindowsFolder, AFolderThatCannotBeMadeIsToldAndNothingIsLeft) {
     const fs::path windows = dir.path() / "calvenor" / "windows";
     const std::string problem = platform::EnsureSeedWindowsFolder(windows.string());
     EXPECT_NE(problem.find((dir.path() / "calvenor").string()), std::string::npos) << problem;
-    EXPECT_EQ(Slurp(dir.path() / "calvenor"), "not a folder");
+    EXPECT_EQ(testing_support::ReadWholeFile(dir.path() / "calvenor"), "not a folder");
 }
 
 TEST(SeedWindowsFolder, FirstStartsAtOnceAllFindOneWholeFolder) {

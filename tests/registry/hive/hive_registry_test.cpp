@@ -1,4 +1,6 @@
 // The registry of a real XP installation's hives, on installations generated here.
+#include "registry/hive/hive_registry.h"
+
 #include <gtest/gtest.h>
 #include <hivex.h>
 #include <unistd.h>
@@ -16,10 +18,10 @@
 #include "registry/hive/hive_file.h"
 #include "registry/hive/hive_format.h"
 #include "registry/hive/hive_order.h"
-#include "registry/hive/hive_registry.h"
 #include "registry/nt_version.h"
 #include "settings/registry.h"
 #include "settings/schema.h"
+#include "support/files.h"
 #include "support/xp_installation_posix.h"
 
 namespace {
@@ -27,11 +29,6 @@ namespace {
 using namespace platform;
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // Every key and value of a hive file as libhivex reads it, raw: "path\" for a key,
 // "path\name" for a value with its type and bytes.
@@ -81,9 +78,7 @@ std::string Utf16(const std::string& ascii) {
 class HiveRegistryTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/calvenor-hives-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ASSERT_FALSE(dir_.empty());
         windows_ = dir_ / "WINDOWS";
         ASSERT_EQ(
             testing_support::MakeXpInstallation(windows_.string(), testing_support::SeedFile()),
@@ -91,7 +86,6 @@ class HiveRegistryTest : public ::testing::Test {
         system_ = windows_ / "system32" / "config" / "SYSTEM";
         software_ = windows_ / "system32" / "config" / "SOFTWARE";
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     std::unique_ptr<HiveRegistry> Open(
         HiveRegistry::Access access = HiveRegistry::Access::ReadWrite,
@@ -105,7 +99,9 @@ class HiveRegistryTest : public ::testing::Test {
         return hives;
     }
 
-    fs::path dir_, windows_, system_, software_;
+    testing_support::ScratchFolder scratch_{"hives"};
+    const fs::path dir_ = scratch_.path();
+    fs::path windows_, system_, software_;
 };
 
 TEST_F(HiveRegistryTest, CurrentControlSetIsTheSetSelectCurrentNames) {
@@ -281,16 +277,16 @@ TEST_F(HiveRegistryTest, NewKeysStandInWindowsOrder) {
 
 // Each refusal names the file, says what to do, and writes nothing.
 TEST_F(HiveRegistryTest, HivesThatMustNotBeWrittenAreRefusedUntouched) {
-    const std::string originalSystem = ReadFile(system_);
-    const std::string originalSoftware = ReadFile(software_);
+    const std::string originalSystem = testing_support::ReadWholeFile(system_);
+    const std::string originalSoftware = testing_support::ReadWholeFile(software_);
     const auto refused = [&](const std::string& why, const std::string& needle) {
-        const std::string system = ReadFile(system_);
-        const std::string software = ReadFile(software_);
+        const std::string system = testing_support::ReadWholeFile(system_);
+        const std::string software = testing_support::ReadWholeFile(software_);
         std::string error;
         EXPECT_EQ(Open(HiveRegistry::Access::ReadWrite, &error), nullptr) << why;
         EXPECT_NE(error.find(needle), std::string::npos) << why << ": " << error;
-        EXPECT_EQ(ReadFile(system_), system) << why;
-        EXPECT_EQ(ReadFile(software_), software) << why;
+        EXPECT_EQ(testing_support::ReadWholeFile(system_), system) << why;
+        EXPECT_EQ(testing_support::ReadWholeFile(software_), software) << why;
     };
     // Not shut down cleanly: the sequence numbers differ.
     {

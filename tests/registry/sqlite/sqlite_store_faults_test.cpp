@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "registry/sqlite/sqlite_store.h"
+#include "support/files.h"
 
 namespace {
 
@@ -30,11 +31,6 @@ namespace fs = std::filesystem;
 std::vector<std::uint8_t> Dword(std::uint32_t number) {
     return {static_cast<std::uint8_t>(number), static_cast<std::uint8_t>(number >> 8),
             static_cast<std::uint8_t>(number >> 16), static_cast<std::uint8_t>(number >> 24)};
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // Runs body in a child process (for limits, users and mounts that must not touch the test
@@ -99,19 +95,11 @@ std::string IntactAfter(const std::string& path) {
 
 class StoreFaultsTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/calvenor-faults-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        file_ = dir_ + "/registry.db";
-    }
-    void TearDown() override {
-        ::chmod(dir_.c_str(), 0700);
-        fs::remove_all(dir_);
-    }
+    void SetUp() override { ASSERT_FALSE(dir_.empty()); }
 
-    std::string dir_;
-    std::string file_;
+    testing_support::ScratchFolder scratch_{"faults"};
+    const std::string dir_ = scratch_.path().string();
+    const std::string file_ = dir_ + "/registry.db";
 };
 
 // A file system that is full, as a small tmpfs in a mount namespace of its own (root only),
@@ -252,7 +240,7 @@ TEST_F(StoreFaultsTest, ReadOnlyFolderOrFileSystemNeverChangesTheFile) {
         ASSERT_TRUE(store) << error;
         ASSERT_EQ(WriteBefore(*store), 0);
     }
-    const std::string before = ReadFile(file_);
+    const std::string before = testing_support::ReadWholeFile(file_);
     const auto attempt = [this, &before]() -> std::string {
         std::string error;
         auto store = SqliteStore::Open(file_, &error);
@@ -270,7 +258,7 @@ TEST_F(StoreFaultsTest, ReadOnlyFolderOrFileSystemNeverChangesTheFile) {
                             "message does not name the file: " + error);
         }
         store.reset();
-        CHECK_OR_RETURN(ReadFile(file_) == before, "the file changed");
+        CHECK_OR_RETURN(testing_support::ReadWholeFile(file_) == before, "the file changed");
         CHECK_OR_RETURN(!fs::exists(file_ + "-wal"), "a log was left beside it");
         return "";
     };

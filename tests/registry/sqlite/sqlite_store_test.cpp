@@ -1,3 +1,5 @@
+#include "registry/sqlite/sqlite_store.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -14,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "registry/sqlite/sqlite_store.h"
 #include "settings/registry.h"
 #include "support/sqlite_store_fixture_posix.h"
 
@@ -353,12 +354,12 @@ TEST_F(SqliteStoreTest, FilesThatAreNoStoreAreRefusedAndLeftUntouched) {
         out << "REGEDIT4\r\n";
     }
     for (const auto& path : {text, foreign, lookalike, tiny}) {
-        const std::string before = ReadFile(path);
+        const std::string before = ReadWholeFile(path);
         const auto entries = std::distance(fs::directory_iterator(dir_), {});
         std::string error;
         EXPECT_EQ(SqliteStore::Open(path.string(), &error), nullptr);
         EXPECT_EQ(error, "cannot open store \"" + path.string() + "\": file is not a store");
-        EXPECT_EQ(ReadFile(path), before) << path;
+        EXPECT_EQ(ReadWholeFile(path), before) << path;
         EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), entries) << path;
     }
 
@@ -406,7 +407,7 @@ TEST_F(SqliteStoreTest, StoresWithSchemaObjectsOfOthersAreRefusedUntouched) {
                       SQLITE_OK);
             sqlite3_close(db);
         }
-        const std::string before = ReadFile(path);
+        const std::string before = ReadWholeFile(path);
         const auto entries = std::distance(fs::directory_iterator(dir_), {});
         for (const auto access : {SqliteStore::Access::Automatic, SqliteStore::Access::ReadOnly}) {
             std::string error;
@@ -416,7 +417,7 @@ TEST_F(SqliteStoreTest, StoresWithSchemaObjectsOfOthersAreRefusedUntouched) {
                                  c.object +
                                  "): it may have been made to attack the program, and "
                                  "is not used");
-            EXPECT_EQ(ReadFile(path), before) << c.sql;
+            EXPECT_EQ(ReadWholeFile(path), before) << c.sql;
             EXPECT_EQ(std::distance(fs::directory_iterator(dir_), {}), entries) << c.sql;
         }
     }
@@ -433,7 +434,7 @@ TEST_F(SqliteStoreTest, NewStoreIsMarkedInTheMainFileAtOnce) {
     ASSERT_TRUE(store);
     ASSERT_EQ(store->CreateKeyPath("K"), 0);
     ASSERT_EQ(store->PutValue("K", "v", REG_DWORD, Dword(1)), 0);
-    const std::string header = ReadFile(file_).substr(0, 100);
+    const std::string header = ReadWholeFile(file_).substr(0, 100);
     ASSERT_EQ(header.size(), 100u);
     EXPECT_EQ(header.substr(0, 16), std::string("SQLite format 3\0", 16));
     EXPECT_EQ(header.substr(68, 4), "CXPR");
@@ -475,7 +476,7 @@ TEST_F(SqliteStoreTest, StoreOpenedReadOnlyRefusesWriteAccess) {
         ASSERT_EQ(store->CreateKeyPath("Settings"), 0);
         ASSERT_EQ(store->PutValue("Settings", "Level", REG_DWORD, Dword(5)), 0);
     }
-    const std::string before = ReadFile(file_);
+    const std::string before = ReadWholeFile(file_);
     auto store = OpenStore(SqliteStore::Access::ReadOnly);
     ASSERT_TRUE(store);
     EXPECT_TRUE(store->read_only());
@@ -500,7 +501,7 @@ TEST_F(SqliteStoreTest, StoreOpenedReadOnlyRefusesWriteAccess) {
     EXPECT_TRUE(registry.FetchValue(kHKLM, "Settings", "Level").empty());
     registry.StoreValue(kHKLM, "Settings", "Level", 9, REG_DWORD);
     store.reset();
-    EXPECT_EQ(ReadFile(file_), before);
+    EXPECT_EQ(ReadWholeFile(file_), before);
 }
 
 TEST_F(SqliteStoreTest, UnwritableFileOpensReadOnly) {
