@@ -24,6 +24,7 @@
 #include "platform/seed_windows.h"
 #include "registry/hive/hive_format.h"
 #include "registry/nt_version.h"
+#include "registry/regedit_io.h"
 #include "registry/sqlite/sqlite_store.h"
 #include "settings/registry.h"
 #include "settings/schema.h"
@@ -64,7 +65,7 @@ void RegeditSeeds(const fs::path& out, platform::SqliteStore& store, const std::
                                   platform::nt_version::kKey, schema::kAU8830Equalizer}) {
         for (const auto encoding : {regedit::Encoding::Regedit4, regedit::Encoding::Unicode5}) {
             std::string text;
-            Require(regedit::ExportRegText(store, key, encoding, &text).empty(), "export " + key);
+            Require(platform::ExportRegText(store, key, encoding, &text).empty(), "export " + key);
             const bool utf16 = encoding == regedit::Encoding::Unicode5;
             const std::string stem = "export" + std::to_string(n++) + (utf16 ? "_u5" : "_r4");
             WriteFile(out / (stem + ".reg"), std::string(1, '\0') + text);
@@ -91,7 +92,7 @@ std::string StoreSeeds(const fs::path& out, const std::string& seed,
     std::string error;
     *machine = platform::SqliteStore::Open(path, &error);
     if (!*machine) return error;
-    error = regedit::ImportRegText(**machine, seed, "seed.reg", nullptr);
+    error = platform::ImportRegText(**machine, seed, "seed.reg", nullptr);
     if (!error.empty()) return error;
     {
         auto empty = platform::SqliteStore::Open((scratch / "empty.db").string(), &error);

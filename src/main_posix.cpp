@@ -22,6 +22,7 @@
 #include "platform/posix/seed_windows_folder.h"
 #include "registry/hive/hive_registry.h"
 #include "registry/nt_version.h"
+#include "registry/regedit_io.h"
 #include "registry/sqlite/sqlite_store.h"
 #include "settings/registry.h"
 #include "settings/schema.h"
@@ -161,7 +162,7 @@ int DefaultStore(std::string& path) {
     {
         auto store = platform::SqliteStore::Open(fresh, &problem);
         if (!store) return Fail(problem, 1);
-        problem = platform::regedit::ImportRegFile(*store, SeedFile(), nullptr);
+        problem = platform::ImportRegFile(*store, SeedFile(), nullptr);
     }
     if (!problem.empty()) {
         fs::remove(fresh, error);
@@ -199,9 +200,9 @@ int Import(platform::RegistryTree& store, const std::string& file) {
         source = "standard input";
         std::string bytes((std::istreambuf_iterator<char>(std::cin)), {});
         error = std::cin.bad() ? "cannot read standard input"
-                               : platform::regedit::ImportRegText(store, bytes, source, &warnings);
+                               : platform::ImportRegText(store, bytes, source, &warnings);
     } else {
-        error = platform::regedit::ImportRegFile(store, file, &warnings);
+        error = platform::ImportRegFile(store, file, &warnings);
     }
     for (const auto& warning : warnings) std::cerr << "calvenor: " << warning << "\n";
     if (!error.empty()) return Fail(error, 1);
@@ -218,12 +219,11 @@ int Export(platform::RegistryTree& store, const std::string& file,
            const std::vector<std::string>& keys) {
     std::string text;
     const auto encoding = platform::regedit::Encoding::Regedit4;
-    std::string error = keys.size() == 1
-                            ? platform::regedit::ExportRegText(store, keys[0], encoding, &text)
-                            : platform::regedit::ExportRegText(store, keys, encoding, &text);
+    std::string error = keys.size() == 1 ? platform::ExportRegText(store, keys[0], encoding, &text)
+                                         : platform::ExportRegText(store, keys, encoding, &text);
     if (!error.empty()) return Fail(error, 1);
     if (file != "-") {
-        error = platform::regedit::WriteRegFile(file, text);
+        error = platform::WriteRegFile(file, text);
         return error.empty() ? 0 : Fail(error, 1);
     }
     // A reader that stops early (| head) is no failure of ours.

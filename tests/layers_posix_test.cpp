@@ -34,8 +34,7 @@ const std::map<std::string, std::set<std::string>>& Allowed() {
     static const std::set<std::string> kWindow = {"text", "platform", "settings", "ui"};
     static const std::map<std::string, std::set<std::string>> allowed = {
         {"text", {}},
-        // regedit files are read straight into a registry until the import is split in two.
-        {"formats", {"text", "registry"}},
+        {"formats", {"text"}},
         {"platform", {"text", "formats"}},
         {"registry", {"text", "formats", "platform"}},
         {"settings", {"text", "formats", "platform", "registry"}},

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "formats/regedit/regedit.h"
 #include "registry/hive/hive_format.h"
 #include "registry/hive/hive_registry.h"
+#include "registry/regedit_io.h"
 
 namespace testing_support {
 
@@ -98,7 +98,7 @@ std::string MakeXpInstallation(const std::string& windowsFolder, const std::stri
     older = "REGEDIT4\r\n\r\n" + older;
     for (const auto& [text, name] :
          {std::pair{seed, seedFile}, std::pair{older, std::string("older control set")}}) {
-        const std::string problem = platform::regedit::ImportRegText(*hives, text, name, nullptr);
+        const std::string problem = platform::ImportRegText(*hives, text, name, nullptr);
         if (!problem.empty()) return problem;
     }
     if (fillerKeys > 0) {
