@@ -41,8 +41,15 @@ constexpr const char* kUsage =
     "                      folder is DIR (a mounted drive: DIR/system32/config/SYSTEM and\n"
     "                      SOFTWARE); its files' versions are read from DIR too. Without KEY,\n"
     "                      --export writes the card's keys (driver, WPCRSET, card software)\n"
-    "  --import FILE       merge a regedit file (REGEDIT4 or 5.00) into the store, then exit;\n"
-    "                      all of it or, on an error, none of it\n"
+    "  --import FILE       merge a regedit file (REGEDIT4 or 5.00) into the store, then exit,\n"
+    "                      reading it as regedit reads it: an entry regedit skips (a malformed\n"
+    "                      line, a key under another root and its values) is skipped and named on\n"
+    "                      standard error with its line number and the reason, and the rest is\n"
+    "                      imported (exit status 3). A file whose first line is no regedit header\n"
+    "                      is refused untouched (exit status 1). When the store or the hives fail\n"
+    "                      underneath (no space, an I/O error), nothing is imported and the "
+    "reason\n"
+    "                      is told (exit status 1)\n"
     "  --export FILE [KEY] write the store, or one key and its subkeys, as a REGEDIT4 file\n"
     "  --windows-dir DIR   the Windows folder whose files have their versions read\n"
     "  --headless          no window: read commands from standard input\n"
@@ -190,25 +197,31 @@ std::vector<std::string> CardKeys() {
     return {parent(schema::kControlPanel), schema::kWpcrsetService, parent(schema::kA3D)};
 }
 
-// --import: a file, or standard input for "-". Warnings are told, and a file that had anything
-// skipped ends with its own status, so that a script sees it.
+// --import: a file, or standard input for "-". Skipped entries are told, and a file that had
+// anything skipped ends with its own status, so that a script sees it.
 int Import(platform::RegistryTree& store, const std::string& file) {
-    std::vector<std::string> warnings;
+    // The reason the registry gives when it fails underneath, for the message.
+    std::string underneath;
+    store.OnWriteFailure([&underneath](const std::string& reason) { underneath = reason; });
+    std::vector<std::string> skipped;
     std::string error;
     std::string source = file;
     if (file == "-") {
         source = "standard input";
         std::string bytes((std::istreambuf_iterator<char>(std::cin)), {});
         error = std::cin.bad() ? "cannot read standard input"
-                               : platform::ImportRegText(store, bytes, source, &warnings);
+                               : platform::ImportRegText(store, bytes, source, &skipped);
     } else {
-        error = platform::ImportRegFile(store, file, &warnings);
+        error = platform::ImportRegFile(store, file, &skipped);
     }
-    for (const auto& warning : warnings) std::cerr << "calvenor: " << warning << "\n";
-    if (!error.empty()) return Fail(error, 1);
-    if (warnings.empty()) return 0;
-    return Fail(source + ": " + std::to_string(warnings.size()) +
-                    (warnings.size() == 1 ? " entry was" : " entries were") +
+    if (!error.empty()) {
+        if (!underneath.empty()) error += " (" + underneath + ")";
+        return Fail(error + "; nothing was imported", 1);
+    }
+    for (const auto& entry : skipped) std::cerr << "calvenor: " << entry << "\n";
+    if (skipped.empty()) return 0;
+    return Fail(source + ": " + std::to_string(skipped.size()) +
+                    (skipped.size() == 1 ? " entry was" : " entries were") +
                     " skipped (above); the rest was imported",
                 kImportSkipped);
 }

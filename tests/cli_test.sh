@@ -20,6 +20,9 @@ contains "help" "--export FILE [KEY]" "$help"
 contains "help: the forms of a key" "[HKLM\\SYSTEM\\CurrentControlSet\\Services\\wdm_au8830]" "$help"
 contains "help: standard input and output" 'FILE "-" is standard input' "$help"
 contains "help: the status of an import that skipped" "3 imported, but the file had entries that were skipped" "$help"
+contains "help: an import skips what regedit skips" "an entry regedit skips (a malformed" "$help"
+contains "help: a file without a header" "is refused untouched (exit status 1)" "$help"
+contains "help: a failing store imports nothing" "nothing is imported" "$help"
 check "version" "calvenor 2.30" "$("$program" --version)"
 
 # The default store is seeded on first use, under XDG_DATA_HOME.
@@ -235,5 +238,22 @@ check "hand-edited file: exit code" 0 $?
 out=$("$program" --store "$work/m.db" --export - 'SOFTWARE\Hand' | tr -d '\r')
 contains "hand-edited file: the dword" '"d"=dword:0000000a' "$out"
 contains "hand-edited file: the bytes before the end of the file" '"h"=hex:01,02' "$out"
+
+# A file that is no regedit file is refused, nothing in it applied.
+before=$("$program" --store "$work/m.db" --export -)
+printf 'REGEDIT 4\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n' >"$work/nothing.reg"
+err=$("$program" --store "$work/m.db" --import "$work/nothing.reg" 2>&1)
+check "no header: exit code" 1 $?
+check "no header: the reason" \
+    "calvenor: $work/nothing.reg:1: not a registry file: the first line must be \"REGEDIT4\" or \"Windows Registry Editor Version 5.00\"; nothing was imported" \
+    "$err"
+check "no header: the store untouched" "$before" "$("$program" --store "$work/m.db" --export -)"
+
+# A store that cannot be written fails the import whole, with the reason.
+err=$("${as_user[@]}" "$program" --store "$work/shared/locked.db" --import "$work/mixed.reg" 2>&1)
+check "read-only store: import exit code" 1 $?
+check "read-only store: import refused with the reason" \
+    "calvenor: $work/mixed.reg:5: cannot create key: access denied (the store is read-only); nothing was imported" \
+    "$err"
 
 finish
