@@ -18,10 +18,10 @@
 #include <utility>
 #include <vector>
 
-#include "formats/regedit/regedit.h"
 #include "main_window/frm_main.h"
 #include "platform/posix/posix_platform.h"
 #include "registry/nt_version.h"
+#include "registry/regedit_io.h"
 #include "registry/sqlite/sqlite_store.h"
 #include "settings/registry.h"
 #include "settings/schema.h"
@@ -238,7 +238,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string seed = std::string(CALVENOR_SOURCE_DIR) + "/data/seed.reg";
-    error = platform::regedit::ImportRegFile(*store, seed, nullptr);
+    error = platform::ImportRegFile(*store, seed, nullptr);
     if (!error.empty()) {
         std::fprintf(stderr, "seed: %s\n", error.c_str());
         return 1;

@@ -33,20 +33,21 @@ inline bool WriteFile(const std::string& path, const std::string& bytes) {
     return static_cast<bool>(out.flush());
 }
 
-// Applies a regedit file's operations to an in-memory registry; false when it does not parse.
+// Applies a regedit file's entries to an in-memory registry; false when it is refused whole.
 inline bool ApplyRegText(const std::string& text, testing_support::MemoryRegistry& registry) {
-    std::vector<platform::regedit::Operation> operations;
-    if (!platform::regedit::ParseRegText(text, "seed", &operations, nullptr).empty()) return false;
-    using Kind = platform::regedit::Operation::Kind;
-    for (const auto& op : operations) {
+    const platform::regedit::RegFile file = platform::regedit::ParseRegText(text);
+    if (!file.error.empty()) return false;
+    using Kind = platform::regedit::Entry::Kind;
+    for (const auto& entry : file.entries) {
         platform::HKey key = 0;
-        if (op.kind == Kind::DeleteKey) continue;  // the seed deletes no keys
-        if (registry.CreateKey(platform::kHKLM, op.key, &key) != 0) continue;
-        if (op.kind == Kind::SetValue) {
-            registry.SetValue(key, op.name, op.type, op.data.data(),
-                              static_cast<std::uint32_t>(op.data.size()));
-        } else if (op.kind == Kind::DeleteValue) {
-            registry.DeleteValue(key, op.name);
+        // The seed deletes no keys and skips nothing.
+        if (entry.kind == Kind::DeleteKey || entry.kind == Kind::Skipped) continue;
+        if (registry.CreateKey(platform::kHKLM, entry.key, &key) != 0) continue;
+        if (entry.kind == Kind::SetValue) {
+            registry.SetValue(key, entry.name, entry.type, entry.data.data(),
+                              static_cast<std::uint32_t>(entry.data.size()));
+        } else if (entry.kind == Kind::DeleteValue) {
+            registry.DeleteValue(key, entry.name);
         }
         registry.CloseKey(key);
     }

@@ -1,7 +1,8 @@
 // Writes seed corpora for the fuzz targets from files made here:
 //   make_seeds OUT
 // OUT/regedit: the seed machine's file and its exports in both encodings, whole and per key,
-//   each behind the first byte that regedit_fuzz reads as the way to take the rest;
+//   each behind the first byte that regedit_fuzz reads as the way to take the rest, and files
+//   with every form a file can hold, as written and as edited by hand;
 // OUT/store: stores (the seed machine in write-ahead and in rollback-journal form, an empty
 //   store, a store with one key);
 // OUT/headless: command lists that walk every window of the seeded machine;
@@ -24,6 +25,7 @@
 #include "platform/seed_windows.h"
 #include "registry/hive/hive_format.h"
 #include "registry/nt_version.h"
+#include "registry/regedit_io.h"
 #include "registry/sqlite/sqlite_store.h"
 #include "settings/registry.h"
 #include "settings/schema.h"
@@ -64,7 +66,7 @@ void RegeditSeeds(const fs::path& out, platform::SqliteStore& store, const std::
                                   platform::nt_version::kKey, schema::kAU8830Equalizer}) {
         for (const auto encoding : {regedit::Encoding::Regedit4, regedit::Encoding::Unicode5}) {
             std::string text;
-            Require(regedit::ExportRegText(store, key, encoding, &text).empty(), "export " + key);
+            Require(platform::ExportRegText(store, key, encoding, &text).empty(), "export " + key);
             const bool utf16 = encoding == regedit::Encoding::Unicode5;
             const std::string stem = "export" + std::to_string(n++) + (utf16 ? "_u5" : "_r4");
             WriteFile(out / (stem + ".reg"), std::string(1, '\0') + text);
@@ -81,6 +83,15 @@ void RegeditSeeds(const fs::path& out, platform::SqliteStore& store, const std::
         "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\B]\r\n[HKEY_CURRENT_USER\\Skipped]\r\n\"x\"=\"y\"\r\n"
         "[HKLM\\Short]\r\n\"\xE9t\xE9\"=\"\x80\"\r\n";
     WriteFile(out / "forms.reg", forms);
+    // What regedit reads in a file edited by hand, and what it skips.
+    const std::string hand =
+        std::string(1, '\0') +
+        "  REGEDIT4\n# hash comment\\\n\t[HKEY_LOCAL_MACHINE\\SOFTWARE\\Hand\\]\n"
+        "  \"d\" = dword:\t0000000a ;c\n\"e\"=dword:1 #c\n\"t\"=hex(1):41,42 ; no terminating NUL\n"
+        "\"x\"=hex(2):25,41,\\ ;c\n\n;c\n  25\n\"y\"=hex:01,02\\\n\"z\"=\"C:\\0ld\"\n"
+        "[HKEY_LOCAL_MACHINE\\A] b\n\"m\"=hex(7):41,00,\\\n#c\n[HKLM\\B]\nstray\n"
+        "[-HKEY_LOCAL_MACHINE]\n\"w\"=hex:01,\\";
+    WriteFile(out / "hand.reg", hand);
 }
 
 std::string StoreSeeds(const fs::path& out, const std::string& seed,
@@ -91,7 +102,7 @@ std::string StoreSeeds(const fs::path& out, const std::string& seed,
     std::string error;
     *machine = platform::SqliteStore::Open(path, &error);
     if (!*machine) return error;
-    error = regedit::ImportRegText(**machine, seed, "seed.reg", nullptr);
+    error = platform::ImportRegText(**machine, seed, "seed.reg", nullptr);
     if (!error.empty()) return error;
     {
         auto empty = platform::SqliteStore::Open((scratch / "empty.db").string(), &error);

@@ -1,35 +1,27 @@
-// libFuzzer target for the regedit file importer, in both encodings. The first input byte
-// chooses how the rest is read: 0 as a whole file (the parser tells the encoding), 1 as the
-// body of a "REGEDIT4" file, 2 as the UTF-16LE body of a 5.00 file (header and byte-order
-// mark added). Any input must parse or give an error naming its line. What parses is imported
-// into a store, exported in both encodings, and each export must parse and import again to
-// the very same keys and values.
-#include <unistd.h>
-
+// libFuzzer target for the regedit file reader and writer alone, in both encodings. The first
+// input byte chooses how the rest is read: 0 as a whole file (the reader tells the encoding),
+// 1 as the body of a "REGEDIT4" file, 2 as the UTF-16LE body of a 5.00 file (header and
+// byte-order mark added). Any input must be read, or refused whole with nothing in it kept;
+// what is read is applied to a registry held here, written in both encodings, and each file
+// written must read back, skipping nothing, to the very same keys and values.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <memory>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "formats/regedit/regedit.h"
-#include "fuzz_support.h"
-#include "registry/sqlite/sqlite_store.h"
 
 namespace {
 
-using platform::SqliteStore;
-using platform::StoredValue;
 namespace regedit = platform::regedit;
+using regedit::Entry;
 
-// Files larger than this, or with keys nested deeper than this, are parsed but not imported:
-// the store round trip is the slow part, and its cost grows with the square of a key's depth
-// (every level stores its whole path), which would hold the fuzzer on a few deep inputs.
-constexpr std::size_t kRoundTripLimit = 4096;
+// Inputs with keys nested deeper than this are read but not written: each level of the model
+// holds its whole path, which would hold the fuzzer on a few deep inputs.
 constexpr std::size_t kRoundTripDepth = 32;
 
 void Fail(const char* what, const std::string& detail) {
@@ -60,122 +52,153 @@ std::string Compose(const std::uint8_t* data, std::size_t size) {
     }
 }
 
-struct Store {
-    explicit Store(const std::string& path) {
-        std::string error;
-        store = SqliteStore::Open(path, &error);
-        if (!store) Fail("cannot open the scratch store", error);
+std::string Fold(const std::string& text) {
+    std::string folded = text;
+    for (char& c : folded) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
-    // Everything under the root goes, so that each input starts from an empty store.
-    void Empty() {
-        store->AllOrNone([&] {
-            std::vector<std::string> children;
-            store->SubKeys("", &children);
-            for (const auto& child : children) store->DeleteKeyTree(child);
-            std::vector<StoredValue> values;
-            store->Values("", &values);
-            for (const auto& value : values) store->RemoveValue("", value.name);
-            return 0L;
-        });
-    }
-    std::unique_ptr<SqliteStore> store;
-};
-
-struct Scratch {
-    Scratch()
-        : folder(fuzz_support::ScratchFolder()),
-          first(folder + "/first.db"),
-          second(folder + "/second.db") {}
-    ~Scratch() {
-        first.store.reset();
-        second.store.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
-    std::string folder;
-    Store first;
-    Store second;
-};
-
-void Walk(SqliteStore& store, const std::string& path, std::vector<std::string>* keys,
-          std::vector<std::vector<StoredValue>>* values) {
-    keys->push_back(path);
-    values->emplace_back();
-    store.Values(path, &values->back());
-    std::vector<std::string> children;
-    store.SubKeys(path, &children);
-    for (const auto& child : children) {
-        Walk(store, path.empty() ? child : path + "\\" + child, keys, values);
-    }
+    return folded;
 }
 
-// Every key, by its stored path, with its values (read in one transaction).
-void Contents(SqliteStore& store, std::vector<std::string>* keys,
-              std::vector<std::vector<StoredValue>>* values) {
-    store.AllOrNone([&] {
-        Walk(store, "", keys, values);
-        return 0L;
-    });
-}
+// A registry as the files assume one: names compared without regard to ASCII case, a key and
+// a value keeping the spelling they were first made with.
+class Model {
+  public:
+    struct Value {
+        std::string name;
+        std::uint32_t type = 0;
+        std::vector<std::uint8_t> data;
+        bool operator==(const Value&) const = default;
+    };
+    struct Key {
+        std::string path;
+        std::map<std::string, Value> values;  // by folded name
+        bool operator==(const Key&) const = default;
+    };
 
-std::size_t Depth(const std::vector<regedit::Operation>& operations) {
+    Model() { keys_[""] = Key{}; }
+
+    void Apply(const std::vector<Entry>& entries) {
+        for (const Entry& entry : entries) {
+            switch (entry.kind) {
+                case Entry::Kind::CreateKey:
+                    Create(entry.key);
+                    break;
+                case Entry::Kind::DeleteKey:
+                    Delete(Fold(entry.key));
+                    break;
+                case Entry::Kind::SetValue: {
+                    Value& value = Find(entry.key).values[Fold(entry.name)];
+                    if (value.name.empty()) value.name = entry.name;
+                    value.type = entry.type;
+                    value.data = entry.data;
+                    break;
+                }
+                case Entry::Kind::DeleteValue:
+                    Find(entry.key).values.erase(Fold(entry.name));
+                    break;
+                case Entry::Kind::Skipped:
+                    break;
+            }
+        }
+    }
+
+    // The file of every key, parents before children; "" when a name cannot be written.
+    std::string Write(regedit::Encoding encoding) const {
+        regedit::RegWriter writer(encoding);
+        for (const auto& [folded, key] : keys_) {
+            if (!writer.Key(key.path).empty()) return "";
+            for (const auto& [name, value] : key.values) {
+                if (!writer.Value(value.name, value.type, value.data).empty()) return "";
+            }
+        }
+        return writer.Finish();
+    }
+
+    bool operator==(const Model&) const = default;
+
+  private:
+    void Create(const std::string& path) {
+        if (path.empty()) return;
+        std::string stored;  // the spelling of the parent
+        std::size_t start = 0;
+        while (true) {
+            const std::size_t end = path.find('\\', start);
+            const std::string name = path.substr(start, end - start);
+            const std::string given = stored.empty() ? name : stored + "\\" + name;
+            const auto [it, made] = keys_.try_emplace(Fold(given));
+            if (made) it->second.path = given;
+            stored = it->second.path;
+            if (end == std::string::npos) return;
+            start = end + 1;
+        }
+    }
+
+    void Delete(const std::string& folded) {
+        keys_.erase(folded);
+        const std::string under = folded + "\\";
+        auto it = keys_.lower_bound(under);
+        while (it != keys_.end() && it->first.rfind(under, 0) == 0) it = keys_.erase(it);
+    }
+
+    Key& Find(const std::string& path) {
+        const auto it = keys_.find(Fold(path));
+        if (it == keys_.end()) Fail("a value before its key was made", path);
+        return it->second;
+    }
+
+    std::map<std::string, Key> keys_;  // by folded path
+};
+
+std::size_t Depth(const std::vector<Entry>& entries) {
     std::size_t deepest = 0;
-    for (const auto& op : operations) {
-        deepest = std::max(deepest, std::size_t(std::count(op.key.begin(), op.key.end(), '\\')));
+    for (const auto& entry : entries) {
+        deepest =
+            std::max(deepest, std::size_t(std::count(entry.key.begin(), entry.key.end(), '\\')));
     }
     return deepest + 1;
 }
 
-void CheckOperations(const std::vector<regedit::Operation>& operations) {
-    using Kind = regedit::Operation::Kind;
-    int line = 1;
-    for (const auto& op : operations) {
-        // Operations come in file order, each naming the line it came from.
-        if (op.line < line) Fail("operation out of file order", op.key);
-        line = op.line;
-        if (op.key.find('\0') != std::string::npos) Fail("NUL in a key path", op.key);
-        if (op.kind == Kind::DeleteKey && op.key.empty()) Fail("the root deleted", "");
-        if (op.name.find('\0') != std::string::npos) Fail("NUL in a value name", op.key);
+void CheckEntries(const regedit::RegFile& file) {
+    if (!file.error.empty()) {
+        if (!file.entries.empty()) Fail("entries kept from a refused file", file.error);
+        return;
+    }
+    int line = 2;
+    for (const auto& entry : file.entries) {
+        // Entries come in file order, after the header, each naming its line.
+        if (entry.line < line) Fail("entry out of file order", entry.key);
+        line = entry.line;
+        if (entry.key.find('\0') != std::string::npos) Fail("NUL in a key path", entry.key);
+        if (entry.name.find('\0') != std::string::npos) Fail("NUL in a value name", entry.key);
+        if (entry.kind == Entry::Kind::DeleteKey && entry.key.empty()) Fail("the root deleted", "");
+        if ((entry.kind == Entry::Kind::Skipped) == entry.reason.empty()) {
+            Fail("a skipped entry without its reason, or a reason on another", entry.reason);
+        }
     }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string text = Compose(data, size);
-    std::vector<regedit::Operation> operations;
-    std::vector<std::string> warnings;
-    const std::string error = regedit::ParseRegText(text, "in.reg", &operations, &warnings);
-    if (!error.empty()) {
-        if (error.rfind("in.reg:", 0) != 0) Fail("error without its source", error);
-        if (!operations.empty()) Fail("operations kept after an error", error);
-        return 0;
-    }
-    CheckOperations(operations);
-    if (text.size() > kRoundTripLimit || Depth(operations) > kRoundTripDepth) return 0;
-
-    static Scratch scratch;
-    scratch.first.Empty();
-    if (!regedit::ImportRegText(*scratch.first.store, text, "in.reg", nullptr).empty()) return 0;
-    std::vector<std::string> keys;
-    std::vector<std::vector<StoredValue>> values;
-    Contents(*scratch.first.store, &keys, &values);
-
+    const regedit::RegFile file = regedit::ParseRegText(Compose(data, size));
+    CheckEntries(file);
+    if (!file.error.empty() || Depth(file.entries) > kRoundTripDepth) return 0;
+    Model model;
+    model.Apply(file.entries);
     for (const auto encoding : {regedit::Encoding::Regedit4, regedit::Encoding::Unicode5}) {
-        std::string exported;
-        // Names with line breaks cannot be written; the export says so and that is all.
-        if (!regedit::ExportRegText(*scratch.first.store, "", encoding, &exported).empty()) {
-            continue;
+        // Names with line breaks cannot be written; the writer says so and that is all.
+        const std::string written = model.Write(encoding);
+        if (written.empty()) continue;
+        const regedit::RegFile again = regedit::ParseRegText(written);
+        if (!again.error.empty()) Fail("a written file is refused", again.error + "\n" + written);
+        for (const auto& entry : again.entries) {
+            if (entry.kind == Entry::Kind::Skipped)
+                Fail("a written entry is skipped", entry.reason);
         }
-        scratch.second.Empty();
-        const std::string again =
-            regedit::ImportRegText(*scratch.second.store, exported, "out.reg", nullptr);
-        if (!again.empty()) Fail("an export does not import", again + "\n" + exported);
-        std::vector<std::string> keysAgain;
-        std::vector<std::vector<StoredValue>> valuesAgain;
-        Contents(*scratch.second.store, &keysAgain, &valuesAgain);
-        if (keysAgain != keys) Fail("keys differ after export and import", exported);
-        if (valuesAgain != values) Fail("values differ after export and import", exported);
+        Model back;
+        back.Apply(again.entries);
+        if (!(back == model)) Fail("keys or values differ after writing and reading", written);
     }
     return 0;
 }

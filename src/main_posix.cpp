@@ -22,6 +22,7 @@
 #include "platform/posix/seed_windows_folder.h"
 #include "registry/hive/hive_registry.h"
 #include "registry/nt_version.h"
+#include "registry/regedit_io.h"
 #include "registry/sqlite/sqlite_store.h"
 #include "settings/registry.h"
 #include "settings/schema.h"
@@ -41,8 +42,15 @@ constexpr const char* kUsage =
     "                      folder is DIR (a mounted drive: DIR/system32/config/SYSTEM and\n"
     "                      SOFTWARE); its files' versions are read from DIR too. Without KEY,\n"
     "                      --export writes the card's keys (driver, WPCRSET, card software)\n"
-    "  --import FILE       merge a regedit file (REGEDIT4 or 5.00) into the store, then exit;\n"
-    "                      all of it or, on an error, none of it\n"
+    "  --import FILE       merge a regedit file (REGEDIT4 or 5.00) into the store, then exit,\n"
+    "                      reading it as regedit reads it: an entry regedit skips (a malformed\n"
+    "                      line, a key under another root and its values) is skipped and named on\n"
+    "                      standard error with its line number and the reason, and the rest is\n"
+    "                      imported (exit status 3). A file whose first line is no regedit header\n"
+    "                      is refused untouched (exit status 1). When the store or the hives fail\n"
+    "                      underneath (no space, an I/O error), nothing is imported and the "
+    "reason\n"
+    "                      is told (exit status 1)\n"
     "  --export FILE [KEY] write the store, or one key and its subkeys, as a REGEDIT4 file\n"
     "  --windows-dir DIR   the Windows folder whose files have their versions read\n"
     "  --headless          no window: read commands from standard input\n"
@@ -167,7 +175,7 @@ int DefaultStore(std::string& path) {
     {
         auto store = platform::SqliteStore::Open(fresh, &problem);
         if (!store) return Fail(problem, 1);
-        problem = platform::regedit::ImportRegFile(*store, SeedFile(), nullptr);
+        problem = platform::ImportRegFile(*store, SeedFile(), nullptr);
     }
     if (!problem.empty()) {
         fs::remove(fresh, error);
@@ -195,25 +203,31 @@ std::vector<std::string> CardKeys() {
     return {parent(schema::kControlPanel), schema::kWpcrsetService, parent(schema::kA3D)};
 }
 
-// --import: a file, or standard input for "-". Warnings are told, and a file that had anything
-// skipped ends with its own status, so that a script sees it.
+// --import: a file, or standard input for "-". Skipped entries are told, and a file that had
+// anything skipped ends with its own status, so that a script sees it.
 int Import(platform::RegistryTree& tree, const std::string& file) {
-    std::vector<std::string> warnings;
+    // The reason the registry gives when it fails underneath, for the message.
+    std::string underneath;
+    tree.OnWriteFailure([&underneath](const std::string& reason) { underneath = reason; });
+    std::vector<std::string> skipped;
     std::string error;
     std::string source = file;
     if (file == "-") {
         source = "standard input";
         std::string bytes((std::istreambuf_iterator<char>(std::cin)), {});
         error = std::cin.bad() ? "cannot read standard input"
-                               : platform::regedit::ImportRegText(tree, bytes, source, &warnings);
+                               : platform::ImportRegText(tree, bytes, source, &skipped);
     } else {
-        error = platform::regedit::ImportRegFile(tree, file, &warnings);
+        error = platform::ImportRegFile(tree, file, &skipped);
     }
-    for (const auto& warning : warnings) std::cerr << "calvenor: " << warning << "\n";
-    if (!error.empty()) return Fail(error, 1);
-    if (warnings.empty()) return 0;
-    return Fail(source + ": " + std::to_string(warnings.size()) +
-                    (warnings.size() == 1 ? " entry was" : " entries were") +
+    if (!error.empty()) {
+        if (!underneath.empty()) error += " (" + underneath + ")";
+        return Fail(error + "; nothing was imported", 1);
+    }
+    for (const auto& entry : skipped) std::cerr << "calvenor: " << entry << "\n";
+    if (skipped.empty()) return 0;
+    return Fail(source + ": " + std::to_string(skipped.size()) +
+                    (skipped.size() == 1 ? " entry was" : " entries were") +
                     " skipped (above); the rest was imported",
                 kImportSkipped);
 }
@@ -224,12 +238,11 @@ int Export(platform::RegistryTree& tree, const std::string& file,
            const std::vector<std::string>& keys) {
     std::string text;
     const auto encoding = platform::regedit::Encoding::Regedit4;
-    std::string error = keys.size() == 1
-                            ? platform::regedit::ExportRegText(tree, keys[0], encoding, &text)
-                            : platform::regedit::ExportRegText(tree, keys, encoding, &text);
+    std::string error = keys.size() == 1 ? platform::ExportRegText(tree, keys[0], encoding, &text)
+                                         : platform::ExportRegText(tree, keys, encoding, &text);
     if (!error.empty()) return Fail(error, 1);
     if (file != "-") {
-        error = platform::regedit::WriteRegFile(file, text);
+        error = platform::WriteRegFile(file, text);
         return error.empty() ? 0 : Fail(error, 1);
     }
     // A reader that stops early (| head) is no failure of ours.

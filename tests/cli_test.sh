@@ -21,6 +21,9 @@ contains "help" "--export FILE [KEY]" "$help"
 contains "help: the forms of a key" "[HKLM\\SYSTEM\\CurrentControlSet\\Services\\wdm_au8830]" "$help"
 contains "help: standard input and output" 'FILE "-" is standard input' "$help"
 contains "help: the status of an import that skipped" "3 imported, but the file had entries that were skipped" "$help"
+contains "help: an import skips what regedit skips" "an entry regedit skips (a malformed" "$help"
+contains "help: a file without a header" "is refused untouched (exit status 1)" "$help"
+contains "help: a failing store imports nothing" "nothing is imported" "$help"
 check "version" "calvenor $version" "$("$program" --version)"
 
 # The default store is seeded on first use, under XDG_DATA_HOME.
@@ -117,7 +120,7 @@ check "export to standard output" \
     "$(printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\%s]' "$key")" "$out"
 "$program" --store "$work/m.db" --export - | head -1 >/dev/null
 check "export of everything into head: exit code" "0 0" "${PIPESTATUS[*]}"
-printf 'REGEDIT4\r\n\r\n[HKLM\\SOFTWARE\\FromStdin]\r\n"v"=dword:00000007\r\n' |
+printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\FromStdin]\r\n"v"=dword:00000007\r\n' |
     "$program" --store "$work/m.db" --import -
 check "import from standard input: exit code" 0 $?
 contains "import from standard input: applied" '"v"=dword:00000007' \
@@ -212,13 +215,46 @@ contains "no Windows folder: no driver" 'frmMain.txtDrvVer textbox visible=1 ena
 check "no Windows folder: none made" no "$([[ -e $work/xdg2/calvenor/windows ]] && echo yes || echo no)"
 chmod 0755 "$work/xdg2/calvenor/windows.new"
 
-# A malformed import: the line number, nothing applied.
-printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]\r\n"a"=dword:1\r\n"b"=nonsense\r\n' \
+# A line regedit skips is skipped too, named with its line number and the reason; the rest is
+# imported.
+printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]\r\n"a"=dword:1\r\n"b"=nonsense\r\n"c"="C:\\0ld"\r\n' \
     >"$work/bad.reg"
 err=$("$program" --store "$work/m.db" --import "$work/bad.reg" 2>&1)
-check "malformed import: exit code" 1 $?
-contains "malformed import: line number" "bad.reg:5" "$err"
-"$program" --store "$work/m.db" --export "$work/new.reg" 'SOFTWARE\New'
-check "malformed import: nothing applied" "" "$(grep -i '"a"' "$work/new.reg" 2>/dev/null)"
+check "malformed lines: exit code" 3 $?
+contains "malformed lines: the line and the reason" \
+    'bad.reg:5: value "b" skipped: expected "-", a quoted text, dword: or hex: after "="' "$err"
+contains "malformed lines: an escape regedit refuses" \
+    'bad.reg:6: value "c" skipped: unknown escape "\0"' "$err"
+contains "malformed lines: the summary" "bad.reg: 2 entries were skipped (above); the rest was imported" "$err"
+out=$("$program" --store "$work/m.db" --export - 'SOFTWARE\New' | tr -d '\r')
+contains "malformed lines: the rest imported" '"a"=dword:00000001' "$out"
+check "malformed lines: the skipped value absent" "" "$(grep -i '"b"\|"c"' <<<"$out")"
+
+# What regedit reads in a file edited by hand: comments after # too, blanks before the header
+# and after dword:, a trailing backslash on a key name, a file ending inside continued hex data.
+printf '  REGEDIT4\n# by hand\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Hand\\]\n"d"=dword:  0000000a\n"h"=hex:01,\\\n  02,\\' \
+    >"$work/hand.reg"
+"$program" --store "$work/m.db" --import "$work/hand.reg"
+check "hand-edited file: exit code" 0 $?
+out=$("$program" --store "$work/m.db" --export - 'SOFTWARE\Hand' | tr -d '\r')
+contains "hand-edited file: the dword" '"d"=dword:0000000a' "$out"
+contains "hand-edited file: the bytes before the end of the file" '"h"=hex:01,02' "$out"
+
+# A file that is no regedit file is refused, nothing in it applied.
+before=$("$program" --store "$work/m.db" --export -)
+printf 'REGEDIT 4\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n' >"$work/nothing.reg"
+err=$("$program" --store "$work/m.db" --import "$work/nothing.reg" 2>&1)
+check "no header: exit code" 1 $?
+check "no header: the reason" \
+    "calvenor: $work/nothing.reg:1: not a registry file: the first line must be \"REGEDIT4\" or \"Windows Registry Editor Version 5.00\"; nothing was imported" \
+    "$err"
+check "no header: the store untouched" "$before" "$("$program" --store "$work/m.db" --export -)"
+
+# A store that cannot be written fails the import whole, with the reason.
+err=$("${as_user[@]}" "$program" --store "$work/shared/locked.db" --import "$work/mixed.reg" 2>&1)
+check "read-only store: import exit code" 1 $?
+check "read-only store: import refused with the reason" \
+    "calvenor: $work/mixed.reg:5: cannot create key: access denied (the store is read-only); nothing was imported" \
+    "$err"
 
 finish

@@ -56,6 +56,22 @@ contains "import into the installation: a number" '"SplashScreen"=dword:00000001
 contains "import into the installation: a text in UTF-16 with its terminator" \
     '"Path"=hex(1):43,00,3a,00,5c,00,41,00,33,00,44,00,00,00' "$out"
 
+# Keys the hives refuse (one outside SYSTEM and SOFTWARE, a hive's own root) are skipped and
+# named, as keys under other roots are, and the rest is imported.
+before_system=$(export_system)
+printf 'REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\SYSTEM]\r\n[HKEY_LOCAL_MACHINE\\HARDWARE\\Card]\r\n"Irq"=dword:5\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Aureal\\A3D]\r\n"Refused"=dword:2\r\n' \
+    >"$work/refused.reg"
+err=$("$program" --windows "$windows" --import "$work/refused.reg" 2>&1)
+check "refused keys: exit code" 3 $?
+contains "refused keys: a hive's root is kept" \
+    "refused.reg:3: key [HKEY_LOCAL_MACHINE\SYSTEM] not deleted: this registry keeps it" "$err"
+contains "refused keys: no key outside the hives" \
+    "refused.reg:4: key [HKEY_LOCAL_MACHINE\HARDWARE\Card] skipped with the values under it: no key can be made there in this registry" \
+    "$err"
+check "refused keys: SYSTEM untouched" "$before_system" "$(export_system)"
+out=$(hivexregedit --export --prefix 'HKEY_LOCAL_MACHINE\SOFTWARE' "$software" '\Aureal\A3D' | tr -d '\r')
+contains "refused keys: the rest imported" '"Refused"=dword:00000002' "$out"
+
 # Refusals: named, said what to do, nothing written.
 cp "$system" "$work/system.good"
 python3 - "$system" <<'PY'

@@ -36,8 +36,7 @@ const std::map<std::string, std::set<std::string>>& Arrows() {
     static const std::set<std::string> kWindow = {"settings", "ui"};
     static const std::map<std::string, std::set<std::string>> arrows = {
         {"text", {}},
-        // regedit files are read straight into a registry until the import is split in two.
-        {"formats", {"text", "registry"}},
+        {"formats", {"text"}},
         {"platform", {"text", "formats"}},
         {"registry", {"text", "platform"}},
         {"settings", {"text", "registry"}},

@@ -15,7 +15,7 @@ namespace testing_support {
 namespace {
 
 namespace fs = std::filesystem;
-using platform::regedit::Operation;
+using platform::regedit::Entry;
 
 // Setup's day, and the last shutdown: every key was last written between them.
 const std::uint64_t kInstalled = FileTime(2008, 4, 21, 9, 12, 5);
@@ -47,11 +47,10 @@ HiveValue Text(const char* name, std::u16string_view text, std::uint32_t type = 
 // unit for each byte, as RegSetValueExA stores them).
 std::string Apply(const std::string& text, const std::string& source, HiveKey* system,
                   HiveKey* software) {
-    std::vector<Operation> operations;
-    std::vector<std::string> warnings;
-    const std::string error = platform::regedit::ParseRegText(text, source, &operations, &warnings);
-    if (!error.empty()) return error;
-    for (const Operation& op : operations) {
+    const platform::regedit::RegFile file = platform::regedit::ParseRegText(text);
+    if (!file.error.empty()) return source + ": " + file.error;
+    for (const Entry& op : file.entries) {
+        if (op.kind == Entry::Kind::Skipped) return source + ": " + op.reason;
         std::string path = op.key;
         HiveKey* root = nullptr;
         if (path.rfind("SYSTEM\\", 0) == 0) {
@@ -65,13 +64,13 @@ std::string Apply(const std::string& text, const std::string& source, HiveKey* s
             return source + ": a key outside SYSTEM and SOFTWARE: " + op.key;
         }
         HiveKey& key = root->Path(Ansi(path));
-        if (op.kind == Operation::Kind::SetValue) {
+        if (op.kind == Entry::Kind::SetValue) {
             const bool text = op.type == platform::REG_SZ || op.type == platform::REG_EXPAND_SZ ||
                               op.type == platform::REG_MULTI_SZ;
             const std::string data(op.data.begin(), op.data.end());
             key.Value(Ansi(op.name)) = {Ansi(op.name), op.type,
                                         text ? Utf16Bytes(Ansi(data)) : data};
-        } else if (op.kind != Operation::Kind::CreateKey) {
+        } else if (op.kind != Entry::Kind::CreateKey) {
             return source + ": the seed deletes, which this maker does not do";
         }
     }
