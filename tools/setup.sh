@@ -7,10 +7,20 @@
 # Packages are installed without the ones they only recommend, so each group names all it uses.
 set -euo pipefail
 
+# FLTK 1.4 where the release has it (Debian 13 and later: its VERSION_ID is 13 or more, or
+# none on testing), 1.3 before (Debian 12).
+# shellcheck source=/dev/null
+release=$(. /etc/os-release 2>/dev/null && echo "${VERSION_ID:-}")
+if [[ $release =~ ^[0-9]+$ ]] && ((release < 13)); then
+    fltk=libfltk1.3-dev
+else
+    fltk=libfltk1.4-dev
+fi
+
 declare -A groups=(
     # The Linux program and its unit tests; Liberation Sans has the metrics of the font the
     # windows were laid out for.
-    [build]="g++ cmake make pkg-config libsqlite3-dev libfltk1.3-dev libx11-dev libhivex-dev
+    [build]="g++ cmake make pkg-config libsqlite3-dev $fltk libx11-dev libhivex-dev
             fonts-liberation"
     # The rest of ./test: fixtures built with mingw-w64, window tests under Xvfb driven by real
     # X input, screenshots compared and looked at, hives checked with the standard tools

@@ -248,7 +248,12 @@ void FltkAdapter::Sync(Binding& b) {
             const std::string text = Utf8FromAnsi(c.text());
             if (text != input->value()) {
                 input->value(text.c_str());
-                input->position(0);  // show the start, as an edit control does
+                // Show the start, as an edit control does.
+#if FL_API_VERSION >= 10400
+                input->insert_position(0);
+#else
+                input->position(0);
+#endif
             }
             break;
         }

@@ -60,11 +60,20 @@ void SetUpLook() {
     // a symbol, so the normal label draws text only.
     Fl::set_labeltype(FL_NORMAL_LABEL, DrawPlainLabel, MeasurePlainLabel);
     // Arial's metrics are what the windows were laid out with; Liberation Sans shares them.
-    // Where it is missing, fontconfig falls back to the default sans face.
+    // Where it is missing, fontconfig falls back to the default sans face. Where FLTK draws
+    // text with Pango (1.4 drawing with Cairo, as for Wayland), a face is named as Pango names
+    // it, its style after the family; with Xft, by a letter before it.
+#if FL_API_VERSION >= 10400 && (defined(FLTK_USE_CAIRO) || defined(FLTK_USE_WAYLAND))
+    Fl::set_font(FL_HELVETICA, "Liberation Sans");
+    Fl::set_font(FL_HELVETICA_BOLD, "Liberation Sans Bold");
+    Fl::set_font(FL_HELVETICA_ITALIC, "Liberation Sans Italic");
+    Fl::set_font(FL_HELVETICA_BOLD_ITALIC, "Liberation Sans Bold Italic");
+#else
     Fl::set_font(FL_HELVETICA, " Liberation Sans");
     Fl::set_font(FL_HELVETICA_BOLD, "BLiberation Sans");
     Fl::set_font(FL_HELVETICA_ITALIC, "ILiberation Sans");
     Fl::set_font(FL_HELVETICA_BOLD_ITALIC, "PLiberation Sans");
+#endif
     FL_NORMAL_SIZE = kFontSize;
     Fl_Tooltip::size(kFontSize);
     Fl_Tooltip::color(fl_rgb_color(255, 255, 225));
