@@ -3,6 +3,10 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Tooltip.H>
 #include <FL/fl_draw.H>
+#if FL_API_VERSION >= 10400
+#include <FL/Fl_Graphics_Driver.H>
+#include <FL/fl_config.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -87,20 +91,37 @@ PictureImage::PictureImage(const std::string& name, int width, int height)
     : name_(name), width_(width), height_(height) {}
 
 Fl_RGB_Image* PictureImage::image() {
-    if (!made_) {
-        made_ = true;
-        pixels_ = ui::RenderPicture(name_, width_, height_);
+#if FL_API_VERSION >= 10400
+    const float scale = fl_graphics_driver->scale();
+#else
+    const float scale = 1;
+#endif
+    if (scale != scale_) {
+        scale_ = scale;
+        greyed_.reset();
+        image_.reset();  // it draws from the pixels replaced here
+        pixels_ = ui::RenderPicture(name_, static_cast<int>(std::lround(width_ * scale)),
+                                    static_cast<int>(std::lround(height_ * scale)));
         if (!pixels_.empty()) {
             image_ = std::make_unique<Fl_RGB_Image>(pixels_.rgba.data(), pixels_.width,
                                                     pixels_.height, 4);
+#if FL_API_VERSION >= 10400
+            image_->scale(width_, height_, 0, 1);  // drawn at its size, pixel for pixel
+#endif
         }
     }
     return image_.get();
 }
 
 Fl_Image* PictureImage::greyed() {
-    if (greyed_ == nullptr && image() != nullptr) {
+    if (image() != nullptr && greyed_ == nullptr) {
+#if FL_API_VERSION >= 10400
+        // copy() alone would give the pixels of its size at 1x.
+        greyed_.reset(image_->copy(image_->data_w(), image_->data_h()));
+        greyed_->scale(width_, height_, 0, 1);
+#else
         greyed_.reset(image_->copy());
+#endif
         greyed_->desaturate();
         greyed_->color_average(FL_BACKGROUND_COLOR, 0.5f);
     }

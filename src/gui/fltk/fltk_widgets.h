@@ -39,10 +39,14 @@ void SetUpLook();
 
 // An FLTK image of one of the product's pictures, owning its pixels. The pixels are made
 // when the image is first drawn: most pictures sit on pages or in windows that are never
-// shown, and making them is most of what a start would otherwise cost.
+// shown, and making them is most of what a start would otherwise cost. They are made for the
+// pixels the picture covers where it is drawn (its size times the screen's scale, with FLTK
+// 1.4), and made again when that scale changes: a picture enlarged from its pixels at 1x
+// would be blurred.
 class PictureImage {
   public:
     PictureImage(const std::string& name, int width, int height);
+    // Both are for drawing now, at the scale of the surface drawn on.
     Fl_RGB_Image* image();
     // The picture as a disabled control shows it: grey and faded into the dialog face.
     Fl_Image* greyed();
@@ -50,7 +54,7 @@ class PictureImage {
   private:
     std::string name_;
     int width_, height_;
-    bool made_ = false;
+    float scale_ = 0;  // the scale the pixels were made for; 0 before they are
     ui::Image pixels_;
     std::unique_ptr<Fl_RGB_Image> image_;
     std::unique_ptr<Fl_Image> greyed_;
