@@ -8,13 +8,16 @@
 set -euo pipefail
 
 # FLTK 1.4 where the release has it (Debian 13 and later: its VERSION_ID is 13 or more, or
-# none on testing), 1.3 before (Debian 12).
+# none on testing), 1.3 before (Debian 12). FLTK 1.4 runs on Wayland too: its windows' title
+# bars there come from a libdecor plugin, and the Wayland test runs the program under weston.
 # shellcheck source=/dev/null
 release=$(. /etc/os-release 2>/dev/null && echo "${VERSION_ID:-}")
 if [[ $release =~ ^[0-9]+$ ]] && ((release < 13)); then
     fltk=libfltk1.3-dev
+    wayland=
 else
-    fltk=libfltk1.4-dev
+    fltk="libfltk1.4-dev libdecor-0-plugin-1-cairo"
+    wayland=weston
 fi
 
 declare -A groups=(
@@ -27,7 +30,7 @@ declare -A groups=(
     # (hivexregedit), a hive's header edited (python3), another user and a read-only mount
     # (setpriv, unshare: util-linux).
     [test]="libgtest-dev mingw-w64 xvfb xauth x11-utils xdotool imagemagick libxtst-dev
-            libwin-hivex-perl libhivex-bin python3 util-linux"
+            libwin-hivex-perl libhivex-bin python3 util-linux $wayland"
     # The fuzz targets and the sanitizer build.
     [fuzz]="clang libclang-rt-14-dev"
     # Wine where 32-bit programs run (the i386 architecture is added first) ...
