@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # The Linux program as a native Wayland client (FLTK 1.4): with WAYLAND_DISPLAY set and no
-# DISPLAY, it opens its window on the compositor, draws it as it does on X11, and answers the
-# keyboard and the mouse, which reach it through the compositor's seat.
+# DISPLAY, it opens its window on the compositor, draws it as it does on X11 at the same scale,
+# and answers the keyboard and the mouse, which reach it through the compositor's seat.
 #
 #   tests/gui/wayland_fltk.sh PROGRAM SEED [SCALE]
+#
+# SCALE (1 unless given) is the compositor's output scale, a whole number, as a Wayland desktop
+# sets it; the window on X11 is drawn at FLTK_SCALING_FACTOR=SCALE to be compared with.
 #
 # The compositor is weston with its X11 backend on a private Xvfb, and the kiosk shell, whose
 # output is made the main window's size so that the window lies at its corner. Weston's
@@ -13,6 +16,7 @@ set -u
 program=$1
 seed=$2
 scale=${3:-1}
+[[ $scale =~ ^[1-9]$ ]] || { echo "the compositor's scale is a whole number"; exit 2; }
 # shellcheck source=tests/support/checks.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
 pids=()
@@ -54,7 +58,7 @@ DISPLAY=:$(head -n1 "$work/display")
 export DISPLAY
 "$program" --store "$work/machine.db" --import "$seed" || exit 1
 
-# The window on X11 first: its size in pixels at this scale, and its picture.
+# The window on X11 first: its size in pixels at the scale, and its picture.
 CALVENOR_PROBE=$work/probe.txt FLTK_SCALING_FACTOR=$scale "$program" --store "$work/machine.db" &
 x11=$!
 pids+=("$x11")
@@ -69,7 +73,8 @@ rm -f "$work/probe.txt"
 export XDG_RUNTIME_DIR=$work/run
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 weston --no-config --backend=x11 --renderer=pixman --shell=kiosk-shell.so --socket=calvenor \
-    --width="$width" --height="$height" >"$work/weston.log" 2>&1 &
+    --scale="$scale" --width="$((width / scale))" --height="$((height / scale))" \
+    >"$work/weston.log" 2>&1 &
 pids+=($!)
 until_true 10 test -S "$XDG_RUNTIME_DIR/calvenor" || { echo "weston did not start"; exit 1; }
 # Weston's window on the X server (which xdotool's search does not find by its name).
@@ -81,7 +86,7 @@ until_true 10 weston_window || { echo "weston's window did not come up"; exit 1;
 eval "$(xdotool getwindowgeometry --shell "$output")"  # X and Y of weston's output
 
 env -u DISPLAY WAYLAND_DISPLAY=calvenor CALVENOR_PROBE="$work/probe.txt" \
-    FLTK_SCALING_FACTOR="$scale" "$program" --store "$work/machine.db" 2>"$work/stderr" &
+    "$program" --store "$work/machine.db" 2>"$work/stderr" &
 wayland=$!
 pids+=("$wayland")
 until_true 10 shown
@@ -107,7 +112,8 @@ until_true 5 test "$(value_of chkPlayA3D)" = 1
 check "Alt+P ticks Play A3D splash audio" 1 "$(value_of chkPlayA3D)"
 check "and it is stored" '"SplashAudio"=dword:00000001' "$(stored SplashAudio)"
 
-# The mouse: a click on the box of Show A3D splash screen, where the record puts it.
+# The mouse: a click on the box of Show A3D splash screen, where the record puts it (in pixels
+# from the window's corner: a Wayland client does not know where its window is).
 IFS=, read -r bx by bw bh <<<"$(field "control frmMain.chkA3DSplash" box)"
 was=$(value_of chkA3DSplash)
 xdotool mousemove "$((X + bx + bw / 2))" "$((Y + by + bh / 2))" click 1

@@ -23,14 +23,10 @@ using namespace fltk;  // the widgets
 
 namespace {
 
-// A widget's box on the screen in its pixels; widgets keep window coordinates, in FLTK's units,
-// which FLTK 1.4 draws at the scale of the window's screen.
+// A widget's box on the screen in its pixels; widgets keep window coordinates, in FLTK's units.
+// On Wayland a window does not know where it is: its own corner is its place.
 ui::ProbeBox OnScreen(Fl_Window& window, int x, int y, int w, int h) {
-#if FL_API_VERSION >= 10400
-    const float scale = Fl::screen_scale(window.screen_num());
-#else
-    const float scale = 1;
-#endif
+    const float scale = WindowScale(window);
     // To the nearest pixel: FLTK rounds some places and drops the fraction of others, so at a
     // scale that is not whole an edge may be a pixel off.
     auto pixels = [scale](int units) { return static_cast<int>(std::lround(units * scale)); };

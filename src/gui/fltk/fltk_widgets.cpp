@@ -4,7 +4,6 @@
 #include <FL/Fl_Tooltip.H>
 #include <FL/fl_draw.H>
 #if FL_API_VERSION >= 10400
-#include <FL/Fl_Graphics_Driver.H>
 #include <FL/fl_config.h>
 #endif
 
@@ -91,11 +90,7 @@ PictureImage::PictureImage(const std::string& name, int width, int height)
     : name_(name), width_(width), height_(height) {}
 
 Fl_RGB_Image* PictureImage::image() {
-#if FL_API_VERSION >= 10400
-    const float scale = fl_graphics_driver->scale();
-#else
-    const float scale = 1;
-#endif
+    const float scale = DrawingScale();
     if (scale != scale_) {
         scale_ = scale;
         greyed_.reset();

@@ -9,6 +9,7 @@
 #include <FL/Fl_RGB_Image.H>
 #include <FL/Fl_Scrollbar.H>
 #include <FL/Fl_Valuator.H>
+#include <FL/Fl_Window.H>
 
 #include <functional>
 #include <memory>
@@ -36,6 +37,11 @@ constexpr int kFontSize = 11;
 
 // Scheme, colours and fonts shared by every window; safe to call more than once.
 void SetUpLook();
+
+// The screen's pixels one of FLTK's units covers (fltk_scale.cpp): where drawing happens now,
+// and in a window's screen; 1 with FLTK 1.3, which does not scale.
+float DrawingScale();
+float WindowScale(Fl_Window& window);
 
 // An FLTK image of one of the product's pictures, owning its pixels. The pixels are made
 // when the image is first drawn: most pictures sit on pages or in windows that are never
