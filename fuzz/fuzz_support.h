@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix_platform_posix.h"
-#include "platform/regedit.h"
+#include "formats/regedit/regedit.h"
+#include "platform/posix/posix_platform.h"
 #include "support/memory_registry.h"
 
 namespace fuzz_support {

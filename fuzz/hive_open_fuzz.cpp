@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "platform/hive_registry_posix.h"
+#include "registry/hive/hive_registry.h"
 #include "support/xp_installation_posix.h"
 
 namespace {

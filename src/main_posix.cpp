@@ -14,16 +14,17 @@
 #include <string>
 #include <vector>
 
+#include "formats/regedit/regedit.h"
 #include "gui/fltk/fltk_adapter.h"
-#include "gui/text/headless.h"
+#include "gui/headless/headless.h"
 #include "main_window/frm_main.h"
-#include "platform/hive_registry_posix.h"
-#include "platform/posix_platform_posix.h"
-#include "platform/regedit.h"
-#include "platform/seed_windows_posix.h"
-#include "platform/sqlite_store_posix.h"
-#include "store/registry.h"
-#include "store/schema.h"
+#include "platform/posix/posix_platform.h"
+#include "platform/posix/seed_windows_folder.h"
+#include "registry/hive/hive_registry.h"
+#include "registry/nt_version.h"
+#include "registry/sqlite/sqlite_store.h"
+#include "settings/registry.h"
+#include "settings/schema.h"
 
 namespace fs = std::filesystem;
 
@@ -272,8 +273,8 @@ int main(int argc, char** argv) {
 
     std::string windowsDir = options.windowsDir;
     if (windowsDir.empty() && options.store.empty()) windowsDir = DefaultWindowsFolder(path);
-    platform::PosixPlatform machine(*store, windowsDir, ProgramFolder());
-    store::Registry registry(*store);
+    platform::PosixPlatform machine(platform::NtVersionQuery(*store), windowsDir, ProgramFolder());
+    settings::Registry registry(*store);
     // The panel writes each setting as it changes and the layer reports nothing, so a store
     // that cannot be written must be told here, or the user's changes vanish unseen.
     if (store->read_only()) {

@@ -1,4 +1,4 @@
-#include "platform/command_line.h"
+#include "text/command_line.h"
 
 #include <gtest/gtest.h>
 

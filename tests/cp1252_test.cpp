@@ -1,4 +1,4 @@
-#include "platform/cp1252.h"
+#include "text/cp1252.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The driver information window: its advice for each known driver package and A3D runtime,
 // and how it takes the main window away and gives it back.
 #include "detect/frm_drv_ver.h"
-#include "store/schema.h"
+#include "settings/schema.h"
 #include "support/scenario.h"
 
 namespace testing_support {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "store/schema.h"
+#include "settings/schema.h"
 #include "support/memory_registry.h"
 #include "support/scenario.h"
 

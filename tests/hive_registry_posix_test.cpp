@@ -1,6 +1,4 @@
 // The registry of a real XP installation's hives, on installations generated here.
-#include "platform/hive_registry_posix.h"
-
 #include <gtest/gtest.h>
 #include <hivex.h>
 #include <unistd.h>
@@ -14,12 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "platform/hive_file_posix.h"
-#include "platform/hive_format_posix.h"
-#include "platform/hive_order_posix.h"
 #include "platform/platform.h"
-#include "store/registry.h"
-#include "store/schema.h"
+#include "registry/hive/hive_file.h"
+#include "registry/hive/hive_format.h"
+#include "registry/hive/hive_order.h"
+#include "registry/hive/hive_registry.h"
+#include "registry/nt_version.h"
+#include "settings/registry.h"
+#include "settings/schema.h"
 #include "support/xp_installation_posix.h"
 
 namespace {
@@ -112,7 +112,7 @@ TEST_F(HiveRegistryTest, CurrentControlSetIsTheSetSelectCurrentNames) {
     auto hives = Open();
     ASSERT_TRUE(hives);
     EXPECT_EQ(hives->current_control_set(), "ControlSet002");
-    store::Registry registry(*hives);
+    settings::Registry registry(*hives);
     EXPECT_EQ(registry.FetchValue(kHKLM, schema::kControlPanel, schema::kPrimaryXtalk).str(), "2");
     EXPECT_EQ(registry
                   .FetchValue(kHKLM, "SYSTEM\\ControlSet001\\Services\\wdm_au8830\\ControlPanel",
@@ -148,7 +148,7 @@ TEST_F(HiveRegistryTest, TextsAreStoredAsTheAnsiFunctionsStoreThem) {
     {
         auto hives = Open();
         ASSERT_TRUE(hives);
-        store::Registry registry(*hives);
+        settings::Registry registry(*hives);
         // StoreValue's REG_SZ has no terminator; regedit's quoted texts have one.
         registry.StoreValue(kHKLM, schema::kControlPanel, schema::kAC97MixerLocation,
                             std::string("c:\\mix\x80.exe"), REG_SZ);
@@ -191,7 +191,7 @@ TEST_F(HiveRegistryTest, UnitsWithoutAnAnsiFormReadAsQuestionMarks) {
     }
     auto hives = Open();
     ASSERT_TRUE(hives);
-    store::Registry registry(*hives);
+    settings::Registry registry(*hives);
     EXPECT_EQ(registry.FetchValue(kHKLM, platform::nt_version::kKey, "Unicode").str(),
               std::string("A?\x80\0", 4));
 }
@@ -203,7 +203,7 @@ TEST_F(HiveRegistryTest, EachWriteIsCommittedAndAGroupOnce) {
     {
         auto hives = Open();
         ASSERT_TRUE(hives);
-        store::Registry registry(*hives);
+        settings::Registry registry(*hives);
         registry.StoreValue(kHKLM, schema::kCustomization, schema::kST9704ATTEN, 1, REG_DWORD);
         EXPECT_EQ(commits, 1);
         // Durable at once: another reader of the file sees it.
@@ -232,7 +232,7 @@ TEST_F(HiveRegistryTest, EverythingNotWrittenIsKeptByteForByte) {
     {
         auto hives = Open();
         ASSERT_TRUE(hives);
-        store::Registry registry(*hives);
+        settings::Registry registry(*hives);
         registry.StoreValue(kHKLM, schema::kControlPanel, schema::kReverbAmount, 99, REG_DWORD);
         registry.EnsureKey(kHKLM, schema::kA3D);
         ASSERT_EQ(hives->RemoveValue(schema::kCustomization, schema::kSetGPIO0InQuad), 0);

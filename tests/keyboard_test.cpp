@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "store/schema.h"
+#include "settings/schema.h"
 #include "support/scenario.h"
 #include "ui/form.h"
 

@@ -2,7 +2,7 @@
 // main window in, in both its start-up and its override form.
 #include <algorithm>
 
-#include "store/schema.h"
+#include "settings/schema.h"
 #include "support/scenario.h"
 
 namespace testing_support {

@@ -1,6 +1,6 @@
 // The tools list's double-click and the AC97 Mixer location dialog it opens.
 #include "main_window/frm_main.h"
-#include "store/schema.h"
+#include "settings/schema.h"
 #include "support/scenario.h"
 
 namespace testing_support {

@@ -1,6 +1,6 @@
 // The handlers of the main window's setting pages: what each writes, in which order, and the
 // state of the page afterwards.
-#include "store/schema.h"
+#include "settings/schema.h"
 #include "support/memory_registry.h"
 #include "support/scenario.h"
 

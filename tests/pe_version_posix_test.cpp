@@ -14,8 +14,9 @@
 #include <vector>
 
 #include "detect/file_version.h"
-#include "platform/pe_version.h"
-#include "platform/posix_platform_posix.h"
+#include "formats/pe/pe_version.h"
+#include "platform/posix/posix_platform.h"
+#include "registry/nt_version.h"
 
 namespace {
 
@@ -485,7 +486,6 @@ TEST(PeVersionFiles, FlippedBytesGiveNothingOrTheRightVersion) {
 
 class VersionPlatform : public platform::Platform {
   public:
-    platform::RegistryBackend& Registry() override { std::abort(); }
     bool GetVersionEx(platform::OsVersion&) override { return false; }
     std::optional<FixedFileVersion> FileVersion(const std::string& name) override {
         names.push_back(name);
@@ -562,7 +562,8 @@ TEST(FileVersionTextFormat, RealFilesThroughTheLinuxPlatform) {
         long CloseKey(platform::HKey) override { return platform::winerr::kSuccess; }
     } registry;
 
-    platform::PosixPlatform p(registry, windows.string(), dir.path().string());
+    platform::PosixPlatform p(platform::NtVersionQuery(registry), windows.string(),
+                              dir.path().string());
     EXPECT_EQ(detect::FileVersionText(p, "drivers\\adm8830.sys"), "5.12.1.2560");
     EXPECT_EQ(detect::FileVersionText(p, "a3d.dll"), "5.0.2169.1");
     EXPECT_EQ(detect::FileVersionText(p, "a3dapi.dll"), "-1.0.-32768.1");
@@ -571,7 +572,7 @@ TEST(FileVersionTextFormat, RealFilesThroughTheLinuxPlatform) {
     EXPECT_EQ(detect::FileVersionText(p, "text.dll"), "N/A");
     EXPECT_EQ(detect::FileVersionText(p, "missing.dll"), "N/A");
 
-    platform::PosixPlatform noWindows(registry, "", dir.path().string());
+    platform::PosixPlatform noWindows(platform::NtVersionQuery(registry), "", dir.path().string());
     EXPECT_EQ(detect::FileVersionText(noWindows, "drivers\\adm8830.sys"), "N/A");
 }
 

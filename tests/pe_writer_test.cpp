@@ -1,6 +1,6 @@
 // The PE writer's images, read back by the version reader and taken apart by a strict walk of
 // their own here, so that a wrong length or offset fails even where the reader would forgive.
-#include "platform/pe_writer.h"
+#include "formats/pe/pe_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/pe_version.h"
+#include "formats/pe/pe_version.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "detect/file_version.h"
-#include "platform/pe_writer.h"
+#include "formats/pe/pe_writer.h"
 #include "platform/seed_windows.h"
-#include "platform/win32_platform_win32.h"
-#include "platform/windows_api_win32.h"
+#include "platform/win32/win32_platform.h"
+#include "platform/win32/windows_api.h"
 #include "support/memory_registry.h"
 
 namespace {
@@ -113,7 +113,7 @@ TEST(PeWriterOnWindows, ThePlatformReadsVersionAndSizeOfTheDriver) {
     ASSERT_FALSE(folder.path().empty());
     ASSERT_EQ(platform::WriteWindowsFiles(folder.path(), platform::SeedWindowsFiles()), "");
     testing_support::MemoryRegistry registry;
-    platform::Win32Platform machine(registry);
+    platform::Win32Platform machine;
     const std::string driver = folder.path() + "\\system32\\drivers\\adm8830.sys";
     EXPECT_EQ(detect::FileVersionText(machine, driver), "5.12.1.2560");
     const platform::FileSize size = machine.SizeOfFile(driver);

@@ -1,5 +1,3 @@
-#include "platform/posix_platform_posix.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -17,7 +15,9 @@
 #include <vector>
 
 #include "detect/windows_version.h"
-#include "store/schema.h"
+#include "platform/posix/posix_platform.h"
+#include "registry/nt_version.h"
+#include "settings/schema.h"
 
 namespace {
 
@@ -122,7 +122,7 @@ TEST(PosixVersionQuery, ReadsAnXpInstallationsRecord) {
     registry.Text("CurrentVersion", "5.1");
     registry.Text("CurrentBuildNumber", "2600");
     registry.Text("CSDVersion", "Service Pack 3");
-    PosixPlatform p(registry, "", "");
+    PosixPlatform p(platform::NtVersionQuery(registry), "", "");
     platform::OsVersion os;
     ASSERT_TRUE(p.GetVersionEx(os));
     EXPECT_EQ(os.platformId, 2u);
@@ -146,7 +146,7 @@ TEST(PosixVersionQuery, ReadsAnXpInstallationsRecord) {
 TEST(PosixVersionQuery, TextsWithoutTerminatorAndMissingOptionalValues) {
     FakeRegistry registry;
     registry.Text("CurrentVersion", "6.0", false);
-    PosixPlatform p(registry, "", "");
+    PosixPlatform p(platform::NtVersionQuery(registry), "", "");
     platform::OsVersion os;
     ASSERT_TRUE(p.GetVersionEx(os));
     EXPECT_EQ(os.major, 6u);
@@ -163,7 +163,7 @@ TEST(PosixVersionQuery, OverlongServicePackKeepsItsTerminator) {
     FakeRegistry registry;
     registry.Text("CurrentVersion", "5.1");
     registry.Text("CSDVersion", std::string(200, 'x'));
-    PosixPlatform p(registry, "", "");
+    PosixPlatform p(platform::NtVersionQuery(registry), "", "");
     platform::OsVersion os;
     ASSERT_TRUE(p.GetVersionEx(os));
     EXPECT_EQ(os.csdVersion, std::string(127, 'x') + Nuls(1));
@@ -197,7 +197,7 @@ TEST(PosixVersionQuery, FailsWithoutAReadableCurrentVersion) {
     for (const Case& c : cases) {
         FakeRegistry registry;
         c.setup(registry);
-        PosixPlatform p(registry, "", "");
+        PosixPlatform p(platform::NtVersionQuery(registry), "", "");
         platform::OsVersion os;
         os.major = 77;
         os.csdVersion = "untouched";
@@ -245,7 +245,7 @@ TEST_F(PosixPlatformFiles, SearchesSystem32ThenSystemThenTheWindowsFolder) {
     Make("WINDOWS/drivers/admaud30.sys");  // not where the search looks for "drivers\..."
     Make("elsewhere.dll");
 
-    PosixPlatform p(registry_, windows_.string() + "/", root_.string());
+    PosixPlatform p(platform::NtVersionQuery(registry_), windows_.string() + "/", root_.string());
     EXPECT_EQ(p.LocateFile("both.dll"), inSystem32.string());
     EXPECT_EQ(p.LocateFile("BOTH.DLL"), inSystem32.string());
     EXPECT_EQ(p.LocateFile("a3dapi.dll"), inSystem.string());
@@ -261,7 +261,7 @@ TEST_F(PosixPlatformFiles, SearchesSystem32ThenSystemThenTheWindowsFolder) {
 TEST_F(PosixPlatformFiles, RefusesNamesThatLeaveTheFolderOrNameNoFile) {
     Make("WINDOWS/System32/drivers/adm8830.sys");
     Make("secret.dll");
-    PosixPlatform p(registry_, windows_.string(), root_.string());
+    PosixPlatform p(platform::NtVersionQuery(registry_), windows_.string(), root_.string());
     for (const char* name :
          {"", "drivers", "drivers\\", "\\\\server\\share\\a.dll", "..\\..\\secret.dll",
           "drivers\\..\\..\\..\\secret.dll", "drivers\\\\adm8830.sys", "c:adm8830.sys",
@@ -273,7 +273,7 @@ TEST_F(PosixPlatformFiles, RefusesNamesThatLeaveTheFolderOrNameNoFile) {
 TEST_F(PosixPlatformFiles, ExactCaseWinsAndOtherwiseTheChoiceIsStable) {
     const fs::path upper = Make("WINDOWS/system32/Foo.dll");
     const fs::path lower = Make("WINDOWS/system32/foo.dll");
-    PosixPlatform p(registry_, windows_.string(), root_.string());
+    PosixPlatform p(platform::NtVersionQuery(registry_), windows_.string(), root_.string());
     EXPECT_EQ(p.LocateFile("foo.dll"), lower.string());
     EXPECT_EQ(p.LocateFile("Foo.dll"), upper.string());
     EXPECT_EQ(p.LocateFile("FOO.DLL"), upper.string());  // "Foo" sorts before "foo"
@@ -282,7 +282,7 @@ TEST_F(PosixPlatformFiles, ExactCaseWinsAndOtherwiseTheChoiceIsStable) {
 TEST_F(PosixPlatformFiles, RootedWindowsPathsMapOnlyIntoTheWindowsFolder) {
     const fs::path driver = Make("WINDOWS/System32/drivers/adm8830.sys");
     Make("other/x.dll");
-    PosixPlatform p(registry_, windows_.string(), root_.string());
+    PosixPlatform p(platform::NtVersionQuery(registry_), windows_.string(), root_.string());
     EXPECT_EQ(p.LocateFile("C:\\WINDOWS\\system32\\drivers\\adm8830.sys"), driver.string());
     EXPECT_EQ(p.LocateFile("c:\\windows\\SYSTEM32\\DRIVERS\\ADM8830.SYS"), driver.string());
     EXPECT_EQ(p.LocateFile("\\windows\\system32\\drivers\\adm8830.sys"), driver.string());
@@ -294,7 +294,7 @@ TEST_F(PosixPlatformFiles, RootedWindowsPathsMapOnlyIntoTheWindowsFolder) {
 TEST_F(PosixPlatformFiles, WithoutAWindowsFolderNothingIsFound) {
     Make("System32/a3d.dll");
     Make("a3d.dll");
-    PosixPlatform p(registry_, "", root_.string());
+    PosixPlatform p(platform::NtVersionQuery(registry_), "", root_.string());
     EXPECT_EQ(p.LocateFile("a3d.dll"), "");
     EXPECT_EQ(p.LocateFile("c:\\windows\\system32\\a3d.dll"), "");
     EXPECT_FALSE(p.FileVersion("a3d.dll").has_value());
@@ -305,7 +305,7 @@ TEST_F(PosixPlatformFiles, WithoutAWindowsFolderNothingIsFound) {
 TEST_F(PosixPlatformFiles, SizesOfFilesNamedTheWaysTheCallersNameThem) {
     const fs::path driver = Make("WINDOWS/System32/Drivers/ADM8830.SYS");
     fs::resize_file(driver, 747392);
-    PosixPlatform p(registry_, windows_.string(), windows_.string());
+    PosixPlatform p(platform::NtVersionQuery(registry_), windows_.string(), windows_.string());
     EXPECT_EQ(p.StartFolder(), windows_.string());
 
     const platform::FileSize direct = p.SizeOfFile(driver.string());
@@ -321,7 +321,7 @@ TEST_F(PosixPlatformFiles, SizesOfFilesNamedTheWaysTheCallersNameThem) {
 
 TEST_F(PosixPlatformFiles, SizeFailuresTellInvalidNamesFromMissingFiles) {
     Make("WINDOWS/System32/drivers/adm8830.sys");
-    PosixPlatform p(registry_, windows_.string(), root_.string());
+    PosixPlatform p(platform::NtVersionQuery(registry_), windows_.string(), root_.string());
     for (const std::string& path :
          {std::string(), std::string("c:\\win<dows\\a.sys"), std::string("a|b"),
           std::string("c:\\a\\b:c"), std::string("1:\\x"), std::string("what?.sys"),
@@ -380,7 +380,7 @@ class Fifo {
 };
 
 TEST_F(PosixPlatformFiles, StartsProgramsAndReportsThoseThatCannotStart) {
-    PosixPlatform p(registry_, windows_.string(), root_.string());
+    PosixPlatform p(platform::NtVersionQuery(registry_), windows_.string(), root_.string());
     EXPECT_TRUE(p.StartProcess("/bin/true"));
     EXPECT_TRUE(p.StartProcess("  true  "));  // found on the PATH
     EXPECT_TRUE(p.StartProcess("\"/bin/true\" ignored arguments"));
@@ -404,7 +404,7 @@ TEST_F(PosixPlatformFiles, StartsProgramsAndReportsThoseThatCannotStart) {
 TEST_F(PosixPlatformFiles, ArgumentsReachTheProgramExactlyAsWindowsWouldSplitThem) {
     Fifo fifo(root_ / "argv");
     ASSERT_TRUE(fifo.ok());
-    PosixPlatform p(registry_, windows_.string(), root_.string());
+    PosixPlatform p(platform::NtVersionQuery(registry_), windows_.string(), root_.string());
     // The script prints each argument followed by "|".
     const std::string line = "/bin/sh -c \"for a; do printf '%s|' \\\"$a\\\"; done > " +
                              fifo.path().string() +
@@ -416,7 +416,7 @@ TEST_F(PosixPlatformFiles, ArgumentsReachTheProgramExactlyAsWindowsWouldSplitThe
 TEST_F(PosixPlatformFiles, ProgramsGetNoInputAndNoOutputChannel) {
     Fifo fifo(root_ / "fds");
     ASSERT_TRUE(fifo.ok());
-    PosixPlatform p(registry_, windows_.string(), root_.string());
+    PosixPlatform p(platform::NtVersionQuery(registry_), windows_.string(), root_.string());
     const std::string line =
         "/bin/sh -c \"echo $(readlink /proc/$$/fd/0) $(readlink "
         "/proc/$$/fd/1) > " +

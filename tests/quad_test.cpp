@@ -1,6 +1,6 @@
 // The quad output window: its question and warning, its load with the missing-value
 // creation, the two settings and every way of closing it.
-#include "store/schema.h"
+#include "settings/schema.h"
 #include "support/scenario.h"
 
 namespace testing_support {

@@ -1,5 +1,5 @@
 // The registry access layer over the Linux build's store.
-#include "store/registry.h"
+#include "settings/registry.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/sqlite_store_posix.h"
-#include "store/schema.h"
+#include "registry/sqlite/sqlite_store.h"
+#include "settings/schema.h"
 
 namespace {
 
 using namespace platform;
-using store::RegValue;
+using settings::RegValue;
 namespace fs = std::filesystem;
 
 // Passes every call on and keeps count of the handles that are open.
@@ -72,7 +72,7 @@ class RegistryLayerTest : public ::testing::Test {
         db_ = SqliteStore::Open((dir_ / "registry.db").string(), &error);
         ASSERT_NE(db_, nullptr) << error;
         counting_ = std::make_unique<CountingBackend>(*db_);
-        registry_ = std::make_unique<store::Registry>(*counting_);
+        registry_ = std::make_unique<settings::Registry>(*counting_);
     }
     void TearDown() override {
         // No call of the layer may leave a handle open.
@@ -110,7 +110,7 @@ class RegistryLayerTest : public ::testing::Test {
     fs::path dir_;
     std::unique_ptr<SqliteStore> db_;
     std::unique_ptr<CountingBackend> counting_;
-    std::unique_ptr<store::Registry> registry_;
+    std::unique_ptr<settings::Registry> registry_;
 };
 
 const std::string kKey = schema::kCustomization;
@@ -224,7 +224,7 @@ TEST_F(RegistryLayerTest, KeyNamesInEitherCaseAreOneKey) {
 TEST_F(RegistryLayerTest, HexListsBecomeBinaryValues) {
     {
         // The binary write pattern creates the missing key.
-        store::BinaryKey key(*registry_, schema::kControlPanel);
+        settings::BinaryKey key(*registry_, schema::kControlPanel);
         ASSERT_TRUE(key.is_open());
         key.Write(schema::kFxSelectParams, "00,01,ff");
     }
@@ -234,7 +234,7 @@ TEST_F(RegistryLayerTest, HexListsBecomeBinaryValues) {
     EXPECT_EQ(type, REG_BINARY);
 
     {
-        store::BinaryKey key(*registry_, schema::kDriverEqualizer);
+        settings::BinaryKey key(*registry_, schema::kDriverEqualizer);
         key.Write(schema::kCoefSet0, "00,00,00,00,60,7E,9e,c1");
     }
     EXPECT_EQ(Raw(schema::kDriverEqualizer, schema::kCoefSet0),
@@ -242,8 +242,8 @@ TEST_F(RegistryLayerTest, HexListsBecomeBinaryValues) {
     // And the list text the callers build from bytes goes back to the same bytes.
     const std::vector<std::uint8_t> all = {0x00, 0x0F, 0x10, 0xA5, 0xFF};
     {
-        store::BinaryKey key(*registry_, schema::kDriverEqualizer);
-        key.Write("Copy", store::HexList(all.data(), all.size()));
+        settings::BinaryKey key(*registry_, schema::kDriverEqualizer);
+        key.Write("Copy", settings::HexList(all.data(), all.size()));
     }
     EXPECT_EQ(Raw(schema::kDriverEqualizer, "Copy"), all);
     EXPECT_EQ(registry_->FetchValue(kHKLM, schema::kDriverEqualizer, "Copy"), RegValue());
@@ -254,9 +254,9 @@ TEST_F(RegistryLayerTest, BinaryKeyThatCannotBeCreatedWritesNothing) {
     auto locked = ReadOnlyTwin();
     ASSERT_TRUE(locked);
     CountingBackend backend(*locked);
-    store::Registry registry(backend);
+    settings::Registry registry(backend);
     {
-        store::BinaryKey key(registry, schema::kControlPanel);
+        settings::BinaryKey key(registry, schema::kControlPanel);
         EXPECT_FALSE(key.is_open());
         key.Write(schema::kFxSelectParams, "00,01");
     }
@@ -267,7 +267,7 @@ TEST_F(RegistryLayerTest, BinaryKeyThatCannotBeCreatedWritesNothing) {
     // The same failure for a key that exists: creating asks for write access.
     ASSERT_EQ(db_->CreateKeyPath(schema::kControlPanel), 0);
     {
-        store::BinaryKey key(registry, schema::kControlPanel);
+        settings::BinaryKey key(registry, schema::kControlPanel);
         EXPECT_FALSE(key.is_open());
     }
     EXPECT_EQ(backend.writes, 0);
@@ -278,7 +278,7 @@ TEST_F(RegistryLayerTest, UnwritableStoreReadsAsEmptyAndTakesNoWrites) {
     ASSERT_EQ(db_->PutValue(kKey, schema::kST9704ATTEN, REG_DWORD, {1, 0, 0, 0}), 0);
     auto locked = ReadOnlyTwin();
     ASSERT_TRUE(locked);
-    store::Registry registry(*locked);
+    settings::Registry registry(*locked);
     EXPECT_TRUE(registry.FetchValue(kHKLM, kKey, schema::kST9704ATTEN).empty());
     registry.StoreValue(kHKLM, kKey, schema::kST9704ATTEN, 0, REG_DWORD);
     registry.EraseValue(kHKLM, kKey, schema::kST9704ATTEN);

@@ -2,7 +2,7 @@
 // exact sum, the missing-key cases, the speaker picture, and every way of closing it.
 #include "main_window/frm_main.h"
 #include "reset/frm_reset.h"
-#include "store/schema.h"
+#include "settings/schema.h"
 #include "support/scenario.h"
 
 namespace testing_support {

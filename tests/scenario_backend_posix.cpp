@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "platform/hive_registry_posix.h"
+#include "registry/hive/hive_registry.h"
 #include "support/memory_registry.h"
 #include "support/scenario.h"
 #include "support/xp_installation_posix.h"

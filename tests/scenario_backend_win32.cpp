@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "platform/win32_registry_win32.h"
-#include "platform/windows_api_win32.h"
+#include "platform/win32/windows_api.h"
+#include "registry/win32/win32_registry.h"
 #include "support/scenario.h"
 
 namespace testing_support {

@@ -7,8 +7,8 @@
 
 #include <sstream>
 
-#include "gui/text/headless.h"
-#include "store/registry.h"
+#include "gui/headless/headless.h"
+#include "settings/registry.h"
 #include "support/memory_registry.h"
 #include "support/scenario.h"
 #include "ui/app.h"
@@ -51,7 +51,7 @@ class Screen : public ::testing::Test {
   protected:
     testing_support::MemoryRegistry backend;
     testing_support::FakePlatform platform{backend};
-    store::Registry registry{backend};
+    settings::Registry registry{backend};
     std::ostringstream out;
     gui::HeadlessPrompter prompter{out};
     ui::App app{registry, platform, prompter};

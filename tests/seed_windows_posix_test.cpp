@@ -1,7 +1,5 @@
 // The seed machine's Windows folder: what the Linux platform finds in it, and how the default
 // store's copy is made once, whole, and left alone afterwards.
-#include "platform/seed_windows_posix.h"
-
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -14,8 +12,10 @@
 #include <vector>
 
 #include "detect/file_version.h"
-#include "platform/posix_platform_posix.h"
+#include "platform/posix/posix_platform.h"
+#include "platform/posix/seed_windows_folder.h"
 #include "platform/seed_windows.h"
+#include "registry/nt_version.h"
 #include "support/memory_registry.h"
 
 namespace {
@@ -62,7 +62,8 @@ TEST(SeedWindowsFolder, ThePlatformFindsTheInBoxDriverAndTheA3DFiles) {
     ASSERT_EQ(platform::WriteWindowsFiles(windows.string(), platform::SeedWindowsFiles()), "");
 
     testing_support::MemoryRegistry registry;
-    platform::PosixPlatform machine(registry, windows.string(), dir.path().string());
+    platform::PosixPlatform machine(platform::NtVersionQuery(registry), windows.string(),
+                                    dir.path().string());
     EXPECT_EQ(detect::FileVersionText(machine, "a3d.dll"), "2.0.1.230");
     EXPECT_EQ(detect::FileVersionText(machine, "a3dapi.dll"), "2.0.2.230");
     EXPECT_EQ(detect::FileVersionText(machine, "drivers\\adm8830.sys"), "5.12.1.2560");

@@ -1,5 +1,3 @@
-#include "platform/sqlite_store_posix.h"
-
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -16,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "store/registry.h"
+#include "registry/sqlite/sqlite_store.h"
+#include "settings/registry.h"
 #include "support/sqlite_store_fixture_posix.h"
 
 namespace {
@@ -497,7 +496,7 @@ TEST_F(SqliteStoreTest, StoreOpenedReadOnlyRefusesWriteAccess) {
     EXPECT_EQ(Read(*store, "Settings", "Level", &type, &data), 0);
     EXPECT_EQ(data, Dword(5));
     // ... but the layer always asks for 63, so it sees nothing, as on a locked-down machine.
-    store::Registry registry(*store);
+    settings::Registry registry(*store);
     EXPECT_TRUE(registry.FetchValue(kHKLM, "Settings", "Level").empty());
     registry.StoreValue(kHKLM, "Settings", "Level", 9, REG_DWORD);
     store.reset();

@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/sqlite_store_posix.h"
-#include "store/registry.h"
+#include "registry/sqlite/sqlite_store.h"
+#include "settings/registry.h"
 #include "support/sqlite_store_fixture_posix.h"
 
 namespace {

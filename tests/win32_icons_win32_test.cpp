@@ -6,7 +6,7 @@
 #include "dialogs/frm_about.h"
 #include "gui/win32/win32_adapter.h"
 #include "main_window/frm_main.h"
-#include "platform/windows_api_win32.h"
+#include "platform/win32/windows_api.h"
 #include "support/local_app.h"
 #include "support/own_window_win32.h"
 #include "wpcrset/frm_wpcrset.h"

@@ -10,8 +10,8 @@
 
 #include "gui/win32/win32_adapter.h"
 #include "main_window/frm_main.h"
-#include "platform/windows_api_win32.h"
-#include "store/schema.h"
+#include "platform/win32/windows_api.h"
+#include "settings/schema.h"
 #include "support/local_app.h"
 #include "support/own_window_win32.h"
 #include "ui/screen.h"
@@ -44,14 +44,14 @@ class Win32Lazy : public testing::Test {
         platform::OsVersion xp;
         xp.platformId = 2, xp.major = 5, xp.minor = 1, xp.build = 2600;
         local.platform.version = xp;
-        store::Registry& store = local.store;
+        settings::Registry& store = local.store;
         for (const char* key : {kControlPanel, kCustomization, kSpdifEnableList, kDriverEqualizer,
                                 kAU8830Equalizer, kSpeakerCompensation, kRun, kDirectXMedia}) {
-            store.EnsureKey(store::kHKLM, key);
+            store.EnsureKey(settings::kHKLM, key);
         }
         // Values unlike the defaults on pages that a start does not show.
-        store.StoreValue(store::kHKLM, kCustomization, kAC97PCMOutVol, 13, platform::REG_DWORD);
-        store.StoreValue(store::kHKLM, kControlPanel, kReverbAmount, 77, platform::REG_DWORD);
+        store.StoreValue(settings::kHKLM, kCustomization, kAC97PCMOutVol, 13, platform::REG_DWORD);
+        store.StoreValue(settings::kHKLM, kControlPanel, kReverbAmount, 77, platform::REG_DWORD);
         adapter = std::make_unique<gui::Win32Adapter>(local.app, GetModuleHandleA(nullptr));
         // Messages are answered in text, not in boxes that would wait for a click.
         local.app.SetPrompter(local.prompter);
@@ -145,23 +145,22 @@ TEST_F(Win32Lazy, ShownInAnyOrderTheyShowTheModelAndStackInTheFormsOrder) {
     EXPECT_EQ(windows, controls.size());
 }
 
+struct TooltipSearch {
+    HWND owner, found;
+};
+
+BOOL CALLBACK MatchTooltip(HWND h, LPARAM p) {
+    auto* s = reinterpret_cast<TooltipSearch*>(p);
+    char cls[64] = {};
+    GetClassNameA(h, cls, sizeof cls);
+    if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0 && GetWindow(h, GW_OWNER) == s->owner) s->found = h;
+    return TRUE;
+}
+
 // The tooltip window owned by the window, or null.
 HWND TooltipOf(HWND window) {
-    struct Search {
-        HWND owner, found;
-    } search{window, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND h, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
-            char cls[64] = {};
-            GetClassNameA(h, cls, sizeof cls);
-            if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0 && GetWindow(h, GW_OWNER) == s->owner) {
-                s->found = h;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    TooltipSearch search{window, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), &MatchTooltip, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

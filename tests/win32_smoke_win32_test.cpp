@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "gui/text/headless.h"
+#include "gui/headless/headless.h"
 #include "gui/win32/win32_adapter.h"
 #include "main_window/frm_main.h"
-#include "platform/windows_api_win32.h"
-#include "store/schema.h"
+#include "platform/win32/windows_api.h"
+#include "settings/schema.h"
 #include "support/memory_registry.h"
 #include "support/scenario.h"
 
@@ -135,7 +135,7 @@ class Program {
         // Control IDs follow the order of the form's controls: the same model gives them.
         registry_ = std::make_unique<testing_support::MemoryRegistry>();
         platform_ = std::make_unique<testing_support::FakePlatform>(*registry_);
-        store_ = std::make_unique<store::Registry>(*registry_);
+        store_ = std::make_unique<settings::Registry>(*registry_);
         prompter_ = std::make_unique<gui::HeadlessPrompter>(out_);
         app_ = std::make_unique<ui::App>(*store_, *platform_, *prompter_);
         model_ = &app_->Open<main_window::FrmMain>();
@@ -208,7 +208,7 @@ class Program {
     std::ostringstream out_;
     std::unique_ptr<testing_support::MemoryRegistry> registry_;
     std::unique_ptr<testing_support::FakePlatform> platform_;
-    std::unique_ptr<store::Registry> store_;
+    std::unique_ptr<settings::Registry> store_;
     std::unique_ptr<gui::HeadlessPrompter> prompter_;
     std::unique_ptr<ui::App> app_;
     main_window::FrmMain* model_ = nullptr;

@@ -129,7 +129,6 @@ TEST(WindowsVersionClassify, ServicePackIsCutAtFirstNulAndTrimmedOfSpaces) {
 class FixedVersionPlatform : public platform::Platform {
   public:
     explicit FixedVersionPlatform(std::optional<OsVersion> answer) : answer_(std::move(answer)) {}
-    platform::RegistryBackend& Registry() override { std::abort(); }
     bool GetVersionEx(OsVersion& out) override {
         ++queries;
         if (!answer_) return false;

@@ -3,7 +3,7 @@
 // and every way of closing it.
 #include <cstdio>
 
-#include "store/schema.h"
+#include "settings/schema.h"
 #include "support/scenario.h"
 #include "wpcrset/frm_wpcrset.h"
 

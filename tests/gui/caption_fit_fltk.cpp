@@ -22,7 +22,7 @@
 #include "gui/fltk/fltk_view.h"
 #include "gui/fltk/fltk_widgets.h"
 #include "reset/frm_reset.h"
-#include "store/schema.h"
+#include "settings/schema.h"
 #include "support/memory_registry.h"
 #include "support/scenario.h"
 #include "ui/screen.h"

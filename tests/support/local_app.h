@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "gui/text/headless.h"
-#include "store/registry.h"
+#include "gui/headless/headless.h"
+#include "settings/registry.h"
 #include "support/memory_registry.h"
 #include "support/scenario.h"
 #include "ui/app.h"
@@ -15,7 +15,7 @@ namespace testing_support {
 struct LocalApp {
     MemoryRegistry registry;
     FakePlatform platform{registry};
-    store::Registry store{registry};
+    settings::Registry store{registry};
     std::ostringstream sink;
     gui::HeadlessPrompter prompter{sink};
     ui::App app{store, platform, prompter};

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/ascii.h"
+#include "text/ascii.h"
 
 namespace testing_support {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry_backend.h"
+#include "registry/registry_backend.h"
 
 namespace testing_support {
 

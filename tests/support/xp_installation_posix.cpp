@@ -7,9 +7,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/hive_format_posix.h"
-#include "platform/hive_registry_posix.h"
-#include "platform/regedit.h"
+#include "formats/regedit/regedit.h"
+#include "registry/hive/hive_format.h"
+#include "registry/hive/hive_registry.h"
 
 namespace testing_support {
 

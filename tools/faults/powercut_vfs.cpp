@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace faults {
@@ -68,18 +69,12 @@ void WriteAll(int fd, const void* data, std::size_t size) {
 
 // One record: kind 'W' or 'T', the offset (or new size), the length and the bytes.
 void LogChange(CutFile* file, const Change& change) {
-    // Appended rather than copied to offsets, which GCC 14 (Debian 13) takes for a write out of
-    // the vector's bounds.
     const std::int64_t offset = change.offset;
     const auto length = static_cast<std::uint32_t>(change.data.size());
-    const auto* offsetBytes = reinterpret_cast<const char*>(&offset);
-    const auto* lengthBytes = reinterpret_cast<const char*>(&length);
-    std::vector<char> record;
-    record.reserve(1 + 8 + 4 + change.data.size());
-    record.push_back(change.truncate ? 'T' : 'W');
-    record.insert(record.end(), offsetBytes, offsetBytes + 8);
-    record.insert(record.end(), lengthBytes, lengthBytes + 4);
-    record.insert(record.end(), change.data.begin(), change.data.end());
+    std::string record(1, change.truncate ? 'T' : 'W');
+    record.append(reinterpret_cast<const char*>(&offset), sizeof offset);
+    record.append(reinterpret_cast<const char*>(&length), sizeof length);
+    record.append(change.data.begin(), change.data.end());
     WriteAll(file->logFd, record.data(), record.size());
 }
 

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/cp1252.h"
+#include "text/cp1252.h"
 
 namespace gui::fltk {
 
