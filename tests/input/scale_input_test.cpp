@@ -53,10 +53,20 @@ TEST_F(Scale, MainWindowIsDrawnAtTheDesktopsScale) {
 TEST_F(Scale, CtrlPlusZoomsAndCtrlZeroGoesBackToTheDesktopsScale) {
     ShowTab("AC'97 Controls");
     const Box before = OnServer("before the zoom");
-    x_.Key("ctrl+KP_Add");
-    // FLTK shows the new scale in a small window of its own for a second.
-    screen_ = panel_.WaitFor([](const Screen& s) { return s.Menus().empty(); });
-    After("ctrl+KP_Add");
+    // The key, then the screen once the main window has the width and FLTK's window that shows
+    // the new scale for a second has gone.
+    auto zoom = [&](const char* key, double width) {
+        x_.Key(key);
+        screen_ = panel_.WaitFor(
+            [width](const Screen& s) {
+                const Window* main = s.FindWindow("frmMain");
+                return main != nullptr && std::abs(main->client.w - width) <= 1.5 &&
+                       s.Menus().empty();
+            },
+            5000);
+        After(key);
+    };
+    zoom("ctrl+KP_Add", before.w * 1.1);
     const Box zoomed = OnServer("zoomed");
     EXPECT_NEAR(zoomed.w, before.w * 1.1, 1.5);
     EXPECT_NEAR(zoomed.h, before.h * 1.1, 1.5);
@@ -68,9 +78,7 @@ TEST_F(Scale, CtrlPlusZoomsAndCtrlZeroGoesBackToTheDesktopsScale) {
     EXPECT_EQ(C("frmMain.chkST3D").value, 1 - was);
     Agrees("frmMain.chkST3D", "click when zoomed");
 
-    x_.Key("ctrl+0");
-    screen_ = panel_.WaitFor([](const Screen& s) { return s.Menus().empty(); });
-    After("ctrl+0");
+    zoom("ctrl+0", before.w);
     const Box back = OnServer("back");
     EXPECT_EQ(back.w, before.w);
     EXPECT_EQ(back.h, before.h);
