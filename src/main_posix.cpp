@@ -314,9 +314,10 @@ int main(int argc, char** argv) {
         return driver.Run(std::cin);
     }
 
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || *display == '\0') {
-        return Fail("no display to open the window on (set DISPLAY, or use --headless)", 1);
+    if (!gui::HasDisplay()) {
+        return Fail(std::string("no display to open the window on (set ") +
+                        gui::DisplayVariables() + ", or use --headless)",
+                    1);
     }
     gui::FltkPrompter prompter;
     tree->OnWriteFailure([&](const std::string& reason) {

@@ -134,6 +134,18 @@ check "trixie: not bookworm's" no "$(has libclang-rt-14-dev)"
 run forky 0 "" "" fuzz
 check "unknown release: clang runtime from apt" yes "$(has libclang-rt-21-dev)"
 
+# Each release gets its FLTK: 1.3 on Debian 12; 1.4 from Debian 13 on, with the plugin that
+# draws its title bars on Wayland, and weston for the Wayland test.
+run bookworm 0 "" "" build test
+check "bookworm: FLTK 1.3" yes "$(has libfltk1.3-dev)"
+check "bookworm: not 1.4" no "$(has libfltk1.4-dev)"
+check "bookworm: no weston" no "$(has weston)"
+run trixie 0 "" "" build test
+check "trixie: FLTK 1.4" yes "$(has libfltk1.4-dev)"
+check "trixie: not 1.3" no "$(has libfltk1.3-dev)"
+check "trixie: title bars on Wayland" yes "$(has libdecor-0-plugin-1-cairo)"
+check "trixie: weston" yes "$(has weston)"
+
 # The 32-bit Wine cannot be installed (the i386 lists failed to update): the architecture setup
 # added goes again, and setup fails naming the package.
 run bookworm 99 "" "wine32:i386" wine32

@@ -4,14 +4,27 @@
 # tools/test-windows.sh made), each on the seed machine, on a private Xvfb with no window
 # manager (so without title bars).
 #
-#   tools/screenshots.sh OUTDIR
+#   tools/screenshots.sh OUTDIR [SCALE]
 #
 # Files: OUTDIR/linux-main-N.png, OUTDIR/linux-<button>.png (the window it opens), the same
 # with windows- for the Wine build. The Windows build is left out, with a note, when it has not
-# been built.
+# been built. SCALE (1 unless given: 1.25, 1.5, 2...) is the desktop's scale the Linux program
+# is drawn at (FLTK_SCALING_FACTOR), which needs FLTK 1.4; the Windows build is then left out,
+# as it follows Wine's DPI instead. The Linux program is build/calvenor, or that of the build
+# folder SCREENSHOTS_BUILD names.
 set -euo pipefail
-[[ $# -eq 1 ]] || { echo "usage: $0 OUTDIR" >&2; exit 2; }
+[[ $# -eq 1 || $# -eq 2 ]] || { echo "usage: $0 OUTDIR [SCALE]" >&2; exit 2; }
 root=$(cd "$(dirname "$0")/.." && pwd)
+scale=${2:-1}
+[[ $scale =~ ^[0-9]+(\.[0-9]+)?$ ]] || { echo "$0: the scale is a number: 1, 1.5, 2..." >&2; exit 2; }
+program=$root/${SCREENSHOTS_BUILD:-build}/calvenor
+if [[ $scale != 1 ]] && ! ldd "$program" | grep -q 'libfltk\.so\.1\.4'; then
+    echo "$0: $program does not follow a scale: it is built with FLTK 1.3 (1.4 does)" >&2
+    exit 2
+fi
+# units N: N of the program's units at the scale, in whole pixels.
+units() { awk -v n="$1" -v s="$scale" 'BEGIN { printf "%d", n * s }'; }
+export FLTK_SCALING_FACTOR=$scale
 mkdir -p "$1"
 out=$(cd "$1" && pwd)
 work=$(mktemp -d)
@@ -23,7 +36,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 "$(units 1024)x$(units 768)x24" -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
 export DISPLAY=:$(head -n1 "$work/display")
@@ -76,7 +89,7 @@ finish() {
 }
 # page N: the main window's tab page N, by a click on the first header and the arrow keys.
 page() {
-    xdotool mousemove --window "$main" 20 16 click 1
+    xdotool mousemove --window "$main" "$(units 20)" "$(units 16)" click 1
     for ((i = 0; i < $1; i++)); do xdotool key Right; sleep 0.2; done
 }
 click() {  # click CONTROL of the main window
@@ -156,17 +169,19 @@ windows_icons() {
 }
 
 # The Linux program, on a store made from the seed; its screen record gives the places.
-"$root/build/calvenor" --store "$work/machine.db" --import "$root/data/seed.reg"
-CALVENOR_PROBE=$work/probe.txt "$root/build/calvenor" --store "$work/machine.db" &
+"$program" --store "$work/machine.db" --import "$root/data/seed.reg"
+CALVENOR_PROBE=$work/probe.txt "$program" --store "$work/machine.db" &
 pids+=($!)
 window_of "Calvenor XP" >/dev/null
 sleep 1
 kill "${pids[-1]}"
 icons=linux_icons
-photograph linux "$root/build/calvenor" --store "$work/machine.db"
+photograph linux "$program" --store "$work/machine.db"
 
 exe=$root/build-win64/CalvenorXP.exe
-if [[ -f $exe && -d $root/build-win64/wineprefix ]]; then
+if [[ $scale != 1 ]]; then
+    echo "the Windows build is taken at scale 1 only: it follows Wine's DPI" >&2
+elif [[ -f $exe && -d $root/build-win64/wineprefix ]]; then
     export WINEPREFIX=$root/build-win64/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     # The seed machine's card keys, over whatever the suites left in the prefix.
     awk '/^\[/ { keep = ($0 !~ /Windows NT/) } keep || /^REGEDIT4/' "$root/data/seed.reg" \

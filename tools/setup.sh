@@ -20,18 +20,28 @@ case $release in
     trixie) clang_rt=libclang-rt-19-dev ;;
     *) clang_rt="" ;;  # found from the clang package once the package lists are read
 esac
+# FLTK 1.3 on Debian 12, 1.4 from Debian 13 on. FLTK 1.4 runs on Wayland too: its windows'
+# title bars there come from a libdecor plugin, and the Wayland test runs the program under
+# weston.
+if [[ $release == bookworm ]]; then
+    fltk=libfltk1.3-dev
+    wayland=
+else
+    fltk="libfltk1.4-dev libdecor-0-plugin-1-cairo"
+    wayland=weston
+fi
 
 declare -A groups=(
     # The Linux program and its unit tests; Liberation Sans has the metrics of the font the
     # windows were laid out for.
-    [build]="g++ cmake make pkg-config libsqlite3-dev libfltk1.3-dev libx11-dev libhivex-dev
+    [build]="g++ cmake make pkg-config libsqlite3-dev $fltk libx11-dev libhivex-dev
             fonts-liberation"
     # The rest of ./test: fixtures built with mingw-w64, window tests under Xvfb driven by real
     # X input, screenshots compared and looked at, hives checked with the standard tools
     # (hivexregedit), a hive's header edited (python3), another user and a read-only mount
     # (setpriv, unshare: util-linux).
     [test]="libgtest-dev mingw-w64 xvfb xauth x11-utils xdotool imagemagick libxtst-dev
-            libwin-hivex-perl libhivex-bin python3 util-linux"
+            libwin-hivex-perl libhivex-bin python3 util-linux $wayland"
     # The fuzz targets and the sanitizer build.
     [fuzz]="clang @clang-rt"
     # Wine where 32-bit programs run (the i386 architecture is added first) ...

@@ -192,4 +192,18 @@ bool XInput::CloseRequest(const std::string& title) {
     return true;
 }
 
+bool XInput::WindowBox(const std::string& title, int& x, int& y, int& w, int& h) {
+    const Window window = FindTitled(display_, DefaultRootWindow(display_), title, 0);
+    XWindowAttributes attributes{};
+    Window child = 0;
+    if (window == 0 || !XGetWindowAttributes(display_, window, &attributes) ||
+        !XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &x, &y,
+                               &child)) {
+        return false;
+    }
+    w = attributes.width;
+    h = attributes.height;
+    return true;
+}
+
 }  // namespace input

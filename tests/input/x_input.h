@@ -32,6 +32,9 @@ class XInput {
     // WM_DELETE_WINDOW to the top-level window with this title, as a window manager sends it
     // for a click on the close box; false when there is no such window.
     bool CloseRequest(const std::string& title);
+    // Where the server has the top-level window with this title, in the root window's pixels:
+    // left, top, width and height; false when there is no such window.
+    bool WindowBox(const std::string& title, int& x, int& y, int& w, int& h);
     // Waits until the server has handled everything sent.
     void Sync();
 

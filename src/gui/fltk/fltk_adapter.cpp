@@ -145,6 +145,30 @@ int RunFltk(ui::App& app) {
     return 0;
 }
 
+namespace {
+
+bool Named(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0';
+}
+
+}  // namespace
+
+bool HasDisplay() {
+#if defined(FLTK_USE_WAYLAND)
+    if (Named("WAYLAND_DISPLAY")) return true;
+#endif
+    return Named("DISPLAY");
+}
+
+const char* DisplayVariables() {
+#if defined(FLTK_USE_WAYLAND)
+    return "DISPLAY or WAYLAND_DISPLAY";
+#else
+    return "DISPLAY";
+#endif
+}
+
 FltkAdapter::View* FltkAdapter::ViewOf(const ui::Form* form) {
     const auto it = views_.find(form);
     return it == views_.end() ? nullptr : it->second.get();
@@ -269,7 +293,12 @@ void FltkAdapter::SyncValue(Binding& b) {
             const std::string text = Utf8FromAnsi(c.text());
             if (text != input->value()) {
                 input->value(text.c_str());
-                input->position(0);  // show the start, as an edit control does
+                // Show the start, as an edit control does.
+#if FL_API_VERSION >= 10400
+                input->insert_position(0);
+#else
+                input->position(0);
+#endif
             }
             break;
         }

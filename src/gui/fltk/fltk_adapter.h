@@ -87,4 +87,11 @@ class FltkAdapter : public ui::AppObserver {
 // window has been unloaded.
 int RunFltk(ui::App& app);
 
+// Whether a display server is named for the windows: an X server (DISPLAY) or, where FLTK
+// draws on Wayland too, a Wayland compositor (WAYLAND_DISPLAY).
+bool HasDisplay();
+// The variables that name one, for a user who has none: "DISPLAY" or "DISPLAY or
+// WAYLAND_DISPLAY".
+const char* DisplayVariables();
+
 }  // namespace gui

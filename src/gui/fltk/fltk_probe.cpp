@@ -23,9 +23,14 @@ using namespace fltk;  // the widgets
 
 namespace {
 
-// A widget's box on the screen; widgets keep window coordinates.
-ui::ProbeBox OnScreen(const Fl_Window& window, int x, int y, int w, int h) {
-    return {window.x_root() + x, window.y_root() + y, w, h};
+// A widget's box on the screen in its pixels; widgets keep window coordinates, in FLTK's units.
+// On Wayland a window does not know where it is: its own corner is its place.
+ui::ProbeBox OnScreen(Fl_Window& window, int x, int y, int w, int h) {
+    const float scale = WindowScale(window);
+    // To the nearest pixel: FLTK rounds some places and drops the fraction of others, so at a
+    // scale that is not whole an edge may be a pixel off.
+    auto pixels = [scale](int units) { return static_cast<int>(std::lround(units * scale)); };
+    return {pixels(window.x_root() + x), pixels(window.y_root() + y), pixels(w), pixels(h)};
 }
 
 // Whether it and its parents up to its window are visible (or active).
@@ -57,7 +62,7 @@ std::string EntryText(const char* text) {
     return AnsiFromUtf8(out);
 }
 
-void Native(const FltkAdapter::Binding& b, const Fl_Window& window, ui::ProbeControl& p) {
+void Native(const FltkAdapter::Binding& b, Fl_Window& window, ui::ProbeControl& p) {
     Fl_Widget* w = b.widget;
     switch (b.control->kind()) {
         case ui::Kind::CheckBox:
@@ -91,17 +96,18 @@ void Native(const FltkAdapter::Binding& b, const Fl_Window& window, ui::ProbeCon
             auto* tabs = static_cast<Fl_Tabs*>(w);
             p.value = tabs->value() != nullptr ? tabs->find(tabs->value()) : -1;
             p.text = tabs->value() != nullptr ? Label(tabs->value()) : std::string();
-            // The headers, found the way a click finds them.
-            const int y = tabs->y() + 8;
+            // The headers, found the way a click finds them: each run of one page's header.
+            const int y = tabs->y() + 8, end = tabs->x() + tabs->w();
             Fl_Widget* current = nullptr;
-            for (int x = tabs->x(); x < tabs->x() + tabs->w(); ++x) {
-                Fl_Widget* under = tabs->which(x, y);
-                if (under != current && under != nullptr) {
-                    p.parts.push_back(OnScreen(window, x, tabs->y(), 1, 20));
-                } else if (under != nullptr && !p.parts.empty()) {
-                    ++p.parts.back().width;
+            int start = 0;
+            for (int x = tabs->x(); x <= end; ++x) {
+                Fl_Widget* under = x < end ? tabs->which(x, y) : nullptr;
+                if (under == current) continue;
+                if (current != nullptr) {
+                    p.parts.push_back(OnScreen(window, start, tabs->y(), x - start, 20));
                 }
                 current = under;
+                start = x;
             }
             break;
         }
@@ -125,7 +131,7 @@ void Native(const FltkAdapter::Binding& b, const Fl_Window& window, ui::ProbeCon
 ui::ProbeWindow Other(Fl_Window& window) {
     ui::ProbeWindow w;
     w.title = Label(&window);
-    w.frame = {window.x_root(), window.y_root(), window.w(), window.h()};
+    w.frame = OnScreen(window, 0, 0, window.w(), window.h());
     w.shown = window.shown() && window.visible();
     for (int i = 0; i < window.children(); ++i) {
         Fl_Widget* child = window.child(i);
@@ -167,7 +173,7 @@ void FltkAdapter::WriteProbe() {
         ui::ProbeWindow w;
         w.form = form;
         w.title = Label(&window);
-        w.client = {window.x_root(), window.y_root(), window.w(), window.h()};
+        w.client = OnScreen(window, 0, 0, window.w(), window.h());
         w.frame = w.client;  // the decorations are the window manager's, when there is one
         w.shown = window.shown() && window.visible();
         w.enabled = window.formEnabled;

@@ -4,6 +4,9 @@
 #include <FL/Fl_Tooltip.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
+#if FL_API_VERSION >= 10400
+#include <FL/fl_config.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -61,11 +64,20 @@ void SetUpLook() {
     // a symbol, so the normal label draws text only.
     Fl::set_labeltype(FL_NORMAL_LABEL, DrawPlainLabel, MeasurePlainLabel);
     // Arial's metrics are what the windows were laid out with; Liberation Sans shares them.
-    // Where it is missing, fontconfig falls back to the default sans face.
+    // Where it is missing, fontconfig falls back to the default sans face. Where FLTK draws
+    // text with Pango (1.4 drawing with Cairo, as for Wayland), a face is named as Pango names
+    // it, its style after the family; with Xft, by a letter before it.
+#if FL_API_VERSION >= 10400 && (defined(FLTK_USE_CAIRO) || defined(FLTK_USE_WAYLAND))
+    Fl::set_font(FL_HELVETICA, "Liberation Sans");
+    Fl::set_font(FL_HELVETICA_BOLD, "Liberation Sans Bold");
+    Fl::set_font(FL_HELVETICA_ITALIC, "Liberation Sans Italic");
+    Fl::set_font(FL_HELVETICA_BOLD_ITALIC, "Liberation Sans Bold Italic");
+#else
     Fl::set_font(FL_HELVETICA, " Liberation Sans");
     Fl::set_font(FL_HELVETICA_BOLD, "BLiberation Sans");
     Fl::set_font(FL_HELVETICA_ITALIC, "ILiberation Sans");
     Fl::set_font(FL_HELVETICA_BOLD_ITALIC, "PLiberation Sans");
+#endif
     FL_NORMAL_SIZE = kFontSize;
     Fl_Tooltip::size(kFontSize);
     Fl_Tooltip::color(fl_rgb_color(255, 255, 225));
@@ -85,20 +97,33 @@ PictureImage::PictureImage(const std::string& name, int width, int height)
     : name_(name), width_(width), height_(height) {}
 
 Fl_RGB_Image* PictureImage::image() {
-    if (!made_) {
-        made_ = true;
-        pixels_ = ui::RenderPicture(name_, width_, height_);
+    const float scale = DrawingScale();
+    if (scale != scale_) {
+        scale_ = scale;
+        greyed_.reset();
+        image_.reset();  // it draws from the pixels replaced here
+        pixels_ = ui::RenderPicture(name_, static_cast<int>(std::lround(width_ * scale)),
+                                    static_cast<int>(std::lround(height_ * scale)));
         if (!pixels_.empty()) {
             image_ = std::make_unique<Fl_RGB_Image>(pixels_.rgba.data(), pixels_.width,
                                                     pixels_.height, 4);
+#if FL_API_VERSION >= 10400
+            image_->scale(width_, height_, 0, 1);  // drawn at its size, pixel for pixel
+#endif
         }
     }
     return image_.get();
 }
 
 Fl_Image* PictureImage::greyed() {
-    if (greyed_ == nullptr && image() != nullptr) {
+    if (image() != nullptr && greyed_ == nullptr) {
+#if FL_API_VERSION >= 10400
+        // copy() alone would give the pixels of its size at 1x.
+        greyed_.reset(image_->copy(image_->data_w(), image_->data_h()));
+        greyed_->scale(width_, height_, 0, 1);
+#else
         greyed_.reset(image_->copy());
+#endif
         greyed_->desaturate();
         greyed_->color_average(FL_BACKGROUND_COLOR, 0.5f);
     }

@@ -9,6 +9,7 @@
 #include <FL/Fl_RGB_Image.H>
 #include <FL/Fl_Scrollbar.H>
 #include <FL/Fl_Valuator.H>
+#include <FL/Fl_Window.H>
 
 #include <algorithm>
 #include <functional>
@@ -38,12 +39,21 @@ constexpr int kFontSize = 11;
 // Scheme, colours and fonts shared by every window; safe to call more than once.
 void SetUpLook();
 
+// The screen's pixels one of FLTK's units covers (fltk_scale.cpp): where drawing happens now,
+// and in a window's screen; 1 with FLTK 1.3, which does not scale.
+float DrawingScale();
+float WindowScale(Fl_Window& window);
+
 // An FLTK image of one of the product's pictures, owning its pixels. The pixels are made
 // when the image is first drawn: most pictures sit on pages or in windows that are never
-// shown, and making them is most of what a start would otherwise cost.
+// shown, and making them is most of what a start would otherwise cost. They are made for the
+// pixels the picture covers where it is drawn (its size times the screen's scale, with FLTK
+// 1.4), and made again when that scale changes: a picture enlarged from its pixels at 1x
+// would be blurred.
 class PictureImage {
   public:
     PictureImage(const std::string& name, int width, int height);
+    // Both are for drawing now, at the scale of the surface drawn on.
     Fl_RGB_Image* image();
     // The picture as a disabled control shows it: grey and faded into the dialog face.
     Fl_Image* greyed();
@@ -51,7 +61,7 @@ class PictureImage {
   private:
     std::string name_;
     int width_, height_;
-    bool made_ = false;
+    float scale_ = 0;  // the scale the pixels were made for; 0 before they are
     ui::Image pixels_;
     std::unique_ptr<Fl_RGB_Image> image_;
     std::unique_ptr<Fl_Image> greyed_;

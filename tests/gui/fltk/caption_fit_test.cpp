@@ -174,6 +174,13 @@ TEST(CaptionFit, EveryWindowsTextsFitTheirBoxesInTheirFonts) {
         const std::string caption = w->label() ? w->label() : "";
         windows.insert(caption);
         s.Check(*w, caption);
+#if FL_API_VERSION >= 10400
+        // The scale ctest asks for, as a desktop would, is the one the windows are drawn at.
+        if (const char* asked = std::getenv("FLTK_SCALING_FACTOR"); asked != nullptr) {
+            EXPECT_FLOAT_EQ(Fl::screen_scale(w->screen_num()), std::strtof(asked, nullptr))
+                << caption;
+        }
+#endif
     }
     for (const char* caption :
          {"Calvenor XP", "About Calvenor XP", "About A3D", "AC97 Mixer Location", "Quad Settings",
