@@ -8,7 +8,7 @@ if(TARGET calvenor_gui_fltk AND NOT WIN32)
   target_link_libraries(caption_fit_fltk PRIVATE calvenor_core calvenor_gui_fltk GTest::gtest
                         GTest::gtest_main)
   target_include_directories(caption_fit_fltk PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  add_executable(pictures_fltk gui/pictures_fltk.cpp)
+  add_executable(pictures_fltk gui/fltk/pictures_test.cpp)
   target_link_libraries(pictures_fltk PRIVATE calvenor_core calvenor_gui_fltk GTest::gtest
                         GTest::gtest_main)
   find_program(XVFB_RUN xvfb-run)

@@ -38,7 +38,7 @@ const std::map<std::string, std::set<std::string>>& Arrows() {
         {"text", {}},
         {"formats", {"text"}},
         {"platform", {"text", "formats"}},
-        {"registry", {"text", "platform"}},
+        {"registry", {"text", "formats", "platform"}},
         {"settings", {"text", "registry"}},
         // The App holds the settings registry and the machine, declared, not included.
         {"ui", {"text", "platform", "settings"}},

@@ -1,5 +1,5 @@
 # The Linux program as a native Wayland client, where FLTK is 1.4: under weston on a private
-# Xvfb, started, drawn and driven by the keyboard and the mouse (tests/gui/wayland_fltk.sh), at
+# Xvfb, started, drawn and driven by the keyboard and the mouse (tests/gui/fltk/wayland_test.sh), at
 # scales 1 and 2.
 if(TARGET calvenor AND NOT WIN32 AND CALVENOR_FLTK_VERSION VERSION_GREATER_EQUAL 1.4)
   find_program(WESTON_PROGRAM weston)
@@ -14,7 +14,7 @@ if(TARGET calvenor AND NOT WIN32 AND CALVENOR_FLTK_VERSION VERSION_GREATER_EQUAL
         set(name wayland.fltk.scale${scale})
       endif()
       add_test(NAME ${name}
-               COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/gui/wayland_fltk.sh $<TARGET_FILE:calvenor>
+               COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/gui/fltk/wayland_test.sh $<TARGET_FILE:calvenor>
                        ${CMAKE_SOURCE_DIR}/data/seed.reg ${scale})
       set_tests_properties(${name} PROPERTIES TIMEOUT 120)
     endforeach()

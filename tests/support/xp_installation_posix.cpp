@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/regedit/regedit.h"
+#include "registry/registry_backend.h"
 #include "support/hive_writer.h"
 #include "text/cp1252.h"
 

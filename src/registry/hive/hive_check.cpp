@@ -421,6 +421,34 @@ class Checker {
         }
     }
 
+    // A key node's fields, by their offsets in the node.
+    struct Node {
+        std::uint16_t flags, nameLength, classLength;
+        std::uint64_t time;
+        std::uint32_t parent, subkeyCount, subkeyList, valueCount, valueList, security, classCell;
+        std::uint32_t maxName, maxClass, maxValueName, maxValueData;
+    };
+
+    static Node ReadNode(const Data& nk) {
+        Node n{};
+        n.flags = nk.U16(2);
+        n.time = nk.U64(4);
+        n.parent = nk.U32(16);
+        n.subkeyCount = nk.U32(20);
+        n.subkeyList = nk.U32(28);
+        n.valueCount = nk.U32(36);
+        n.valueList = nk.U32(40);
+        n.security = nk.U32(44);
+        n.classCell = nk.U32(48);
+        n.maxName = nk.U32(52) & 0xFFFF;  // XP SP3 keeps flags above
+        n.maxClass = nk.U32(56);
+        n.maxValueName = nk.U32(60);
+        n.maxValueData = nk.U32(64);
+        n.nameLength = nk.U16(72);
+        n.classLength = nk.U16(74);
+        return n;
+    }
+
     void Key(const Pending& key, std::vector<Pending>* stack) {
         const bool root = key.parent == kNil;
         const std::string& path = key.path;
@@ -440,104 +468,111 @@ class Checker {
             return;
         }
         ++result_.keys;
-        const std::uint16_t flags = nk.U16(2);
-        const std::uint64_t time = nk.U64(4);
-        const std::uint32_t parent = nk.U32(16);
-        const std::uint32_t subkeyCount = nk.U32(20);
-        const std::uint32_t subkeyList = nk.U32(28);
-        const std::uint32_t valueCount = nk.U32(36);
-        const std::uint32_t valueList = nk.U32(40);
-        const std::uint32_t security = nk.U32(44);
-        const std::uint32_t classCell = nk.U32(48);
-        const std::uint32_t maxName = nk.U32(52) & 0xFFFF;  // XP SP3 keeps flags above
-        const std::uint32_t maxClass = nk.U32(56);
-        const std::uint32_t maxValueName = nk.U32(60);
-        const std::uint32_t maxValueData = nk.U32(64);
-        const std::uint16_t nameLength = nk.U16(72);
-        const std::uint16_t classLength = nk.U16(74);
+        const Node node = ReadNode(nk);
+        KeyNode(node, nk, key, at);
+        const std::uint64_t valuesHash = KeyValues(node, at, path);
+        const std::uint64_t subkeysHash = KeySubkeys(node, key, at, stack);
+        if (records_) records_->push_back({path, node.time, valuesHash, subkeysHash});
+        if (contents_) contents_->append(path).append("\n").append(valueLines_);
+    }
 
+    // The node's own fields: flags and place, name, time, security and class name.
+    void KeyNode(const Node& node, const Data& nk, const Pending& key, std::uint64_t at) {
+        const bool root = key.parent == kNil;
+        const std::string& path = key.path;
         // Flags and place.
-        if (root && !(flags & kKeyHiveEntry)) {
+        if (root && !(node.flags & kKeyHiveEntry)) {
             Damage(Rule::kKey, at, path, "the root key lacks the hive-entry flag (0x4)");
         }
-        if (!root && (flags & kKeyHiveEntry)) {
+        if (!root && (node.flags & kKeyHiveEntry)) {
             Damage(Rule::kKey, at, path, "a key other than the root has the hive-entry flag (0x4)");
         }
-        if (flags & (kKeyVolatile | kKeyHiveExit)) {
+        if (node.flags & (kKeyVolatile | kKeyHiveExit)) {
             Deviation(Rule::kKey, at, path,
-                      "the key is marked volatile or a mount point (flags " + Hex(flags) +
+                      "the key is marked volatile or a mount point (flags " + Hex(node.flags) +
                           "), which Windows keeps in memory only");
         }
-        if (!root && parent != key.parent) {
+        if (!root && node.parent != key.parent) {
             Damage(Rule::kKey, at, path,
-                   "the parent field is " + Hex(parent) + " where its parent's node is at " +
+                   "the parent field is " + Hex(node.parent) + " where its parent's node is at " +
                        Hex(key.parent));
         }
         // The name.
         std::u16string name;
-        if (nameLength > nk.size - kNkFixed) {
+        if (node.nameLength > nk.size - kNkFixed) {
             Damage(Rule::kKey, at, path,
-                   "the name's length " + std::to_string(nameLength) + " runs past its cell");
+                   "the name's length " + std::to_string(node.nameLength) + " runs past its cell");
         } else {
-            const bool compressed = (flags & kKeyCompressed) != 0;
-            if (!compressed && nameLength % 2 != 0) {
+            const bool compressed = (node.flags & kKeyCompressed) != 0;
+            if (!compressed && node.nameLength % 2 != 0) {
                 Damage(Rule::kKey, at, path,
-                       "the UTF-16 name has an odd length " + std::to_string(nameLength));
+                       "the UTF-16 name has an odd length " + std::to_string(node.nameLength));
             }
-            name = DecodeName(nk.p + kNkFixed, nameLength, compressed);
+            name = DecodeName(nk.p + kNkFixed, node.nameLength, compressed);
             CheckKeyName(name, compressed, root, at, path);
         }
         // Times.
-        if (time == 0) {
+        if (node.time == 0) {
             Deviation(Rule::kTimestamp, at + 8, path,
                       "the key's last-written time is 0: Windows sets it when it writes a key");
-        } else if (headerTime_ != 0 && time > headerTime_) {
+        } else if (headerTime_ != 0 && node.time > headerTime_) {
             Deviation(Rule::kTimestamp, at + 8, path,
                       "the key's last-written time is later than the hive's last write");
         }
         // Security.
-        if (security == kNil) {
+        if (node.security == kNil) {
             Damage(Rule::kSecurity, at + 48, path, "the key has no security cell");
-        } else if (Cell* sk = Claim(security, Use::kSecurity, path, "the key's security field")) {
+        } else if (Cell* sk =
+                       Claim(node.security, Use::kSecurity, path, "the key's security field")) {
             SecurityCell(*sk, path);
-            ++securityUses_[security];
+            ++securityUses_[node.security];
         }
         // Class name.
-        if (classLength > 0) {
-            if (Cell* c = Claim(classCell, Use::kClass, path, "the key's class name")) {
-                if (c->size - 4 < classLength) {
+        if (node.classLength > 0) {
+            if (Cell* c = Claim(node.classCell, Use::kClass, path, "the key's class name")) {
+                if (c->size - 4 < node.classLength) {
                     Damage(Rule::kKey, at, path,
-                           "the class name of " + std::to_string(classLength) +
+                           "the class name of " + std::to_string(node.classLength) +
                                " bytes is longer than its cell");
                 }
             }
         }
+    }
 
-        // Values.
+    // The values, against the node's largest-name and largest-data fields; their contents' hash.
+    std::uint64_t KeyValues(const Node& node, std::uint64_t at, const std::string& path) {
         std::uint32_t longestValueName = 0;
         std::uint32_t longestData = 0;
         const std::uint64_t valuesHash =
-            Values(valueCount, valueList, at, path, &longestValueName, &longestData);
-        if (longestValueName > maxValueName) {
+            Values(node.valueCount, node.valueList, at, path, &longestValueName, &longestData);
+        if (longestValueName > node.maxValueName) {
             Damage(Rule::kLargest, at + 64, path,
-                   "the largest value name field says " + std::to_string(maxValueName) +
+                   "the largest value name field says " + std::to_string(node.maxValueName) +
                        " bytes; a value's name has " + std::to_string(longestValueName));
         }
-        if (longestData > maxValueData) {
+        if (longestData > node.maxValueData) {
             Damage(Rule::kLargest, at + 68, path,
-                   "the largest value data field says " + std::to_string(maxValueData) +
+                   "the largest value data field says " + std::to_string(node.maxValueData) +
                        " bytes; a value holds " + std::to_string(longestData));
         }
 
-        // Subkeys.
+        return valuesHash;
+    }
+
+    // The subkey list: count, hashes or hints, Windows' order, duplicates and the largest-name
+    // fields. The children go on the stack; returns the hash of their names.
+    std::uint64_t KeySubkeys(const Node& node, const Pending& key, std::uint64_t at,
+                             std::vector<Pending>* stack) {
+        const bool root = key.parent == kNil;
+        const std::string& path = key.path;
         std::vector<Entry> entries;
-        if (subkeyList != kNil) {
-            SubkeyList(subkeyList, path, true, &entries);
+        if (node.subkeyList != kNil) {
+            SubkeyList(node.subkeyList, path, true, &entries);
         }
-        if (subkeyCount != entries.size()) {
+        if (node.subkeyCount != entries.size()) {
             Damage(Rule::kSubkeyList, at + 24, path,
-                   "the key counts " + std::to_string(subkeyCount) + " subkeys; its list holds " +
-                       std::to_string(entries.size()));
+                   "the key counts " + std::to_string(node.subkeyCount) +
+                       " subkeys; its list holds " + std::to_string(entries.size()));
         }
         std::uint64_t subkeysHash = kFnvStart;
         std::vector<std::u16string> seen;
@@ -587,23 +622,22 @@ class Checker {
                            " are one name to Windows: one of them cannot be reached");
             }
         }
-        if (longestName > maxName) {
+        if (longestName > node.maxName) {
             Damage(Rule::kLargest, at + 56, path,
-                   "the largest subkey name field says " + std::to_string(maxName) +
+                   "the largest subkey name field says " + std::to_string(node.maxName) +
                        " bytes; a subkey's name has " + std::to_string(longestName));
         }
-        if (longestClass > maxClass) {
+        if (longestClass > node.maxClass) {
             Damage(Rule::kLargest, at + 60, path,
-                   "the largest subkey class field says " + std::to_string(maxClass) +
+                   "the largest subkey class field says " + std::to_string(node.maxClass) +
                        " bytes; a subkey's class name has " + std::to_string(longestClass));
         }
 
-        if (records_) records_->push_back({path, time, valuesHash, subkeysHash});
-        if (contents_) contents_->append(path).append("\n").append(valueLines_);
         // Children in reverse so that the walk (and the contents) goes in the list's order.
         for (auto it = children.rbegin(); it != children.rend(); ++it) {
             stack->push_back(std::move(*it));
         }
+        return subkeysHash;
     }
 
     static std::string ParentPath(const std::string& path) {

@@ -3,7 +3,7 @@
 # DISPLAY, it opens its window on the compositor, draws it as it does on X11 at the same scale,
 # and answers the keyboard and the mouse, which reach it through the compositor's seat.
 #
-#   tests/gui/wayland_fltk.sh PROGRAM SEED [SCALE]
+#   tests/gui/fltk/wayland_test.sh PROGRAM SEED [SCALE]
 #
 # SCALE (1 unless given) is the compositor's output scale, a whole number, as a Wayland desktop
 # sets it; the window on X11 is drawn at FLTK_SCALING_FACTOR=SCALE to be compared with.
