@@ -145,23 +145,22 @@ TEST_F(Win32Lazy, ShownInAnyOrderTheyShowTheModelAndStackInTheFormsOrder) {
     EXPECT_EQ(windows, controls.size());
 }
 
+struct TooltipSearch {
+    HWND owner, found;
+};
+
+BOOL CALLBACK MatchTooltip(HWND h, LPARAM p) {
+    auto* s = reinterpret_cast<TooltipSearch*>(p);
+    char cls[64] = {};
+    GetClassNameA(h, cls, sizeof cls);
+    if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0 && GetWindow(h, GW_OWNER) == s->owner) s->found = h;
+    return TRUE;
+}
+
 // The tooltip window owned by the window, or null.
 HWND TooltipOf(HWND window) {
-    struct Search {
-        HWND owner, found;
-    } search{window, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND h, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
-            char cls[64] = {};
-            GetClassNameA(h, cls, sizeof cls);
-            if (lstrcmpiA(cls, TOOLTIPS_CLASSA) == 0 && GetWindow(h, GW_OWNER) == s->owner) {
-                s->found = h;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    TooltipSearch search{window, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), &MatchTooltip, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -9,26 +9,33 @@
 
 namespace testing_support {
 
+namespace own_window {
+
+struct Search {
+    const std::string* caption;
+    const char* cls;
+    HWND found;
+};
+
+// A function of the system's calling convention: a lambda has the compiler's, which differs
+// on i686.
+inline BOOL CALLBACK Match(HWND h, LPARAM p) {
+    auto* s = reinterpret_cast<Search*>(p);
+    char name[256] = {};
+    char text[256] = {};
+    GetClassNameA(h, name, sizeof name);
+    GetWindowTextA(h, text, sizeof text);
+    if (lstrcmpiA(name, s->cls) != 0 || *s->caption != text) return TRUE;
+    s->found = h;
+    return FALSE;
+}
+
+}  // namespace own_window
+
 // This thread's top-level window of the given class and caption, or null.
 inline HWND OwnWindow(const std::string& caption, const char* cls = gui::kFormClass) {
-    struct Search {
-        const std::string* caption;
-        const char* cls;
-        HWND found;
-    } search{&caption, cls, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND h, LPARAM p) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(p);
-            char name[256] = {};
-            char text[256] = {};
-            GetClassNameA(h, name, sizeof name);
-            GetWindowTextA(h, text, sizeof text);
-            if (lstrcmpiA(name, s->cls) != 0 || *s->caption != text) return TRUE;
-            s->found = h;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    own_window::Search search{&caption, cls, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), &own_window::Match, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
