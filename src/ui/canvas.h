@@ -87,6 +87,29 @@ inline float SegmentDistance(float px, float py, Pt a, Pt b) {
     return std::hypot(px - (a.x + t * dx), py - (a.y + t * dy));
 }
 
+// Held while drawing: the x87 unit of i686 builds keeps results at extended precision for as
+// long as they stay in its registers, so a shape's inside test and the span computed to agree
+// with it could round differently at a boundary. Rounding every result to a float's 24 bits,
+// as SSE arithmetic does, makes them agree as they do on x86_64.
+class SinglePrecision {
+#if defined(__i386__) && !defined(__SSE_MATH__)
+  public:
+    SinglePrecision() {
+        __asm__ volatile("fnstcw %0" : "=m"(saved_));
+        const unsigned short single = saved_ & ~0x300;  // precision control: 24 bits
+        __asm__ volatile("fldcw %0" : : "m"(single));
+    }
+    ~SinglePrecision() {
+        __asm__ volatile("fldcw %0" : : "m"(saved_));
+    }
+    SinglePrecision(const SinglePrecision&) = delete;
+    SinglePrecision& operator=(const SinglePrecision&) = delete;
+
+  private:
+    unsigned short saved_ = 0;
+#endif
+};
+
 // A tiny anti-aliased rasterizer: every shape is tested at 4 x 4 samples per pixel and
 // blended source-over. Shapes are given in design units, which the canvas scales uniformly
 // to the output size; an affine transform places rotated parts.
@@ -300,6 +323,7 @@ class Canvas {
     void Polygon(const std::vector<Pt>& pts, const Paint& p) { Contours({pts}, p); }
 
     Image Finish() {
+        [[maybe_unused]] const SinglePrecision single;
         Image image;
         image.width = width_;
         image.height = height_;
