@@ -8,7 +8,7 @@ if(CALVENOR_GUI)
   enable_language(RC)
   calvenor_layer(calvenor_gui_win32 FOLDERS platform ui gui/win32 SOURCES gui/win32
     LINKS calvenor_ui)
-  target_link_libraries(calvenor_gui_win32 PUBLIC comctl32 gdi32 user32)
+  target_link_libraries(calvenor_gui_win32 PUBLIC comctl32 gdi32 user32 uxtheme)
   add_executable(CalvenorXP WIN32 ${CMAKE_SOURCE_DIR}/src/main_win32.cpp
                                   ${CMAKE_SOURCE_DIR}/src/xp_kernel32_win32.cpp
                                   ${CMAKE_SOURCE_DIR}/src/gui/win32/calvenor.rc)
