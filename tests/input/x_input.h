@@ -32,6 +32,9 @@ class XInput {
     // WM_DELETE_WINDOW to the top-level window with this title, as a window manager sends it
     // for a click on the close box; false when there is no such window.
     bool CloseRequest(const std::string& title);
+    // The keyboard to the top-level window with this title, as a window manager gives it a
+    // window it maps; false when there is no such window.
+    bool GiveFocus(const std::string& title);
     // Waits until the server has handled everything sent.
     void Sync();
 
