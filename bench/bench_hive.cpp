@@ -16,10 +16,11 @@
 #include <vector>
 
 #include "main_window/frm_main.h"
-#include "platform/hive_registry_posix.h"
-#include "platform/posix_platform_posix.h"
-#include "store/registry.h"
-#include "store/schema.h"
+#include "platform/posix/posix_platform.h"
+#include "registry/hive/hive_registry.h"
+#include "registry/nt_version.h"
+#include "settings/registry.h"
+#include "settings/schema.h"
 #include "support/xp_installation_posix.h"
 #include "ui/app.h"
 
@@ -89,8 +90,9 @@ int main(int argc, char** argv) {
                  [&] {
                      auto hives =
                          HiveRegistry::Open(windows, HiveRegistry::Access::ReadWrite, &problem);
-                     store::Registry registry(*hives);
-                     platform::PosixPlatform machine(*hives, windows, dir);
+                     settings::Registry registry(*hives);
+                     platform::PosixPlatform machine(platform::NtVersionQuery(*hives), windows,
+                                                     dir);
                      ui::App app(registry, machine, prompter);
                      auto& form = app.Open<main_window::FrmMain>();
                      form.Show();
@@ -104,7 +106,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", problem.c_str());
         return 1;
     }
-    store::Registry registry(*hives);
+    settings::Registry registry(*hives);
     int next = 1000;
     Line("a click's write, SYSTEM hive (durable)",
          Measure(repeats,

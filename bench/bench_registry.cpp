@@ -18,12 +18,13 @@
 #include <utility>
 #include <vector>
 
+#include "formats/regedit/regedit.h"
 #include "main_window/frm_main.h"
-#include "platform/posix_platform_posix.h"
-#include "platform/regedit.h"
-#include "platform/sqlite_store_posix.h"
-#include "store/registry.h"
-#include "store/schema.h"
+#include "platform/posix/posix_platform.h"
+#include "registry/nt_version.h"
+#include "registry/sqlite/sqlite_store.h"
+#include "settings/registry.h"
+#include "settings/schema.h"
 #include "ui/app.h"
 
 namespace fs = std::filesystem;
@@ -243,8 +244,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     Counter counter(*store);
-    store::Registry registry(counter);
-    platform::PosixPlatform machine(counter, "", dir);
+    settings::Registry registry(counter);
+    platform::PosixPlatform machine(platform::NtVersionQuery(counter), "", dir);
     Silent prompter;
     ui::App app(registry, machine, prompter);
 

@@ -3,19 +3,29 @@ set(CALVENOR_XP_EXE "" CACHE FILEPATH "The i686 CalvenorXP.exe whose imports the
 # The Windows build: CalvenorXP.exe for Windows XP (i686, mingw-w64, static runtime) and, with
 # the tests, the Windows-only suites run under Wine (CMAKE_CROSSCOMPILING_EMULATOR).
 target_link_libraries(calvenor_platform PUBLIC advapi32 version)
+# The GetTickCount64 slot must be an object of the executable itself, seen before kernel32's
+# import library: out of the platform's library, into the executable below.
+set(xp_kernel32 ${CMAKE_SOURCE_DIR}/src/platform/win32/xp_kernel32.cpp)
+get_target_property(platform_sources calvenor_platform SOURCES)
+list(REMOVE_ITEM platform_sources ${xp_kernel32})
+set_property(TARGET calvenor_platform PROPERTY SOURCES ${platform_sources})
 
 if(CALVENOR_GUI)
   enable_language(RC)
-  calvenor_layer(calvenor_gui_win32 FOLDERS platform ui gui/win32 SOURCES gui/win32
+  calvenor_layer(calvenor_gui_win32 FOLDERS text platform ui gui/win32 SOURCES gui/win32
     LINKS calvenor_ui)
   target_link_libraries(calvenor_gui_win32 PUBLIC comctl32 gdi32 user32 uxtheme)
   add_executable(CalvenorXP WIN32 ${CMAKE_SOURCE_DIR}/src/main_win32.cpp
-                                  ${CMAKE_SOURCE_DIR}/src/xp_kernel32_win32.cpp
+                                  ${xp_kernel32}
                                   ${CMAKE_SOURCE_DIR}/src/gui/win32/calvenor.rc)
   target_link_libraries(CalvenorXP PRIVATE calvenor_core calvenor_gui_win32)
   set_target_properties(CalvenorXP PROPERTIES OUTPUT_NAME CalvenorXP)
+  # The version resource and the manifest carry the project's version (generated/).
+  configure_file(${CMAKE_SOURCE_DIR}/src/gui/win32/calvenor.manifest.in
+                 ${CMAKE_BINARY_DIR}/generated/calvenor.manifest @ONLY)
+  target_include_directories(CalvenorXP PRIVATE ${CMAKE_BINARY_DIR}/generated)
   set_source_files_properties(${CMAKE_SOURCE_DIR}/src/gui/win32/calvenor.rc PROPERTIES
-    OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/src/gui/win32/calvenor.manifest)
+    OBJECT_DEPENDS "${CMAKE_BINARY_DIR}/generated/calvenor.manifest;${CMAKE_BINARY_DIR}/generated/version.h")
 endif()
 
 # The test executable is defined later (tests/); these run once the whole tree is read.
@@ -28,7 +38,8 @@ function(calvenor_windows_tests)
   set(kept)
   foreach(source ${sources})
     get_filename_component(path ${source} ABSOLUTE BASE_DIR ${CMAKE_SOURCE_DIR}/tests)
-    file(STRINGS ${path} posix REGEX "#include [<\"]([a-z/_]*_posix\\.h|unistd\\.h|sys/[a-z]*\\.h)[>\"]")
+    file(STRINGS ${path} posix REGEX
+      "#include [<\"]([a-z/_]*_posix\\.h|[a-z/_]*(posix|sqlite|hive|fltk)/[a-z/_]*\\.h|unistd\\.h|sys/[a-z]*\\.h)[>\"]")
     if(posix)
       message(STATUS "Windows build leaves out the Linux-only test ${source}")
     else()

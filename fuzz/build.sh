@@ -17,7 +17,7 @@ rm -rf "$out/seeds"
 # ... the command lists of the scenario tests, one file for each Run("...") ...
 mkdir -p "$out/seeds/headless"
 n=0
-grep -oh 'Run("[^"]*")' "$root"/tests/*.cpp | sed 's/^Run("//; s/")$//' | sort -u |
+grep -rhoI --include='*.cpp' 'Run("[^"]*")' "$root"/tests | sed 's/^Run("//; s/")$//' | sort -u |
     while IFS= read -r commands; do
         n=$((n + 1))
         printf '%b\n' "$commands" >"$out/seeds/headless/test$n.txt"

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "gui/text/headless.h"
+#include "gui/headless/headless.h"
 #include "main_window/frm_main.h"
-#include "store/registry.h"
+#include "settings/registry.h"
 #include "ui/app.h"
 
 namespace {
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const testing_support::MemoryRegistry kSeed = fuzz_support::SeedMachine();
     testing_support::MemoryRegistry machine = kSeed;
     fuzz_support::QuietPlatform platform(machine);
-    store::Registry registry(machine);
+    settings::Registry registry(machine);
     std::ostringstream out;
     gui::HeadlessPrompter prompter(out);
     ui::App app(registry, platform, prompter);

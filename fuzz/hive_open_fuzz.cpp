@@ -2,7 +2,9 @@
 // the SYSTEM or the SOFTWARE hive beside a sound other one, are opened as the program opens
 // them (its own header checks, then libhivex) read-only and read-write, and every key and
 // value that opens is read through. Nothing may crash, and a file that is refused, or opened
-// only to be read, must come out byte for byte as it went in.
+// only to be read, must come out byte for byte as it went in. The index checker reads every
+// input too, and where it finds an input sound, a key and a value are written into it: a
+// written hive the checker finds damaged is a crash.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -14,7 +16,8 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "platform/hive_registry_posix.h"
+#include "registry/hive/hive_check.h"
+#include "registry/hive/hive_registry.h"
 #include "support/xp_installation_posix.h"
 
 namespace {
@@ -92,6 +95,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::fprintf(stderr, "the hive was changed by opening and reading it\n");
             std::abort();
         }
+    }
+    if (!platform::hive::CheckHive(bytes).sound()) return 0;
+    {
+        auto hives = HiveRegistry::Open(installation.windows.string(),
+                                        HiveRegistry::Access::ReadWrite, &error);
+        if (!hives) return 0;
+        const std::string key =
+            asSystem ? "SYSTEM\\CurrentControlSet\\Services\\Fuzz" : "SOFTWARE\\Fuzz";
+        if (hives->CreateKeyPath(key) == 0) {
+            (void)hives->PutValue(key, "Written", platform::REG_DWORD, {1, 0, 0, 0});
+        }
+    }
+    const platform::hive::CheckResult written = platform::hive::CheckHive(Read(fuzzed));
+    if (!written.sound()) {
+        std::fprintf(stderr, "a sound hive was written damaged:\n%s", written.Text().c_str());
+        std::abort();
     }
     return 0;
 }

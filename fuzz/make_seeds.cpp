@@ -15,17 +15,18 @@
 #include <string>
 #include <vector>
 
+#include "formats/pe/pe_writer.h"
+#include "formats/regedit/regedit.h"
 #include "fuzz_support.h"
-#include "gui/text/headless.h"
+#include "gui/headless/headless.h"
 #include "main_window/frm_main.h"
-#include "platform/hive_format_posix.h"
-#include "platform/pe_writer.h"
 #include "platform/platform.h"
-#include "platform/regedit.h"
 #include "platform/seed_windows.h"
-#include "platform/sqlite_store_posix.h"
-#include "store/registry.h"
-#include "store/schema.h"
+#include "registry/hive/hive_format.h"
+#include "registry/nt_version.h"
+#include "registry/sqlite/sqlite_store.h"
+#include "settings/registry.h"
+#include "settings/schema.h"
 #include "support/xp_installation_posix.h"
 #include "ui/app.h"
 
@@ -176,7 +177,7 @@ void HeadlessSeeds(const fs::path& out) {
     testing_support::MemoryRegistry seed = fuzz_support::SeedMachine();
     testing_support::MemoryRegistry machine = seed;
     fuzz_support::QuietPlatform platform(machine);
-    store::Registry registry(machine);
+    settings::Registry registry(machine);
     std::ostringstream transcript;
     gui::HeadlessPrompter prompter(transcript);
     ui::App app(registry, platform, prompter);

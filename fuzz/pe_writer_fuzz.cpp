@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/pe_version.h"
-#include "platform/pe_writer.h"
+#include "formats/pe/pe_version.h"
+#include "formats/pe/pe_writer.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "formats/regedit/regedit.h"
 #include "fuzz_support.h"
-#include "platform/regedit.h"
-#include "platform/sqlite_store_posix.h"
+#include "registry/sqlite/sqlite_store.h"
 
 namespace {
 

@@ -17,7 +17,7 @@ fi
 out=${FUZZ_OUT:-"$root/build-fuzz"}
 mkdir -p "$out/corpus" "$out/artifacts"
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I"$root/src" "$here/pe_version_fuzz.cpp" "$root/src/platform/pe_version.cpp" \
+    -I"$root/src" "$here/pe_version_fuzz.cpp" "$root/src/formats/pe/pe_version.cpp" \
     -o "$out/pe_version_fuzz"
 
 if [ -n "$seeds" ]; then

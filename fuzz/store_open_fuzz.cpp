@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "platform/sqlite_store_posix.h"
+#include "registry/sqlite/sqlite_store.h"
 
 namespace {
 

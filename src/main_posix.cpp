@@ -14,16 +14,18 @@
 #include <string>
 #include <vector>
 
+#include "formats/regedit/regedit.h"
 #include "gui/fltk/fltk_adapter.h"
-#include "gui/text/headless.h"
+#include "gui/headless/headless.h"
 #include "main_window/frm_main.h"
-#include "platform/hive_registry_posix.h"
-#include "platform/posix_platform_posix.h"
-#include "platform/regedit.h"
-#include "platform/seed_windows_posix.h"
-#include "platform/sqlite_store_posix.h"
-#include "store/registry.h"
-#include "store/schema.h"
+#include "platform/posix/posix_platform.h"
+#include "platform/posix/seed_windows_folder.h"
+#include "registry/hive/hive_registry.h"
+#include "registry/nt_version.h"
+#include "registry/sqlite/sqlite_store.h"
+#include "settings/registry.h"
+#include "settings/schema.h"
+#include "version.h"
 
 namespace fs = std::filesystem;
 
@@ -89,7 +91,7 @@ int Parse(int argc, char** argv, Options& options) {
             std::cout << kUsage;
             return -1;
         } else if (arg == "--version") {
-            std::cout << "calvenor 2.30\n";
+            std::cout << "calvenor " CALVENOR_VERSION "\n";
             return -1;
         } else if (arg == "--headless") {
             options.headless = true;
@@ -130,9 +132,14 @@ std::string ProgramFolder() {
     return error ? std::string(".") : self.parent_path().string();
 }
 
+// The seed machine: where an installation puts it (share/calvenor beside the program's bin
+// folder, whatever the prefix), else in the source tree of a build folder.
 std::string SeedFile() {
-    const fs::path beside = fs::path(ProgramFolder()) / ".." / "data" / "seed.reg";
-    if (fs::exists(beside)) return beside.string();
+    const fs::path folder = ProgramFolder();
+    for (const fs::path& seed :
+         {folder / ".." / "share" / "calvenor" / "seed.reg", folder / ".." / "data" / "seed.reg"}) {
+        if (fs::exists(seed)) return seed.string();
+    }
     return std::string(CALVENOR_SOURCE_DIR) + "/data/seed.reg";
 }
 
@@ -190,7 +197,7 @@ std::vector<std::string> CardKeys() {
 
 // --import: a file, or standard input for "-". Warnings are told, and a file that had anything
 // skipped ends with its own status, so that a script sees it.
-int Import(platform::RegistryTree& store, const std::string& file) {
+int Import(platform::RegistryTree& tree, const std::string& file) {
     std::vector<std::string> warnings;
     std::string error;
     std::string source = file;
@@ -198,9 +205,9 @@ int Import(platform::RegistryTree& store, const std::string& file) {
         source = "standard input";
         std::string bytes((std::istreambuf_iterator<char>(std::cin)), {});
         error = std::cin.bad() ? "cannot read standard input"
-                               : platform::regedit::ImportRegText(store, bytes, source, &warnings);
+                               : platform::regedit::ImportRegText(tree, bytes, source, &warnings);
     } else {
-        error = platform::regedit::ImportRegFile(store, file, &warnings);
+        error = platform::regedit::ImportRegFile(tree, file, &warnings);
     }
     for (const auto& warning : warnings) std::cerr << "calvenor: " << warning << "\n";
     if (!error.empty()) return Fail(error, 1);
@@ -213,13 +220,13 @@ int Import(platform::RegistryTree& store, const std::string& file) {
 
 // --export: a file, or standard output for "-".
 // keys: the keys to write, each with its subkeys; {""} is everything.
-int Export(platform::RegistryTree& store, const std::string& file,
+int Export(platform::RegistryTree& tree, const std::string& file,
            const std::vector<std::string>& keys) {
     std::string text;
     const auto encoding = platform::regedit::Encoding::Regedit4;
     std::string error = keys.size() == 1
-                            ? platform::regedit::ExportRegText(store, keys[0], encoding, &text)
-                            : platform::regedit::ExportRegText(store, keys, encoding, &text);
+                            ? platform::regedit::ExportRegText(tree, keys[0], encoding, &text)
+                            : platform::regedit::ExportRegText(tree, keys, encoding, &text);
     if (!error.empty()) return Fail(error, 1);
     if (file != "-") {
         error = platform::regedit::WriteRegFile(file, text);
@@ -247,7 +254,7 @@ int main(int argc, char** argv) {
 
     std::string path = options.store;
     std::string error;
-    std::unique_ptr<platform::RegistryTree> store;
+    std::unique_ptr<platform::RegistryTree> tree;  // the store, or the installation's hives
     std::vector<std::string> exportKeys = {options.exportKey};
     if (!options.windows.empty()) {
         // An export only reads: the hives may then be on a read-only mount.
@@ -258,25 +265,25 @@ int main(int argc, char** argv) {
         path = options.windows;
         options.windowsDir = options.windows;
         if (!options.exportKeyGiven) exportKeys = CardKeys();
-        store = std::move(hives);
+        tree = std::move(hives);
     } else {
         if (path.empty()) {
             if (const int code = DefaultStore(path); code != 0) return code;
         }
-        store = platform::SqliteStore::Open(path, &error);
-        if (!store) return Fail(error, 1);
+        tree = platform::SqliteStore::Open(path, &error);
+        if (!tree) return Fail(error, 1);
     }
 
-    if (!options.importFile.empty()) return Import(*store, options.importFile);
-    if (!options.exportFile.empty()) return Export(*store, options.exportFile, exportKeys);
+    if (!options.importFile.empty()) return Import(*tree, options.importFile);
+    if (!options.exportFile.empty()) return Export(*tree, options.exportFile, exportKeys);
 
     std::string windowsDir = options.windowsDir;
     if (windowsDir.empty() && options.store.empty()) windowsDir = DefaultWindowsFolder(path);
-    platform::PosixPlatform machine(*store, windowsDir, ProgramFolder());
-    store::Registry registry(*store);
-    // The panel writes each setting as it changes and the layer reports nothing, so a store
+    platform::PosixPlatform machine(platform::NtVersionQuery(*tree), windowsDir, ProgramFolder());
+    settings::Registry registry(*tree);
+    // The panel writes each setting as it changes and the layer reports nothing, so a registry
     // that cannot be written must be told here, or the user's changes vanish unseen.
-    if (store->read_only()) {
+    if (tree->read_only()) {
         std::cerr << "calvenor: \"" << path << "\" is read-only: changes will not be saved\n";
     }
     const auto saveTo = [&path](const std::string& reason) {
@@ -284,7 +291,7 @@ int main(int argc, char** argv) {
     };
 
     if (options.headless) {
-        store->OnWriteFailure(
+        tree->OnWriteFailure(
             [&](const std::string& reason) { Fail("cannot " + saveTo(reason), 0); });
         gui::HeadlessPrompter prompter(std::cout);
         ui::App app(registry, machine, prompter);
@@ -299,7 +306,7 @@ int main(int argc, char** argv) {
         return Fail("no display to open the window on (set DISPLAY, or use --headless)", 1);
     }
     gui::FltkPrompter prompter;
-    store->OnWriteFailure([&](const std::string& reason) {
+    tree->OnWriteFailure([&](const std::string& reason) {
         Fail("cannot " + saveTo(reason), 0);
         prompter.Show({ui::kAppTitle,
                        "Cannot " + saveTo(reason) + ".\n\nChanges made now will not be kept.",

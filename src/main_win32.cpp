@@ -5,13 +5,13 @@
 #include <cstring>
 #include <iostream>
 
-#include "gui/text/headless.h"
+#include "gui/headless/headless.h"
 #include "gui/win32/win32_adapter.h"
 #include "main_window/frm_main.h"
-#include "platform/win32_platform_win32.h"
-#include "platform/win32_registry_win32.h"
-#include "platform/windows_api_win32.h"
-#include "store/registry.h"
+#include "platform/win32/win32_platform.h"
+#include "platform/win32/windows_api.h"
+#include "registry/win32/win32_registry.h"
+#include "settings/registry.h"
 
 namespace {
 
@@ -44,8 +44,8 @@ int main(int argc, char** argv) {
     }
 
     platform::Win32Registry backend;
-    platform::Win32Platform machine(backend);
-    store::Registry registry(backend);
+    platform::Win32Platform machine;
+    settings::Registry registry(backend);
 
     if (headless) {
         AttachStandardStreams();

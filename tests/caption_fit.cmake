@@ -1,7 +1,7 @@
 # The Linux windows' captions measured in the fonts they are drawn with, on a display of
 # their own (Xvfb).
 if(TARGET calvenor_gui_fltk AND NOT WIN32)
-  add_executable(caption_fit_fltk gui/caption_fit_fltk.cpp support/scenario.cpp
+  add_executable(caption_fit_fltk gui/fltk/caption_fit_test.cpp support/scenario.cpp
                  support/memory_registry.cpp)
   target_link_libraries(caption_fit_fltk PRIVATE calvenor_core calvenor_gui_fltk GTest::gtest
                         GTest::gtest_main)

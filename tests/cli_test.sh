@@ -4,6 +4,7 @@
 set -u
 program=$1
 seed=$2
+version=$3  # the project's, from CMakeLists.txt
 # shellcheck source=tests/support/checks.sh
 source "$(dirname "${BASH_SOURCE[0]}")/support/checks.sh"
 
@@ -20,7 +21,7 @@ contains "help" "--export FILE [KEY]" "$help"
 contains "help: the forms of a key" "[HKLM\\SYSTEM\\CurrentControlSet\\Services\\wdm_au8830]" "$help"
 contains "help: standard input and output" 'FILE "-" is standard input' "$help"
 contains "help: the status of an import that skipped" "3 imported, but the file had entries that were skipped" "$help"
-check "version" "calvenor 2.30" "$("$program" --version)"
+check "version" "calvenor $version" "$("$program" --version)"
 
 # The default store is seeded on first use, under XDG_DATA_HOME.
 out=$(printf 'dump frmMain\n' | XDG_DATA_HOME="$work/xdg" "$program" --headless)

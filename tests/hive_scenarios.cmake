@@ -1,5 +1,5 @@
 # The main scenario suites again, on the hives of an XP installation generated for each
-# scenario instead of the in-memory registry (tests/scenario_backend_posix.cpp).
+# scenario instead of the in-memory registry (tests/support/scenario_backend_posix.cpp).
 if(NOT WIN32)
   add_test(NAME scenarios.on_xp_hives
            COMMAND calvenor_tests

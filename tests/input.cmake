@@ -31,7 +31,7 @@ if(TARGET calvenor AND NOT WIN32 AND XTST_LIBRARY AND X11_FOUND)
 endif()
 if(WIN32 AND TARGET CalvenorXP)
   add_executable(wine_input_helper input/wine_helper_win32.cpp support/memory_registry.cpp
-                 support/scenario.cpp scenario_backend_win32.cpp)
+                 support/scenario.cpp support/scenario_backend_win32.cpp)
   target_link_libraries(wine_input_helper PRIVATE calvenor_core GTest::gtest comctl32 user32)
   target_include_directories(wine_input_helper PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 endif()

@@ -28,25 +28,30 @@ std::string FolderOf(const std::string& path) {
     return second == std::string::npos ? first : path.substr(0, second);
 }
 
-// What each folder may include besides itself. The entry points may include anything.
+// What each folder may include besides itself: the layers below it. The entry points may
+// include anything.
 const std::map<std::string, std::set<std::string>>& Allowed() {
-    static const std::set<std::string> kWindow = {"platform", "store", "ui"};
+    static const std::set<std::string> kWindow = {"text", "platform", "settings", "ui"};
     static const std::map<std::string, std::set<std::string>> allowed = {
-        {"platform", {}},
-        {"store", {"platform"}},
-        {"ui", {"platform"}},
+        {"text", {}},
+        // regedit files are read straight into a registry until the import is split in two.
+        {"formats", {"text", "registry"}},
+        {"platform", {"text", "formats"}},
+        {"registry", {"text", "formats", "platform"}},
+        {"settings", {"text", "formats", "platform", "registry"}},
+        {"ui", {"text", "formats", "platform", "registry", "settings"}},
         {"detect", kWindow},
         {"dialogs", kWindow},
         {"equalizer", kWindow},
         {"wpcrset", kWindow},
         {"reset", kWindow},
-        {"pages", {"platform", "store", "ui", "detect"}},
+        {"pages", {"text", "platform", "settings", "ui", "detect"}},
         {"main_window",
-         {"platform", "store", "ui", "pages", "detect", "dialogs", "equalizer", "wpcrset",
-          "reset"}},
-        {"gui/text", {"platform", "ui"}},
-        {"gui/fltk", {"platform", "ui"}},
-        {"gui/win32", {"platform", "ui"}},
+         {"text", "platform", "settings", "ui", "pages", "detect", "dialogs", "equalizer",
+          "wpcrset", "reset"}},
+        {"gui/headless", {"text", "platform", "ui"}},
+        {"gui/fltk", {"text", "platform", "ui"}},
+        {"gui/win32", {"text", "platform", "ui"}},
     };
     return allowed;
 }

@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "main_window/frm_main.h"
-#include "store/registry.h"
-#include "store/schema.h"
+#include "settings/registry.h"
+#include "settings/schema.h"
 #include "support/memory_registry.h"
 #include "support/scenario.h"
 #include "support/write_rules.h"
@@ -533,7 +533,7 @@ class Machine {
     testing_support::MemoryRegistry memory_;
     testing_support::RecordingBackend recorder_;
     testing_support::FakePlatform platform_;
-    store::Registry registry_;
+    settings::Registry registry_;
     Answerer answerer_;
     ui::App app_;
     std::vector<std::string> trail_;

@@ -9,18 +9,19 @@
 #include <string>
 #include <vector>
 
-#include "platform/cp1252.h"
+#include "formats/regedit/regedit.h"
 #include "platform/platform.h"
-#include "platform/regedit.h"
-#include "platform/sqlite_store_posix.h"
-#include "store/registry.h"
-#include "store/schema.h"
+#include "registry/nt_version.h"
+#include "registry/sqlite/sqlite_store.h"
+#include "settings/registry.h"
+#include "settings/schema.h"
+#include "text/cp1252.h"
 
 namespace {
 
 using namespace platform;
 using regedit::Encoding;
-using store::RegValue;
+using settings::RegValue;
 namespace fs = std::filesystem;
 
 using Bytes = std::vector<std::uint8_t>;
@@ -108,7 +109,7 @@ TEST_F(RegeditTest, SeedDescribesAFreshMachine) {
     std::vector<std::string> warnings;
     ASSERT_EQ(regedit::ImportRegFile(*store_, CALVENOR_SOURCE_DIR "/data/seed.reg", &warnings), "");
     EXPECT_TRUE(warnings.empty());
-    store::Registry registry(*store_);
+    settings::Registry registry(*store_);
     const auto fetch = [&](const char* key, const char* name) {
         return registry.FetchValue(kHKLM, key, name);
     };

@@ -28,11 +28,16 @@ if [[ -z "${CALVENOR_WINE_MODE:-}" ]]; then
 else
     mode=$CALVENOR_WINE_MODE why="CALVENOR_WINE_MODE"
 fi
-case $mode in
-    win32) arch=i686 loader=/usr/lib/wine/wine winearch=win32 ;;
-    win64) arch=x86_64 loader=/usr/lib/wine/wine64 winearch=win64 ;;
-    *) echo "CALVENOR_WINE_MODE must be win32 or win64" >&2; exit 2 ;;
-esac
+# Sets arch, loader and winearch for a mode.
+use_mode() {
+    mode=$1
+    case $mode in
+        win32) arch=i686 loader=/usr/lib/wine/wine winearch=win32 ;;
+        win64) arch=x86_64 loader=/usr/lib/wine/wine64 winearch=win64 ;;
+        *) echo "CALVENOR_WINE_MODE must be win32 or win64" >&2; exit 2 ;;
+    esac
+}
+use_mode "$mode"
 # Runs the loader once more where its host side died in glibc's exit code (see the script).
 wine_exec=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine-exec.sh
 

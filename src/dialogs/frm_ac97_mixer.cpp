@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "store/registry.h"
-#include "store/schema.h"
+#include "settings/registry.h"
+#include "settings/schema.h"
 
 namespace dialogs {
 
-using store::kHKLM;
+using settings::kHKLM;
 using ui::Kind;
 
 FrmAC97Mixer::FrmAC97Mixer(ui::App& app, ui::Form& owner)
@@ -33,7 +33,7 @@ void FrmAC97Mixer::cmdOK_Click() {
     const std::string path = txtAC97Location->text();
     if (app().StartProcess(path)) {
         app().registry().StoreValue(kHKLM, schema::kControlPanel, schema::kAC97MixerLocation, path,
-                                    store::REG_SZ);
+                                    settings::REG_SZ);
         HandBack();
         return;
     }

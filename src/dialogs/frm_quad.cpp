@@ -1,12 +1,12 @@
 #include "dialogs/frm_quad.h"
 
-#include "store/registry.h"
-#include "store/schema.h"
+#include "settings/registry.h"
+#include "settings/schema.h"
 
 namespace dialogs {
 
-using store::kHKLM;
-using store::REG_DWORD;
+using settings::kHKLM;
+using settings::REG_DWORD;
 using ui::Kind;
 
 FrmQuad::FrmQuad(ui::App& app, ui::Form& owner)
@@ -32,7 +32,7 @@ FrmQuad::FrmQuad(ui::App& app, ui::Form& owner)
 }
 
 void FrmQuad::Load() {
-    store::Registry& registry = app().registry();
+    settings::Registry& registry = app().registry();
     mode_ =
         registry.FetchValue(kHKLM, schema::kControlPanel, schema::kQuadCodecOutputModeState).str();
     sharing_ = registry.FetchValue(kHKLM, schema::kCustomization, schema::kSetGPIO0InQuad).str();
@@ -44,12 +44,12 @@ void FrmQuad::Load() {
     }
     // Anything but 0 or 1 (still missing, a text, another number) leaves the box unchecked
     // and writes nothing back.
-    const auto sharing = store::ParseNumber(sharing_);
+    const auto sharing = settings::ParseNumber(sharing_);
     if (sharing && chkShare->Accepts(*sharing)) chkShare->SetValue(*sharing);
 }
 
 void FrmQuad::ShowMode() {
-    const auto mode = store::ParseNumber(mode_);
+    const auto mode = settings::ParseNumber(mode_);
     if (mode == 0) {
         lblQuad->SetCaption("Stereo");
     } else if (mode == 1) {

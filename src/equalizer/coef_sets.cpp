@@ -1,6 +1,6 @@
 #include "equalizer/coef_sets.h"
 
-#include "store/registry.h"
+#include "settings/registry.h"
 
 namespace equalizer {
 
@@ -143,7 +143,7 @@ CoefBytes Serialize(const CoefSet& set) {
 
 std::string HexText(const CoefSet& set) {
     const CoefBytes bytes = Serialize(set);
-    std::string text = store::HexList(bytes.data(), bytes.size());
+    std::string text = settings::HexList(bytes.data(), bytes.size());
     // The header bytes are the only ones written in upper case; the writer reads both.
     constexpr std::size_t kHeaderChars = 4 * 3 - 1;
     for (std::size_t i = 0; i < kHeaderChars; ++i) {

@@ -3,14 +3,14 @@
 #include <cstdint>
 #include <iterator>
 
-#include "store/registry.h"
-#include "store/schema.h"
+#include "settings/registry.h"
+#include "settings/schema.h"
 
 namespace equalizer {
 
-using store::kHKLM;
-using store::REG_DWORD;
-using store::REG_SZ;
+using settings::kHKLM;
+using settings::REG_DWORD;
+using settings::REG_SZ;
 using ui::Kind;
 
 namespace {
@@ -49,9 +49,9 @@ constexpr AnalogLine kAnalogLines[] = {{0, 3, 0}, {1, 0, 1}, {1, 1, 1}, {1, 2, 1
 
 // A stored number as the load takes it: missing is 0; anything that is not a 16-bit whole
 // number is no value at all, so that it can select nothing.
-std::optional<std::int16_t> ToInt16(const store::RegValue& value) {
+std::optional<std::int16_t> ToInt16(const settings::RegValue& value) {
     if (value.empty()) return 0;
-    return store::ParseInt16(value.str());
+    return settings::ParseInt16(value.str());
 }
 
 }  // namespace
@@ -99,7 +99,7 @@ void FrmEQ::Wire() {
 
 // Restoring the stored choices goes through the handlers, which write them back.
 void FrmEQ::Load() {
-    store::Registry& reg = app().registry();
+    settings::Registry& reg = app().registry();
     loaded.PresetNumber =
         ToInt16(reg.FetchValue(kHKLM, schema::kAU8830Equalizer, schema::kPresetNumber));
     loaded.EqBypass = ToInt16(reg.FetchValue(kHKLM, schema::kDriverEqualizer, schema::kEqBypass));
@@ -177,9 +177,9 @@ void FrmEQ::StoreEqualizerOn() {
 
 // The coefficient set goes through the binary write pattern, whose key may be refused.
 void FrmEQ::WriteCoefficients(const std::string& hexList) {
-    store::BinaryKey key(app().registry(), schema::kDriverEqualizer);
+    settings::BinaryKey key(app().registry(), schema::kDriverEqualizer);
     if (!key.is_open()) {
-        app().Show({store::kUnableToOpenKey.title, store::kUnableToOpenKey.text});
+        app().Show({settings::kUnableToOpenKey.title, settings::kUnableToOpenKey.text});
         return;
     }
     key.Write(schema::kCoefSet0, hexList);
@@ -200,7 +200,7 @@ void FrmEQ::ApplySpeakerSet(SpeakerSet set) {
 void FrmEQ::cboEQPreset_Click() {
     const int i = cboEQPreset->value();
     if (i < 0 || i > kSpeakerPreset) return;
-    store::Registry& reg = app().registry();
+    settings::Registry& reg = app().registry();
     reg.StoreValue(kHKLM, schema::kAU8830EqualizerUpper, schema::kPresetNumber, i, REG_DWORD);
     if (i < kUserPreset) {
         ShowList(cboSpComp, false);
@@ -231,7 +231,7 @@ void FrmEQ::cboAnalogEQ_Click() {
     const int i = cboAnalogEQ->value();
     if (i < 0 || i >= static_cast<int>(std::size(kAnalogLines))) return;
     const AnalogLine& line = kAnalogLines[i];
-    store::Registry& reg = app().registry();
+    settings::Registry& reg = app().registry();
     reg.StoreValue(kHKLM, schema::kCustomization, schema::kSupportAnalogEQ, line.supportAnalogEQ,
                    REG_DWORD);
     reg.StoreValue(kHKLM, schema::kControlPanel, schema::kAnalogEQSrcLine, line.srcLine, REG_DWORD);
@@ -240,7 +240,7 @@ void FrmEQ::cboAnalogEQ_Click() {
 }
 
 void FrmEQ::cboSpComp_Click() {
-    store::Registry& reg = app().registry();
+    settings::Registry& reg = app().registry();
     reg.StoreValue(kHKLM, schema::kAU8830EqualizerUpper, schema::kPresetNumber, kSpeakerPreset,
                    REG_DWORD);
     const int i = cboSpComp->value();

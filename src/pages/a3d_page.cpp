@@ -1,7 +1,7 @@
 #include "pages/a3d_page.h"
 
 #include "detect/file_version.h"
-#include "store/schema.h"
+#include "settings/schema.h"
 
 namespace pages {
 
@@ -79,8 +79,8 @@ void A3DPage::cboA3DType_Click() {
     const int position = cboA3DType->value();
     if (position < kHeadphones || position > kQuad) return;
     ShowSpeakerPicture(position);
-    registry().StoreValue(store::kHKLM, schema::kControlPanel, schema::kPrimaryXtalk, position + 1,
-                          store::REG_DWORD);
+    registry().StoreValue(settings::kHKLM, schema::kControlPanel, schema::kPrimaryXtalk,
+                          position + 1, settings::REG_DWORD);
 }
 
 }  // namespace pages

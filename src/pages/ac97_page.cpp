@@ -1,6 +1,6 @@
 #include "pages/ac97_page.h"
 
-#include "store/schema.h"
+#include "settings/schema.h"
 
 namespace pages {
 
@@ -105,7 +105,8 @@ void AC97Page::ReadSettings() {
     for (int i = kPCM1; i <= kRear; ++i) {
         const Level level = LevelAt(i);
         const std::string text = Read(schema::kCustomization, level.name);
-        loadedLevels_[i] = text.empty() ? std::optional<std::int16_t>(0) : store::ParseInt16(text);
+        loadedLevels_[i] =
+            text.empty() ? std::optional<std::int16_t>(0) : settings::ParseInt16(text);
         *level.held = loadedLevels_[i].value_or(0);
     }
     held.DisableAC97Codec3DEffect = Read(schema::kCustomization, schema::kDisableAC97Codec3DEffect);

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "store/schema.h"
+#include "settings/schema.h"
 
 namespace pages {
 
@@ -90,7 +90,7 @@ void DigitalPage::ShowDetection() {
 // cannot show, leaves the box usable; nothing is unlocked here.
 void DigitalPage::LockEnableBoxes() {
     auto off = [](const std::string& detected) {
-        return detected.empty() || store::ParseNumber(detected) == 0;
+        return detected.empty() || settings::ParseNumber(detected) == 0;
     };
     if (off(held.DetectSpdifOut)) chkEnOut->SetEnabled(false);
     if (off(held.DetectSpdifIn)) chkEnIn->SetEnabled(false);
@@ -128,8 +128,8 @@ void DigitalPage::optDigOut_Click(int index) {
 // The list's key is the driver's to create; without it nothing is stored.
 void DigitalPage::cmdFixDetect_Click() {
     for (int i = 0; i < 4; ++i) {
-        registry().StoreValue(store::kHKLM, schema::kSpdifEnableList, std::to_string(i + 1),
-                              static_cast<std::int32_t>(kSpdifCards[i]), store::REG_DWORD);
+        registry().StoreValue(settings::kHKLM, schema::kSpdifEnableList, std::to_string(i + 1),
+                              static_cast<std::int32_t>(kSpdifCards[i]), settings::REG_DWORD);
     }
 }
 

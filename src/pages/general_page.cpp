@@ -1,10 +1,10 @@
 #include "pages/general_page.h"
 
-#include "store/schema.h"
+#include "settings/schema.h"
 
 namespace pages {
 
-using store::kHKLM;
+using settings::kHKLM;
 using ui::Kind;
 
 void GeneralPage::Build() {
@@ -51,7 +51,7 @@ void GeneralPage::CreateMissingSplashFlags() {
                               std::pair{schema::kSplashScreen, &held.SplashScreen}}) {
         if (!flag->empty()) continue;
         registry().EnsureKey(kHKLM, schema::kA3D);
-        registry().StoreValue(kHKLM, schema::kA3D, name, 0, store::REG_DWORD);
+        registry().StoreValue(kHKLM, schema::kA3D, name, 0, settings::REG_DWORD);
         *flag = Read(schema::kA3D, name);
     }
 }
@@ -75,7 +75,7 @@ void GeneralPage::chkA3DSplash_Click() {
 void GeneralPage::chkTray_Click() {
     if (chkTray->value() == 1) {
         registry().StoreValue(kHKLM, schema::kRun, schema::kAU30TRAY, "au30tray.exe",
-                              store::REG_SZ);
+                              settings::REG_SZ);
     } else {
         registry().EraseValue(kHKLM, schema::kRun, schema::kAU30TRAY);
     }

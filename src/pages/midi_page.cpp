@@ -1,11 +1,11 @@
 #include "pages/midi_page.h"
 
-#include "store/schema.h"
+#include "settings/schema.h"
 
 namespace pages {
 
-using store::kHKLM;
-using store::REG_DWORD;
+using settings::kHKLM;
+using settings::REG_DWORD;
 using ui::Kind;
 
 namespace {
@@ -95,8 +95,8 @@ void MidiPage::CreateMissingHighPerformance() {
 }
 
 void MidiPage::ShowEffectLevels() {
-    SetFrom(hsbEffect1, store::ParseNumber(held.ReverbAmount));
-    SetFrom(hsbEffect2, store::ParseNumber(held.ChorusAmount));
+    SetFrom(hsbEffect1, settings::ParseNumber(held.ReverbAmount));
+    SetFrom(hsbEffect2, settings::ParseNumber(held.ChorusAmount));
 }
 
 void MidiPage::ShowEffectsSwitch() {
@@ -149,9 +149,9 @@ void MidiPage::hsbEffect2_Change() {
 
 // Either list's choice stores both units' effects as the two-byte selection.
 void MidiPage::cboEffect_Click() {
-    store::BinaryKey key(registry(), schema::kControlPanel);
+    settings::BinaryKey key(registry(), schema::kControlPanel);
     if (!key.is_open()) {
-        app().Show({store::kUnableToOpenKey.title, store::kUnableToOpenKey.text});
+        app().Show({settings::kUnableToOpenKey.title, settings::kUnableToOpenKey.text});
         return;
     }
     const int e1 = cboEffect1->value();

@@ -13,11 +13,11 @@ Control& Page::Add(ui::Kind kind, const std::string& name, const std::string& ca
 }
 
 std::string Page::Read(const char* key, const char* name) const {
-    return registry().FetchValue(store::kHKLM, key, name).str();
+    return registry().FetchValue(settings::kHKLM, key, name).str();
 }
 
 void Page::Store(const char* key, const char* name, const std::string& text) const {
-    registry().StoreValue(store::kHKLM, key, name, text, store::REG_DWORD);
+    registry().StoreValue(settings::kHKLM, key, name, text, settings::REG_DWORD);
 }
 
 void Page::StoreCheck(const Control* box, const char* key, const char* name,
@@ -36,7 +36,7 @@ void Page::SetFrom(Control* control, std::optional<std::int32_t> number, int off
 }
 
 void Page::SetFrom16(Control* control, const std::string& text, int offset) {
-    const auto number = store::ParseInt16(text);
+    const auto number = settings::ParseInt16(text);
     SetFrom(control, number ? std::optional<std::int32_t>(*number) : std::nullopt, offset);
 }
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "store/registry.h"
+#include "settings/registry.h"
 #include "ui/app.h"
 #include "ui/form.h"
 
@@ -29,7 +29,7 @@ class Page {
                  ui::Place place, Control* frame = nullptr, int index = -1);
 
     ui::App& app() const { return form_.app(); }
-    store::Registry& registry() const { return form_.app().registry(); }
+    settings::Registry& registry() const { return form_.app().registry(); }
     // Reads a value as the text every window holds a setting in.
     std::string Read(const char* key, const char* name) const;
     // Stores a held number as the REG_DWORD every setting of the pages is.

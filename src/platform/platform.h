@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/registry_backend.h"
+#include "formats/pe/pe_version.h"
 
 namespace platform {
 
@@ -19,21 +19,6 @@ struct OsVersion {
     std::string csdVersion;  // the 128-byte service-pack buffer, NULs included
 };
 
-// Where an XP installation records its version: without the Windows version query, the
-// Linux build answers it from these values of the machine's registry.
-namespace nt_version {
-inline constexpr const char* kKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
-inline constexpr const char* kCurrentVersion = "CurrentVersion";
-inline constexpr const char* kCurrentBuildNumber = "CurrentBuildNumber";
-inline constexpr const char* kCSDVersion = "CSDVersion";
-}  // namespace nt_version
-
-// The file version fields of VS_FIXEDFILEINFO.
-struct FixedFileVersion {
-    std::uint32_t fileVersionMS = 0;
-    std::uint32_t fileVersionLS = 0;
-};
-
 enum class SizeFailure { None, InvalidName, Other };
 
 struct FileSize {
@@ -44,8 +29,6 @@ struct FileSize {
 class Platform {
   public:
     virtual ~Platform() = default;
-
-    virtual RegistryBackend& Registry() = 0;
 
     // GetVersionExA; false when the query fails.
     virtual bool GetVersionEx(OsVersion& out) = 0;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/pe_writer.h"
+#include "formats/pe/pe_writer.h"
 
 namespace platform {
 

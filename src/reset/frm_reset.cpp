@@ -2,13 +2,13 @@
 
 #include <cstdint>
 
-#include "store/registry.h"
-#include "store/schema.h"
+#include "settings/registry.h"
+#include "settings/schema.h"
 
 namespace reset {
 
-using store::kHKLM;
-using store::REG_DWORD;
+using settings::kHKLM;
+using settings::REG_DWORD;
 using ui::Kind;
 
 namespace {
@@ -65,7 +65,7 @@ constexpr Default kAC97Codec[] = {
 };
 
 template <std::size_t N>
-void Write(store::Registry& reg, const Default (&group)[N]) {
+void Write(settings::Registry& reg, const Default (&group)[N]) {
     for (const Default& row : group) reg.StoreValue(kHKLM, row.key, row.name, row.value, REG_DWORD);
 }
 

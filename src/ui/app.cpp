@@ -6,7 +6,7 @@
 
 namespace ui {
 
-App::App(store::Registry& registry, platform::Platform& platform, Prompter& prompter)
+App::App(settings::Registry& registry, platform::Platform& platform, Prompter& prompter)
     : registry_(registry), platform_(platform), prompter_(&prompter) {}
 
 App::~App() = default;

@@ -12,7 +12,7 @@
 namespace platform {
 class Platform;
 }
-namespace store {
+namespace settings {
 class Registry;
 }
 
@@ -31,10 +31,10 @@ class AppObserver {
 
 class App : public Prompter {
   public:
-    App(store::Registry& registry, platform::Platform& platform, Prompter& prompter);
+    App(settings::Registry& registry, platform::Platform& platform, Prompter& prompter);
     ~App() override;
 
-    store::Registry& registry() { return registry_; }
+    settings::Registry& registry() { return registry_; }
     platform::Platform& platform() { return platform_; }
 
     // Creates a window afresh; the first one opened is the main window.
@@ -70,7 +70,7 @@ class App : public Prompter {
   private:
     void Adopt(std::unique_ptr<Form> form);
 
-    store::Registry& registry_;
+    settings::Registry& registry_;
     platform::Platform& platform_;
     Prompter* prompter_;
     std::vector<std::unique_ptr<Form>> forms_;

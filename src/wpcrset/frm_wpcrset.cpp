@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <iterator>
 
-#include "store/registry.h"
-#include "store/schema.h"
+#include "settings/registry.h"
+#include "settings/schema.h"
 
 namespace wpcrset {
 
-using store::kHKLM;
-using store::REG_DWORD;
+using settings::kHKLM;
+using settings::REG_DWORD;
 using ui::Kind;
 
 namespace {
@@ -116,7 +116,7 @@ void FrmWPCRSET::Wire() {
 }
 
 void FrmWPCRSET::Load() {
-    store::Registry& reg = app().registry();
+    settings::Registry& reg = app().registry();
     WpcrsetStart = reg.FetchValue(kHKLM, schema::kWpcrsetParameters, schema::kStart).str();
     DeviceStart = reg.FetchValue(kHKLM, schema::kWpcrsetService, schema::kStart).str();
     ViaFixState = reg.FetchValue(kHKLM, schema::kControlPanel, schema::kVIAFix).str();
@@ -192,7 +192,7 @@ void FrmWPCRSET::cmdUpdate_Click() {
         slot >= kSlots) {
         return;
     }
-    store::Registry& reg = app().registry();
+    settings::Registry& reg = app().registry();
     const char* params = schema::kWpcrsetParameters;
     reg.StoreValue(kHKLM, params, RecordName(0), SlotRecord(chipset, slot), REG_DWORD);
     if (chipset == kChipsetVia) {
@@ -201,7 +201,7 @@ void FrmWPCRSET::cmdUpdate_Click() {
         ViaFixState = std::to_string(chkVIAFix->value());
         if (ViaFixState == "1") {
             // A "VIAAGP" that is neither 0 nor 1 (or no number at all) adds no fix record.
-            const auto agp = store::ParseNumber(ViaAgpState);
+            const auto agp = settings::ParseNumber(ViaAgpState);
             if (agp == 0 || agp == 1) {
                 reg.StoreValue(kHKLM, params, RecordName(1),
                                agp == 1 ? kViaFixFastAgpRecord : kViaFixRecord, REG_DWORD);
@@ -219,7 +219,7 @@ void FrmWPCRSET::cmdUpdate_Click() {
 }
 
 void FrmWPCRSET::cmdRemove_Click() {
-    store::Registry& reg = app().registry();
+    settings::Registry& reg = app().registry();
     reg.StoreValue(kHKLM, schema::kWpcrsetParameters, schema::kRegCnt, 0, REG_DWORD);
     for (int slot = 0; slot < schema::kRecordSlots; ++slot) {
         reg.EraseValue(kHKLM, schema::kWpcrsetParameters, RecordName(slot));

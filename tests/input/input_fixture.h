@@ -11,7 +11,7 @@
 
 #include "on_screen.h"
 #include "panel.h"
-#include "store/schema.h"
+#include "settings/schema.h"
 #include "x_input.h"
 
 namespace input {

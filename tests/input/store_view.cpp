@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <sstream>
 
-#include "platform/sqlite_store_posix.h"
+#include "registry/sqlite/sqlite_store.h"
 
 namespace input {
 

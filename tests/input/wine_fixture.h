@@ -21,7 +21,7 @@
 
 #include "on_screen.h"
 #include "screen.h"
-#include "store/schema.h"
+#include "settings/schema.h"
 #include "store_view.h"
 #include "x_input.h"
 

@@ -20,7 +20,7 @@
 #include "equalizer/frm_eq.h"
 #include "gui/win32/win32_adapter.h"
 #include "main_window/frm_main.h"
-#include "platform/windows_api_win32.h"
+#include "platform/win32/windows_api.h"
 #include "reset/frm_reset.h"
 #include "support/local_app.h"
 #include "support/remote_rect_win32.h"

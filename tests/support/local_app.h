@@ -4,8 +4,8 @@
 
 #include <sstream>
 
-#include "gui/text/headless.h"
-#include "store/registry.h"
+#include "gui/headless/headless.h"
+#include "settings/registry.h"
 #include "support/memory_registry.h"
 #include "support/scenario.h"
 #include "ui/app.h"
@@ -13,12 +13,12 @@
 namespace testing_support {
 
 struct LocalApp {
-    MemoryRegistry registry;
-    FakePlatform platform{registry};
-    store::Registry store{registry};
+    MemoryRegistry backend;
+    FakePlatform platform{backend};
+    settings::Registry registry{backend};
     std::ostringstream sink;
     gui::HeadlessPrompter prompter{sink};
-    ui::App app{store, platform, prompter};
+    ui::App app{registry, platform, prompter};
 };
 
 }  // namespace testing_support

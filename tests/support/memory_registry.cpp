@@ -1,102 +1,125 @@
 #include "support/memory_registry.h"
 
-#include <algorithm>
-#include <cstring>
-
-#include "platform/ascii.h"
+#include "text/ascii.h"
 
 namespace testing_support {
 
 using namespace platform;
-
 using namespace winerr;
 
 std::string MemoryRegistry::Fold(const std::string& text) {
     return ascii::Fold(text);
 }
 
-long MemoryRegistry::OpenKey(HKey root, const std::string& path, std::uint32_t access, HKey* out) {
-    *out = 0;
-    if (root != kHKLM) return kInvalidHandle;
-    if (readOnly && (access & (kKeySetValue | kKeyCreateSubKey))) return kAccessDenied;
-    const std::string folded = Fold(path);
-    if (!keys_.count(folded)) return kFileNotFound;
-    *out = next_++;
-    handles_[*out] = folded;
-    return kSuccess;
-}
-
-long MemoryRegistry::CreateKeyEx(HKey root, const std::string& path, std::uint32_t,
-                                 std::uint32_t access, HKey* out) {
-    *out = 0;
-    if (root != kHKLM) return kInvalidHandle;
-    if (refuseCreate || (readOnly && (access & (kKeySetValue | kKeyCreateSubKey)))) {
-        return kAccessDenied;
-    }
-    if (path.empty() || path.front() == '\\') return kBadPathname;
-    // Every missing key on the way is created, as the registry does.
-    std::size_t end = 0;
-    do {
-        end = path.find('\\', end + 1);
-        const std::string part = path.substr(0, end);
-        Key& key = keys_[Fold(part)];
-        if (key.path.empty()) key.path = part;
-    } while (end != std::string::npos);
-    *out = next_++;
-    handles_[*out] = Fold(path);
-    return kSuccess;
-}
-
-long MemoryRegistry::CreateKey(HKey root, const std::string& path, HKey* out) {
-    return CreateKeyEx(root, path, 0, kKeyAllAccess, out);
-}
-
-long MemoryRegistry::QueryValue(HKey key, const std::string& name, std::uint32_t* type,
-                                std::uint8_t* data, std::uint32_t* size) {
-    const auto handle = handles_.find(key);
-    if (handle == handles_.end()) return kInvalidHandle;
-    const auto& values = keys_[handle->second].values;
-    const auto it = values.find(Fold(name));
-    if (it == values.end()) return kFileNotFound;
-    const Value& value = it->second.second;
-    if (type) *type = value.type;
-    const auto needed = static_cast<std::uint32_t>(value.data.size());
-    if (data == nullptr) {
-        if (size) *size = needed;
+long MemoryRegistry::FindKey(const std::string& path, std::string* stored) {
+    if (path.empty()) {
+        stored->clear();
         return kSuccess;
     }
-    if (size == nullptr) return kInvalidParameter;
-    if (*size < needed) {
-        *size = needed;
-        return kMoreData;
-    }
-    std::copy(value.data.begin(), value.data.end(), data);
-    *size = needed;
+    const auto key = keys_.find(Fold(path));
+    if (key == keys_.end()) return kFileNotFound;
+    *stored = key->second.path;
     return kSuccess;
 }
 
-long MemoryRegistry::SetValue(HKey key, const std::string& name, std::uint32_t type,
-                              const std::uint8_t* data, std::uint32_t size) {
-    const auto handle = handles_.find(key);
-    if (handle == handles_.end()) return kInvalidHandle;
-    if (readOnly) return kAccessDenied;
-    auto& entry = keys_[handle->second].values[Fold(name)];
+long MemoryRegistry::MakeKeyPath(const std::string& path, std::string* stored) {
+    if (refuseCreate) return kAccessDenied;
+    // Every missing key on the way is created, as the registry does, under its parent's
+    // spelling.
+    std::vector<std::string> names;
+    SplitPath(path, &names);
+    std::string folded;
+    std::string spelled;
+    for (const auto& name : names) {
+        folded += (folded.empty() ? "" : "\\") + Fold(name);
+        Key& key = keys_[folded];
+        if (key.path.empty()) key.path = spelled.empty() ? name : spelled + "\\" + name;
+        spelled = key.path;
+    }
+    *stored = spelled;
+    return kSuccess;
+}
+
+long MemoryRegistry::RemoveKeyTree(const std::string& path) {
+    const std::string folded = Fold(path);
+    if (!keys_.count(folded)) return kFileNotFound;
+    const std::string below = folded + "\\";
+    for (auto it = keys_.begin(); it != keys_.end();) {
+        const bool inTree = it->first == folded || it->first.compare(0, below.size(), below) == 0;
+        it = inTree ? keys_.erase(it) : std::next(it);
+    }
+    return kSuccess;
+}
+
+long MemoryRegistry::ReadValue(const std::string& path, const std::string& name,
+                               std::uint32_t* type, std::vector<std::uint8_t>* data) {
+    const auto key = keys_.find(Fold(path));
+    if (key == keys_.end()) return path.empty() ? kFileNotFound : kKeyDeleted;
+    const auto it = key->second.values.find(Fold(name));
+    if (it == key->second.values.end()) return kFileNotFound;
+    *type = it->second.second.type;
+    *data = it->second.second.data;
+    return kSuccess;
+}
+
+long MemoryRegistry::WriteValue(const std::string& path, const std::string& name,
+                                std::uint32_t type, const std::uint8_t* data, std::uint32_t size) {
+    if (!path.empty() && !keys_.count(Fold(path))) return kKeyDeleted;
+    auto& entry = keys_[Fold(path)].values[Fold(name)];
     if (entry.first.empty()) entry.first = name;
     entry.second.type = type;
     entry.second.data.assign(data, data + size);
     return kSuccess;
 }
 
-long MemoryRegistry::DeleteValue(HKey key, const std::string& name) {
-    const auto handle = handles_.find(key);
-    if (handle == handles_.end()) return kInvalidHandle;
-    if (readOnly) return kAccessDenied;
-    return keys_[handle->second].values.erase(Fold(name)) ? kSuccess : kFileNotFound;
+long MemoryRegistry::EraseValue(const std::string& path, const std::string& name) {
+    const auto key = keys_.find(Fold(path));
+    if (key == keys_.end()) return path.empty() ? kFileNotFound : kKeyDeleted;
+    return key->second.values.erase(Fold(name)) ? kSuccess : kFileNotFound;
 }
 
-long MemoryRegistry::CloseKey(HKey key) {
-    if (key == 0) return kSuccess;
-    return handles_.erase(key) ? kSuccess : kInvalidHandle;
+long MemoryRegistry::SubKeys(const std::string& path, std::vector<std::string>* names) {
+    names->clear();
+    std::string full;
+    std::string stored;
+    long status = Resolve(kHKLM, path, &full);
+    if (status == kSuccess) status = FindKey(full, &stored);
+    if (status != kSuccess) return status;
+    const std::string prefix = full.empty() ? "" : Fold(full) + "\\";
+    for (const auto& [folded, key] : keys_) {
+        if (folded.empty() || folded.compare(0, prefix.size(), prefix) != 0) continue;
+        if (folded.find('\\', prefix.size()) != std::string::npos) continue;
+        names->push_back(key.path.substr(prefix.size()));
+    }
+    return kSuccess;
+}
+
+long MemoryRegistry::Values(const std::string& path, std::vector<StoredValue>* values) {
+    values->clear();
+    std::string full;
+    std::string stored;
+    long status = Resolve(kHKLM, path, &full);
+    if (status == kSuccess) status = FindKey(full, &stored);
+    if (status != kSuccess) return status;
+    const auto key = keys_.find(Fold(full));
+    if (key == keys_.end()) return kSuccess;
+    for (const auto& [folded, value] : key->second.values) {
+        values->push_back(StoredValue{value.first, value.second.type, value.second.data});
+    }
+    return kSuccess;
+}
+
+long MemoryRegistry::AllOrNone(const std::function<long()>& body) {
+    const auto before = keys_;
+    long status;
+    try {
+        status = body();
+    } catch (...) {
+        keys_ = before;
+        throw;
+    }
+    if (status != kSuccess) keys_ = before;
+    return status;
 }
 
 bool MemoryRegistry::KeyExists(const std::string& path) const {

@@ -7,30 +7,25 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry_backend.h"
+#include "registry/path_registry.h"
 
 namespace testing_support {
 
 using platform::HKey;
 using platform::RegistryBackend;
 
-class MemoryRegistry : public RegistryBackend {
+class MemoryRegistry : public platform::PathRegistry {
   public:
     struct Value {
         std::uint32_t type = platform::REG_NONE;
         std::vector<std::uint8_t> data;
     };
 
-    long OpenKey(HKey root, const std::string& path, std::uint32_t access, HKey* out) override;
-    long CreateKeyEx(HKey root, const std::string& path, std::uint32_t options,
-                     std::uint32_t access, HKey* out) override;
-    long CreateKey(HKey root, const std::string& path, HKey* out) override;
-    long QueryValue(HKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
-                    std::uint32_t* size) override;
-    long SetValue(HKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
-                  std::uint32_t size) override;
-    long DeleteValue(HKey key, const std::string& name) override;
-    long CloseKey(HKey key) override;
+    bool read_only() const override { return readOnly; }
+    long SubKeys(const std::string& path, std::vector<std::string>* names) override;
+    long Values(const std::string& path, std::vector<platform::StoredValue>* values) override;
+    // Nothing lands unless body returns kSuccess.
+    long AllOrNone(const std::function<long()>& body) override;
 
     // Refuses every open that asks for write access, as a registry the user may not write.
     bool readOnly = false;
@@ -41,18 +36,25 @@ class MemoryRegistry : public RegistryBackend {
     const Value* Find(const std::string& path, const std::string& name) const;
     // Every value as "path\name", in key order: for comparing whole machines.
     std::map<std::string, Value> Snapshot() const;
-    std::size_t OpenHandles() const { return handles_.size(); }
+    std::size_t OpenHandles() const { return open_handles(); }
 
   private:
+    long FindKey(const std::string& path, std::string* stored) override;
+    long MakeKeyPath(const std::string& path, std::string* stored) override;
+    long RemoveKeyTree(const std::string& path) override;
+    long ReadValue(const std::string& path, const std::string& name, std::uint32_t* type,
+                   std::vector<std::uint8_t>* data) override;
+    long WriteValue(const std::string& path, const std::string& name, std::uint32_t type,
+                    const std::uint8_t* data, std::uint32_t size) override;
+    long EraseValue(const std::string& path, const std::string& name) override;
+
     static std::string Fold(const std::string& text);
     struct Key {
         std::string path;
         std::map<std::string, std::pair<std::string, Value>>
             values;  // folded name -> (name, value)
     };
-    std::map<std::string, Key> keys_;  // folded path -> key
-    std::map<HKey, std::string> handles_;
-    HKey next_ = 1;
+    std::map<std::string, Key> keys_;  // folded path -> key; the root "" is always there
 };
 
 }  // namespace testing_support

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "gui/win32/win32_adapter.h"
-#include "platform/windows_api_win32.h"
+#include "platform/win32/windows_api.h"
 
 namespace testing_support {
 

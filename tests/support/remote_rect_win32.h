@@ -2,7 +2,7 @@
 // for through a buffer made in that process, as the control's messages carry a pointer.
 #pragma once
 
-#include "platform/windows_api_win32.h"
+#include "platform/win32/windows_api.h"
 
 namespace testing_support {
 

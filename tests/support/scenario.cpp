@@ -1,7 +1,7 @@
 #include "support/scenario.h"
 
 #include "main_window/frm_main.h"
-#include "store/schema.h"
+#include "settings/schema.h"
 #include "support/memory_registry.h"
 
 namespace testing_support {
@@ -27,7 +27,8 @@ std::string Write::str() const {
         }
         return text + "\"" + shown + "\"";
     }
-    return text + "hex(" + std::to_string(type) + "):" + store::HexList(data.data(), data.size());
+    return text + "hex(" + std::to_string(type) +
+           "):" + settings::HexList(data.data(), data.size());
 }
 
 long RecordingBackend::OpenKey(HKey root, const std::string& path, std::uint32_t access,

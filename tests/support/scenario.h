@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "gui/text/headless.h"
+#include "gui/headless/headless.h"
 #include "platform/platform.h"
-#include "platform/registry_backend.h"
-#include "store/registry.h"
+#include "registry/registry_backend.h"
+#include "settings/registry.h"
 #include "ui/app.h"
 
 namespace testing_support {
@@ -57,7 +57,6 @@ class RecordingBackend : public platform::RegistryBackend {
 class FakePlatform : public platform::Platform {
   public:
     explicit FakePlatform(platform::RegistryBackend& registry) : registry_(registry) {}
-    platform::RegistryBackend& Registry() override { return registry_; }
     bool GetVersionEx(platform::OsVersion& out) override;
     std::optional<platform::FixedFileVersion> FileVersion(const std::string& name) override;
     std::string LocateFile(const std::string& name) override;
@@ -121,7 +120,7 @@ class Scenario : public ::testing::Test {
     std::unique_ptr<platform::RegistryBackend> backend_;
     RecordingBackend recorder_;
     FakePlatform platform_;
-    store::Registry registry_;
+    settings::Registry registry_;
     std::ostringstream out_;
     gui::HeadlessPrompter prompter_;
     ui::App app_;

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sqlite_store_posix.h"
+#include "registry/sqlite/sqlite_store.h"
 
 namespace testing_support {
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/windows_api_win32.h"
+#include "platform/win32/windows_api.h"
 
 namespace testing_support {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "store/schema.h"
+#include "settings/schema.h"
 
 namespace testing_support {
 namespace {

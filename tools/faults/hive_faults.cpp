@@ -32,10 +32,10 @@
 #include <random>
 #include <string>
 
-#include "platform/hive_file_posix.h"
-#include "platform/hive_registry_posix.h"
-#include "store/registry.h"
-#include "store/schema.h"
+#include "registry/hive/hive_file.h"
+#include "registry/hive/hive_registry.h"
+#include "settings/registry.h"
+#include "settings/schema.h"
 #include "support/xp_installation_posix.h"
 
 namespace fs = std::filesystem;
@@ -85,7 +85,7 @@ std::string Expected(long seq) {
     return text;
 }
 
-void StoreSeq(store::Registry& registry, long seq) {
+void StoreSeq(settings::Registry& registry, long seq) {
     const int slot = SlotOf(seq);
     if (IsText(seq)) {
         registry.StoreValue(platform::kHKLM, KeyOf(slot), NameOf(slot), Expected(seq),
@@ -142,7 +142,7 @@ void DieAtStep(int step) {
         std::fprintf(stderr, "writer: %s\n", reason.c_str());
         ++failures;
     });
-    store::Registry registry(*hives);
+    settings::Registry registry(*hives);
     for (;; ++seq) {
         if (StartsGroup(seq)) {
             const long first = seq;
@@ -182,7 +182,7 @@ int Check(const std::string& windows, const std::map<int, long>& acked, long inf
     }
     std::map<int, long> landed = acked;
     for (long seq = inflight; seq <= UnitEnd(inflight); ++seq) landed[SlotOf(seq)] = seq;
-    store::Registry registry(*hives);
+    settings::Registry registry(*hives);
     const auto want = [](const std::map<int, long>& writes, int slot) {
         const auto it = writes.find(slot);
         return it == writes.end() ? std::string() : Expected(it->second);

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace faults {
@@ -68,13 +69,12 @@ void WriteAll(int fd, const void* data, std::size_t size) {
 
 // One record: kind 'W' or 'T', the offset (or new size), the length and the bytes.
 void LogChange(CutFile* file, const Change& change) {
-    std::vector<char> record(1 + 8 + 4 + change.data.size());
-    record[0] = change.truncate ? 'T' : 'W';
     const std::int64_t offset = change.offset;
     const auto length = static_cast<std::uint32_t>(change.data.size());
-    std::memcpy(record.data() + 1, &offset, 8);
-    std::memcpy(record.data() + 9, &length, 4);
-    if (length) std::memcpy(record.data() + 13, change.data.data(), length);
+    std::string record(1, change.truncate ? 'T' : 'W');
+    record.append(reinterpret_cast<const char*>(&offset), sizeof offset);
+    record.append(reinterpret_cast<const char*>(&length), sizeof length);
+    record.append(change.data.begin(), change.data.end());
     WriteAll(file->logFd, record.data(), record.size());
 }
 

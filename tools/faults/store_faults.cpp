@@ -26,10 +26,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/sqlite_store_posix.h"
 #include "powercut_vfs.h"
-#include "store/registry.h"
-#include "store/schema.h"
+#include "registry/sqlite/sqlite_store.h"
+#include "settings/registry.h"
+#include "settings/schema.h"
 
 namespace fs = std::filesystem;
 using platform::HKey;
@@ -120,7 +120,7 @@ long UnitEnd(long seq) {
     return StartsGroup(seq) ? seq + kGroupSize - 1 : seq;
 }
 
-void StoreSeq(store::Registry& registry, long seq) {
+void StoreSeq(settings::Registry& registry, long seq) {
     const int slot = SlotOf(seq);
     if (IsText(seq)) {
         registry.StoreValue(platform::kHKLM, KeyOf(slot), NameOf(slot), Expected(seq),
@@ -193,7 +193,7 @@ std::string MakeDir(const Options& options) {
         ::_exit(11);
     }
     FailureCounter counter(*store);
-    store::Registry registry(counter);
+    settings::Registry registry(counter);
     for (;; ++seq) {
         if (StartsGroup(seq)) {
             const long first = seq;
@@ -245,7 +245,7 @@ CheckResult Check(const std::string& path, const std::map<int, long>& acked, lon
         out.sound = integrity == "ok";
         if (!out.sound) std::fprintf(stderr, "check: integrity: %s\n", integrity.c_str());
         FailureCounter counter(*store);
-        store::Registry registry(counter);
+        settings::Registry registry(counter);
         std::vector<std::string> found(kSlots);
         const auto want = [](const std::map<int, long>& writes, int slot) {
             const auto it = writes.find(slot);
@@ -422,7 +422,7 @@ std::string OwnText(int writer, int i) {
         ::_exit(21);
     }
     FailureCounter counter(*store);
-    store::Registry registry(counter);
+    settings::Registry registry(counter);
     for (const char* key : kKeys) registry.EnsureKey(platform::kHKLM, key);
     long wrongReads = 0;
     for (int i = 0; i < writes; ++i) {
@@ -493,7 +493,7 @@ int Concurrent(int processes, int writes, const Options& options) {
             std::fprintf(stderr, "integrity: %s\n", integrity.c_str());
             ++failed;
         }
-        store::Registry registry(*store);
+        settings::Registry registry(*store);
         for (int writer = 0; writer < processes; ++writer) {
             for (int i = 0; i < writes; ++i) {
                 if (i % 5 == 4) continue;

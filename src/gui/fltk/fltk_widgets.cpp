@@ -2,12 +2,13 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Tooltip.H>
+#include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 
 #include <algorithm>
 #include <cmath>
 
-#include "platform/cp1252.h"
+#include "text/cp1252.h"
 
 namespace gui::fltk {
 
@@ -70,6 +71,12 @@ void SetUpLook() {
     Fl_Tooltip::color(fl_rgb_color(255, 255, 225));
     Fl_Tooltip::delay(0.6f);
     Fl::visible_focus(1);
+    // A desktop matches the windows to the program's menu entry by their class
+    // (StartupWMClass) and shows them with the icon the Windows build has in its title bar.
+    Fl_Window::default_xclass("calvenor");
+    const ui::Image icon = ui::RenderPicture("general", 48, 48);
+    const Fl_RGB_Image image(icon.rgba.data(), icon.width, icon.height, 4);
+    Fl_Window::default_icon(&image);
 }
 
 // ---- Pictures --------------------------------------------------------------------------

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/windows_api_win32.h"
+#include "platform/win32/windows_api.h"
 #include "ui/app.h"
 
 namespace gui {

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/windows_api_win32.h"
+#include "platform/win32/windows_api.h"
 #include "ui/pictures.h"
 
 namespace gui::win32 {

@@ -339,7 +339,7 @@ void Win32Adapter::Scroll(View& view, HWND bar, int code, int position) {
     const int value = ScrolledTo(*c, GetScrollPos(bar, SB_CTL), code, position);
     if (value != GetScrollPos(bar, SB_CTL)) SetScrollPos(bar, SB_CTL, value, TRUE);
     // The bar reports each step of a click or key at once, and a drag when the thumb is let
-    // go: the number beside it and the store follow what it shows even where no SB_ENDSCROLL
+    // go: the number beside it and the registry follow what it shows even where no SB_ENDSCROLL
     // comes after a key (Wine's scroll bar sends none). A bar the user clicked takes the focus,
     // as the tab key's stop it is, so its keys work next.
     if (code != SB_THUMBTRACK) {
@@ -353,7 +353,7 @@ void Win32Adapter::Scroll(View& view, HWND bar, int code, int position) {
 
 // The wheel over a level bar moves it by its small change a notch, toward the right end for a
 // turn toward the user, and reports at once, as a click on an arrow does: the bar, its number
-// and the store agree. The scroll bar control has no wheel of its own.
+// and the registry agree. The scroll bar control has no wheel of its own.
 bool Win32Adapter::Wheel(View& view, int delta, POINT screen) {
     for (const Binding& b : view.bindings) {
         if (b.control->kind() != Kind::ScrollBar || b.hwnd == nullptr) continue;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "gui/win32/win32_adapter.h"
-#include "platform/windows_api_win32.h"
+#include "platform/win32/windows_api.h"
 #include "ui/control.h"
 #include "ui/form.h"
 

@@ -1,0 +1,95 @@
+// The registry of a real Windows XP installation, from Linux: its SYSTEM and SOFTWARE hives
+// opened with libhivex behind the same operations as the embedded store. HKLM\SYSTEM\... is
+// the SYSTEM hive, HKLM\SOFTWARE\... the SOFTWARE hive; SYSTEM\CurrentControlSet is the
+// control set that SYSTEM\Select's value Current names, as Windows links it at boot. Key and
+// value names compare without regard to ASCII case. Texts are held in the hives as UTF-16LE
+// and seen here as the ANSI registry functions of a Western European XP see them
+// (Windows-1252): a REG_SZ of N bytes is stored as N UTF-16 units, with exactly the
+// terminator the caller passed, or none. Every change is committed by writing the hive anew
+// (HiveFile); a group of writes (Together, AllOrNone) commits once.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "registry/hive/hive_file.h"
+#include "registry/path_registry.h"
+
+namespace platform {
+
+class HiveRegistry : public PathRegistry {
+  public:
+    enum class Access {
+        ReadWrite,  // the hives are changed: their folder must be writable
+        ReadOnly,   // nothing is written (an export): a read-only mount is fine
+    };
+
+    // Opens the hives of the installation whose Windows folder is windowsFolder (names inside
+    // in any letter case). Every refusal (no hives there, a hive that is no hive or of the
+    // wrong kind, one not closed cleanly, a folder that cannot be written, hives in use by
+    // another calvenor) gives nullptr and a message naming the file and what to do; nothing
+    // is written then. The hives are locked against other calvenors while open.
+    static std::unique_ptr<HiveRegistry> Open(const std::string& windowsFolder, Access access,
+                                              std::string* error);
+    ~HiveRegistry() override;
+    HiveRegistry(const HiveRegistry&) = delete;
+    HiveRegistry& operator=(const HiveRegistry&) = delete;
+
+    const std::string& system_path() const { return files_[kSystem]->path(); }
+    const std::string& software_path() const { return files_[kSoftware]->path(); }
+    // The control set CurrentControlSet stands for, as "ControlSet002".
+    const std::string& current_control_set() const { return controlSet_; }
+
+    bool read_only() const override { return readOnly_; }
+    void Together(const std::function<void()>& body) override;
+    long SubKeys(const std::string& path, std::vector<std::string>* names) override;
+    long Values(const std::string& path, std::vector<StoredValue>* values) override;
+    long AllOrNone(const std::function<long()>& body) override;
+
+  private:
+    static constexpr int kSystem = 0;
+    static constexpr int kSoftware = 1;
+    static constexpr int kRootOnly = -1;
+
+    // A key: which hive (kRootOnly for HKEY_LOCAL_MACHINE itself) and its names inside it
+    // (UTF-8, as libhivex takes them; CurrentControlSet already replaced).
+    struct Location {
+        int hive = kRootOnly;
+        std::vector<std::string> names;
+    };
+    HiveRegistry() = default;
+    std::string CheckKinds(const std::string& configFolder);
+    long Locate(const std::string& path, Location* location) const;
+    // The node of a location; kFileNotFound when a key on the way is missing.
+    long Find(const Location& location, std::size_t* node) const;
+    long FindKey(const std::string& path, std::string* stored) override;
+    long MakeKeyPath(const std::string& path, std::string* stored) override;
+    long RemoveKeyTree(const std::string& path) override;
+    long ReadValue(const std::string& path, const std::string& name, std::uint32_t* type,
+                   std::vector<std::uint8_t>* data) override;
+    long WriteValue(const std::string& path, const std::string& name, std::uint32_t type,
+                    const std::uint8_t* data, std::uint32_t size) override;
+    long EraseValue(const std::string& path, const std::string& name) override;
+    // Ends a write to a hive: commits it, unless a group is open (then the group's end does).
+    // A failed libhivex call (ok false) drops the hive's changes instead.
+    long Finish(int hive, bool ok);
+    // Drops a hive's uncommitted changes (now, or at the end of the open group) without
+    // telling a failure: for writes refused after libhivex had begun them.
+    void Discard(int hive);
+    long CommitDirty();
+    void DropDirty();
+
+    std::unique_ptr<HiveFile> files_[2];
+    bool dirty_[2] = {false, false};
+    std::string controlSet_;
+    bool readOnly_ = false;
+    int lock_ = -1;
+    int groupDepth_ = 0;
+    bool broken_ = false;  // a write of the open group failed: the group is dropped
+};
+
+}  // namespace platform

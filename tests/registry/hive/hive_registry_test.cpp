@@ -1,0 +1,354 @@
+// The registry of a real XP installation's hives, on installations generated here.
+#include <gtest/gtest.h>
+#include <hivex.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "registry/hive/hive_file.h"
+#include "registry/hive/hive_format.h"
+#include "registry/hive/hive_order.h"
+#include "registry/hive/hive_registry.h"
+#include "registry/nt_version.h"
+#include "settings/registry.h"
+#include "settings/schema.h"
+#include "support/xp_installation_posix.h"
+
+namespace {
+
+using namespace platform;
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Every key and value of a hive file as libhivex reads it, raw: "path\" for a key,
+// "path\name" for a value with its type and bytes.
+using Dump = std::map<std::string, std::pair<int, std::string>>;
+
+void Walk(hive_h* hive, hive_node_h node, const std::string& path, Dump* out) {
+    (*out)[path + "\\"] = {-1, ""};
+    hive_value_h* values = hivex_node_values(hive, node);
+    for (std::size_t i = 0; values && values[i]; ++i) {
+        char* key = hivex_value_key(hive, values[i]);
+        hive_type type{};
+        std::size_t length = 0;
+        char* data = hivex_value_value(hive, values[i], &type, &length);
+        (*out)[path + "\\" + key] = {static_cast<int>(type), std::string(data, length)};
+        std::free(key);
+        std::free(data);
+    }
+    std::free(values);
+    hive_node_h* children = hivex_node_children(hive, node);
+    for (std::size_t i = 0; children && children[i]; ++i) {
+        char* name = hivex_node_name(hive, children[i]);
+        Walk(hive, children[i], path + "\\" + name, out);
+        std::free(name);
+    }
+    std::free(children);
+}
+
+Dump DumpHive(const fs::path& path) {
+    Dump dump;
+    hive_h* hive = hivex_open(path.c_str(), 0);
+    EXPECT_NE(hive, nullptr) << path;
+    if (!hive) return dump;
+    Walk(hive, hivex_root(hive), "", &dump);
+    hivex_close(hive);
+    return dump;
+}
+
+std::string Utf16(const std::string& ascii) {
+    std::string out;
+    for (const char c : ascii) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+class HiveRegistryTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/calvenor-hives-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        windows_ = dir_ / "WINDOWS";
+        ASSERT_EQ(
+            testing_support::MakeXpInstallation(windows_.string(), testing_support::SeedFile()),
+            "");
+        system_ = windows_ / "system32" / "config" / "SYSTEM";
+        software_ = windows_ / "system32" / "config" / "SOFTWARE";
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::unique_ptr<HiveRegistry> Open(
+        HiveRegistry::Access access = HiveRegistry::Access::ReadWrite,
+        std::string* error = nullptr) {
+        std::string problem;
+        auto hives = HiveRegistry::Open(windows_.string(), access, &problem);
+        if (error) *error = problem;
+        if (!error) {
+            EXPECT_NE(hives, nullptr) << problem;
+        }
+        return hives;
+    }
+
+    fs::path dir_, windows_, system_, software_;
+};
+
+TEST_F(HiveRegistryTest, CurrentControlSetIsTheSetSelectCurrentNames) {
+    auto hives = Open();
+    ASSERT_TRUE(hives);
+    EXPECT_EQ(hives->current_control_set(), "ControlSet002");
+    settings::Registry registry(*hives);
+    EXPECT_EQ(registry.FetchValue(kHKLM, schema::kControlPanel, schema::kPrimaryXtalk).str(), "2");
+    EXPECT_EQ(registry
+                  .FetchValue(kHKLM, "SYSTEM\\ControlSet001\\Services\\wdm_au8830\\ControlPanel",
+                              schema::kPrimaryXtalk)
+                  .str(),
+              "4");
+    // Names in any ASCII case; the link by any spelling; SOFTWARE from the other hive.
+    EXPECT_EQ(
+        registry
+            .FetchValue(kHKLM, "system\\currentcontrolset\\SERVICES\\WDM_AU8830\\controlpanel",
+                        "primaryxtalk")
+            .str(),
+        "2");
+    EXPECT_EQ(
+        registry
+            .FetchValue(kHKLM, platform::nt_version::kKey, platform::nt_version::kCurrentVersion)
+            .str(),
+        std::string("5.1\0", 4));
+    EXPECT_EQ(hives->StoredKeyPath("system\\currentcontrolset\\services\\wdm_au8830"),
+              "SYSTEM\\CurrentControlSet\\Services\\wdm_au8830");
+    std::vector<std::string> names;
+    ASSERT_EQ(hives->SubKeys("SYSTEM", &names), 0);
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"ControlSet001", "ControlSet002", "CurrentControlSet",
+                                        "MountedDevices", "Select", "Setup"}));
+    ASSERT_EQ(hives->SubKeys("", &names), 0);
+    EXPECT_EQ(names, (std::vector<std::string>{"SOFTWARE", "SYSTEM"}));
+    // HKEY_LOCAL_MACHINE takes no keys of its own.
+    EXPECT_EQ(hives->CreateKeyPath("HARDWARE\\X"), winerr::kAccessDenied);
+}
+
+TEST_F(HiveRegistryTest, TextsAreStoredAsTheAnsiFunctionsStoreThem) {
+    {
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        settings::Registry registry(*hives);
+        // StoreValue's REG_SZ has no terminator; regedit's quoted texts have one.
+        registry.StoreValue(kHKLM, schema::kControlPanel, schema::kAC97MixerLocation,
+                            std::string("c:\\mix\x80.exe"), REG_SZ);
+        ASSERT_EQ(hives->PutValue(schema::kControlPanel, "WithNul", REG_SZ, Bytes{'a', 'b', 0}), 0);
+        ASSERT_EQ(hives->PutValue(schema::kControlPanel, "Empty", REG_SZ, Bytes{}), 0);
+        ASSERT_EQ(hives->PutValue(schema::kControlPanel, "Raw", REG_BINARY, Bytes{'a', 'b'}), 0);
+        EXPECT_EQ(
+            registry.FetchValue(kHKLM, schema::kControlPanel, schema::kAC97MixerLocation).str(),
+            "c:\\mix\x80.exe");
+        EXPECT_EQ(registry.FetchValue(kHKLM, schema::kControlPanel, "WithNul").str(),
+                  std::string("ab\0", 3));
+    }
+    const Dump dump = DumpHive(system_);
+    const std::string key = "\\ControlSet002\\Services\\wdm_au8830\\ControlPanel\\";
+    // N bytes of Windows-1252 are N UTF-16 units, the euro sign U+20AC.
+    EXPECT_EQ(dump.at(key + "AC97MixerLocation"),
+              (std::pair<int, std::string>{1, Utf16("c:\\mix") + "\xAC\x20" + Utf16(".exe")}));
+    EXPECT_EQ(dump.at(key + "WithNul"),
+              (std::pair<int, std::string>{1, Utf16(std::string("ab\0", 3))}));
+    EXPECT_EQ(dump.at(key + "Empty"), (std::pair<int, std::string>{1, ""}));
+    EXPECT_EQ(dump.at(key + "Raw"), (std::pair<int, std::string>{3, "ab"}));
+}
+
+// A text a Unicode program stored reads as the ANSI functions read it: a unit without a
+// Windows-1252 form is '?', and the text keeps its length.
+TEST_F(HiveRegistryTest, UnitsWithoutAnAnsiFormReadAsQuestionMarks) {
+    {
+        hive_h* hive = hivex_open(software_.c_str(), HIVEX_OPEN_WRITE);
+        ASSERT_NE(hive, nullptr);
+        hive_node_h node = hivex_root(hive);
+        for (const char* name : {"Microsoft", "Windows NT", "CurrentVersion"}) {
+            node = hivex_node_get_child(hive, node, name);
+        }
+        ASSERT_NE(node, 0u);
+        char data[] = {'A', 0, 0x00, 0x01, static_cast<char>(0xAC), 0x20, 0, 0};
+        hive_set_value value{const_cast<char*>("Unicode"), hive_t_REG_SZ, sizeof data, data};
+        ASSERT_EQ(hivex_node_set_value(hive, node, &value, 0), 0);
+        ASSERT_EQ(hivex_commit(hive, nullptr, 0), 0);
+        hivex_close(hive);
+    }
+    auto hives = Open();
+    ASSERT_TRUE(hives);
+    settings::Registry registry(*hives);
+    EXPECT_EQ(registry.FetchValue(kHKLM, platform::nt_version::kKey, "Unicode").str(),
+              std::string("A?\x80\0", 4));
+}
+
+TEST_F(HiveRegistryTest, EachWriteIsCommittedAndAGroupOnce) {
+    static int commits = 0;
+    commits = 0;
+    HiveFile::fault_hook = [](int step) { commits += step == 5; };
+    {
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        settings::Registry registry(*hives);
+        registry.StoreValue(kHKLM, schema::kCustomization, schema::kST9704ATTEN, 1, REG_DWORD);
+        EXPECT_EQ(commits, 1);
+        // Durable at once: another reader of the file sees it.
+        EXPECT_EQ(DumpHive(system_)
+                      .at("\\ControlSet002\\Services\\wdm_au8830\\Customization\\"
+                          "ST9704ATTEN")
+                      .second,
+                  std::string("\1\0\0\0", 4));
+        registry.Together([&] {
+            for (int i = 0; i < 5; ++i) {
+                registry.StoreValue(kHKLM, schema::kCustomization, schema::kAC97PCMOutVol, i,
+                                    REG_DWORD);
+            }
+            registry.StoreValue(kHKLM, schema::kAU8830Equalizer, schema::kPresetNumber, 3,
+                                REG_DWORD);
+        });
+        EXPECT_EQ(commits, 3);  // one for each hive the group changed
+    }
+    HiveFile::fault_hook = nullptr;
+    EXPECT_FALSE(fs::exists(HiveFile::NewFileName(system_.string())));
+}
+
+TEST_F(HiveRegistryTest, EverythingNotWrittenIsKeptByteForByte) {
+    const Dump system = DumpHive(system_);
+    const Dump software = DumpHive(software_);
+    {
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        settings::Registry registry(*hives);
+        registry.StoreValue(kHKLM, schema::kControlPanel, schema::kReverbAmount, 99, REG_DWORD);
+        registry.EnsureKey(kHKLM, schema::kA3D);
+        ASSERT_EQ(hives->RemoveValue(schema::kCustomization, schema::kSetGPIO0InQuad), 0);
+    }
+    Dump expected = system;
+    const std::string cp = "\\ControlSet002\\Services\\wdm_au8830\\";
+    expected[cp + "ControlPanel\\ReverbAmount"].second = std::string("\x63\0\0\0", 4);
+    expected.erase(cp + "Customization\\SetGPIO0InQuad");
+    EXPECT_EQ(DumpHive(system_), expected);
+    expected = software;
+    expected["\\Aureal\\A3D\\"] = {-1, ""};
+    EXPECT_EQ(DumpHive(software_), expected);
+}
+
+TEST_F(HiveRegistryTest, NewKeysStandInWindowsOrder) {
+    auto hives = Open();
+    ASSERT_TRUE(hives);
+    // libhivex alone would file "wdm_au8830" after "wdmaud"'s neighbours the C library's way.
+    for (const char* name : {"wdmaud", "WDM_X", "wdm", "wdm_au8830b", "Wdm[1]", "zzz", "aaa"}) {
+        ASSERT_EQ(hives->CreateKeyPath(std::string("SYSTEM\\CurrentControlSet\\Services\\") + name),
+                  0)
+            << name;
+    }
+    hive_h* hive = hivex_open(system_.c_str(), 0);
+    ASSERT_NE(hive, nullptr);
+    hive_node_h node = hivex_root(hive);
+    for (const char* name : {"ControlSet002", "Services"})
+        node = hivex_node_get_child(hive, node, name);
+    hive_node_h* children = hivex_node_children(hive, node);
+    std::vector<std::u16string> names;
+    for (std::size_t i = 0; children[i]; ++i) {
+        char* name = hivex_node_name(hive, children[i]);
+        names.emplace_back(name, name + std::strlen(name));
+        std::free(name);
+    }
+    std::free(children);
+    hivex_close(hive);
+    ASSERT_EQ(names.size(), 9u);
+    for (std::size_t i = 1; i < names.size(); ++i) {
+        EXPECT_LT(hive::CompareKeyNames(names[i - 1], names[i]), 0) << i;
+    }
+    // And every one is found again.
+    EXPECT_EQ(hives->StoredKeyPath("SYSTEM\\CurrentControlSet\\Services\\WDMAUD"),
+              "SYSTEM\\CurrentControlSet\\Services\\wdmaud");
+}
+
+// Each refusal names the file, says what to do, and writes nothing.
+TEST_F(HiveRegistryTest, HivesThatMustNotBeWrittenAreRefusedUntouched) {
+    const std::string originalSystem = ReadFile(system_);
+    const std::string originalSoftware = ReadFile(software_);
+    const auto refused = [&](const std::string& why, const std::string& needle) {
+        const std::string system = ReadFile(system_);
+        const std::string software = ReadFile(software_);
+        std::string error;
+        EXPECT_EQ(Open(HiveRegistry::Access::ReadWrite, &error), nullptr) << why;
+        EXPECT_NE(error.find(needle), std::string::npos) << why << ": " << error;
+        EXPECT_EQ(ReadFile(system_), system) << why;
+        EXPECT_EQ(ReadFile(software_), software) << why;
+    };
+    // Not shut down cleanly: the sequence numbers differ.
+    {
+        std::string dirty = originalSystem;
+        dirty[4] = static_cast<char>(dirty[4] + 1);
+        const std::uint32_t sum =
+            hive::HeaderChecksum(reinterpret_cast<const std::uint8_t*>(dirty.data()));
+        for (int i = 0; i < 4; ++i) dirty[0x1FC + i] = static_cast<char>(sum >> (8 * i));
+        std::ofstream(system_, std::ios::binary | std::ios::trunc) << dirty;
+        refused("dirty", "\"" + system_.string() + "\" was not closed cleanly");
+        refused("dirty", "shut it down normally");
+    }
+    // The hives swapped.
+    std::ofstream(system_, std::ios::binary | std::ios::trunc) << originalSoftware;
+    std::ofstream(software_, std::ios::binary | std::ios::trunc) << originalSystem;
+    refused("swapped", "\"" + system_.string() + "\" is a SOFTWARE hive, not the SYSTEM hive");
+    std::ofstream(system_, std::ios::binary | std::ios::trunc) << originalSystem;
+    refused("two SYSTEMs",
+            "\"" + software_.string() + "\" is a SYSTEM hive, not the SOFTWARE hive");
+    // Not a hive at all.
+    std::ofstream(software_, std::ios::binary | std::ios::trunc) << "REGEDIT4\r\n"
+                                                                 << std::string(9000, 'x');
+    refused("text", "\"" + software_.string() + "\" is not a registry hive");
+    std::ofstream(software_, std::ios::binary | std::ios::trunc) << originalSoftware;
+    // Held by another calvenor.
+    {
+        auto first = Open();
+        ASSERT_TRUE(first);
+        refused("locked", "\"" + system_.string() + "\" is in use by another calvenor");
+        std::string error;
+        EXPECT_EQ(Open(HiveRegistry::Access::ReadOnly, &error), nullptr);
+    }
+    // No installation there.
+    std::string error;
+    EXPECT_EQ(HiveRegistry::Open(dir_.string(), HiveRegistry::Access::ReadWrite, &error), nullptr);
+    EXPECT_NE(error.find("has no system32/config folder"), std::string::npos) << error;
+    // Two readers may share the hives.
+    auto reader = Open(HiveRegistry::Access::ReadOnly);
+    EXPECT_TRUE(Open(HiveRegistry::Access::ReadOnly));
+}
+
+TEST(HiveFormat, AnEmptyHiveIsOneLibhivexOpens) {
+    const std::string hive = hive::MakeEmptyHive("ROOT");
+    hive::Header header;
+    EXPECT_EQ(hive::ReadHeader(hive, hive.size(), &header), "");
+    EXPECT_EQ(header.sequence1, header.sequence2);
+    EXPECT_EQ(header.checksum, header.computedChecksum);
+    char pattern[] = "/tmp/calvenor-empty-hive-XXXXXX";
+    const int fd = ::mkstemp(pattern);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, hive.data(), hive.size()), static_cast<ssize_t>(hive.size()));
+    ::close(fd);
+    hive_h* h = hivex_open(pattern, HIVEX_OPEN_WRITE);
+    ASSERT_NE(h, nullptr);
+    EXPECT_NE(hivex_node_add_child(h, hivex_root(h), "Child"), 0u);
+    EXPECT_EQ(hivex_commit(h, nullptr, 0), 0);
+    hivex_close(h);
+    ::unlink(pattern);
+}
+
+}  // namespace
