@@ -14,13 +14,20 @@ if(CALVENOR_GUI)
   enable_language(RC)
   calvenor_layer(calvenor_gui_win32 FOLDERS text platform ui gui/win32 SOURCES gui/win32
     LINKS calvenor_ui)
-  target_link_libraries(calvenor_gui_win32 PUBLIC comctl32 gdi32 user32)
+  target_link_libraries(calvenor_gui_win32 PUBLIC comctl32 gdi32 user32 uxtheme)
   add_executable(CalvenorXP WIN32 ${CMAKE_SOURCE_DIR}/src/main_win32.cpp
                                   ${xp_kernel32}
                                   ${CMAKE_SOURCE_DIR}/src/gui/win32/calvenor.rc)
   target_link_libraries(CalvenorXP PRIVATE calvenor_core calvenor_gui_win32)
   set_target_properties(CalvenorXP PROPERTIES OUTPUT_NAME CalvenorXP)
-  # The version resource and the manifest carry the project's version (generated/).
+  # The version resource and the manifest carry the project's version (generated/). The
+  # manifest names the processor too: a 64-bit program bound to the x86 common controls
+  # cannot load them.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(MANIFEST_ARCH amd64)
+  else()
+    set(MANIFEST_ARCH X86)
+  endif()
   configure_file(${CMAKE_SOURCE_DIR}/src/gui/win32/calvenor.manifest.in
                  ${CMAKE_BINARY_DIR}/generated/calvenor.manifest @ONLY)
   target_include_directories(CalvenorXP PRIVATE ${CMAKE_BINARY_DIR}/generated)

@@ -35,8 +35,8 @@ endif()
 # tools/test-windows.sh against the Windows build's program and the helper that reads it.
 if(TARGET calvenor AND NOT WIN32 AND XTST_LIBRARY AND X11_FOUND)
   add_executable(calvenor_wine_input_tests input/wine_input_test.cpp
-                 input/wine_windows_input_test.cpp input/screen.cpp input/store_view.cpp
-                 input/x_input.cpp)
+                 input/wine_windows_input_test.cpp input/wine_keyboard_input_test.cpp
+                 input/screen.cpp input/store_view.cpp input/x_input.cpp)
   target_link_libraries(calvenor_wine_input_tests PRIVATE calvenor_core GTest::gtest
                         GTest::gtest_main ${XTST_LIBRARY} ${X11_LIBRARIES})
   target_include_directories(calvenor_wine_input_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/input

@@ -33,7 +33,7 @@ const std::map<std::string, std::set<std::string>>& XpAllowList() {
          {"CreateBitmap", "CreateCompatibleBitmap", "CreateCompatibleDC", "CreateDIBSection",
           "CreateFontIndirectA", "CreateSolidBrush", "DeleteDC", "DeleteObject", "GetPixel",
           "SelectObject", "GetDeviceCaps", "GetObjectA", "GetStockObject", "GetTextExtentPoint32A",
-          "GetTextMetricsA", "SetBkColor", "SetBkMode", "SetTextColor"}},
+          "GetTextMetricsA", "SetBkColor", "SetBkMode", "SetTextColor", "SetViewportOrgEx"}},
         {"kernel32.dll",
          {"AddVectoredExceptionHandler",
           "AttachConsole",
@@ -176,6 +176,7 @@ const std::map<std::string, std::set<std::string>>& XpAllowList() {
           "ShowWindow",
           "SystemParametersInfoA",
           "TranslateMessage"}},
+        {"uxtheme.dll", {"DrawThemeBackground", "GetWindowTheme"}},
         {"version.dll", {"GetFileVersionInfoA", "GetFileVersionInfoSizeA", "VerQueryValueA"}},
     };
     return list;

@@ -71,7 +71,10 @@ PY
 
 # Start-up to the window, each program beside its toolkit's floor (a bare tabbed window of
 # the same size), run interleaved on one X server: the Linux window, and the Windows window
-# under Wine in whichever mode the Windows suite runs, with Wine's own winecfg as a peer.
+# under Wine, with Wine's own winecfg as a peer, in every mode this machine runs: the i686
+# build under 32-bit Wine where the kernel runs 32-bit programs, and the x86_64 build under
+# 64-bit Wine. Each mode has its prefix and its Wine server, whose services are started before
+# the first measured run.
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do
@@ -83,32 +86,45 @@ programs=("calvenor|Calvenor XP|floor FLTK|$build/calvenor --store $work/seeded.
           "floor FLTK|Floor FLTK||$build/bench/floor/floor_fltk")
 # shellcheck source=tools/wine-mode.sh
 source tools/wine-mode.sh
-if tools/setup.sh "wine${mode#win}" >/dev/null && "$loader" --version >/dev/null 2>&1; then
+wine_modes=(win64)
+if runs_32bit; then wine_modes=(win32 win64); fi
+prefixes=()
+wbuilds=()
+for wine_mode in "${wine_modes[@]}"; do
+    # shellcheck source=tools/wine-mode.sh
+    CALVENOR_WINE_MODE=$wine_mode source tools/wine-mode.sh
+    if ! tools/setup.sh "wine${mode#win}" >/dev/null || ! "$loader" --version >/dev/null 2>&1; then
+        echo "(no $mode Wine here: the Windows window is not measured in that mode)"
+        continue
+    fi
     wbuild="build-bench-$arch"
     cmake -S . -B "$wbuild" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-$arch.cmake" \
         -DCMAKE_BUILD_TYPE=Release -DCALVENOR_TESTS=OFF >/dev/null
     cmake --build "$wbuild" -j2 --target CalvenorXP floor_win32 >/dev/null
-    export WINELOADER=$loader WINEPREFIX=$PWD/$wbuild/wineprefix WINEARCH=$winearch
-    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    if [[ ! -f $WINEPREFIX/system.reg ]]; then
-        make_xp_prefix
-        "$loader" regedit /s data/seed.reg
+    wine_env=(env WINELOADER="$loader" WINEPREFIX="$PWD/$wbuild/wineprefix" WINEARCH="$winearch"
+              WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=")
+    (
+        export "${wine_env[@]:1}"
+        if [[ ! -f $WINEPREFIX/system.reg ]]; then
+            make_xp_prefix
+            "$loader" regedit /s data/seed.reg
+            wineserver -w
+        fi
+        wineserver -k 2>/dev/null || true
         wineserver -w
-    fi
-    # One server for all runs, its services started before the first measured run.
-    wineserver -k 2>/dev/null || true
-    wineserver -w
-    wineserver -p </dev/null >/dev/null 2>&1
-    "$loader" cmd.exe /c exit </dev/null >/dev/null 2>&1
-    programs+=("CalvenorXP.exe ($mode)|Calvenor XP|floor Win32 ($mode),winecfg ($mode)|$loader $wbuild/CalvenorXP.exe"
-               "floor Win32 ($mode)|Floor Win32||$loader $wbuild/bench/floor/floor_win32.exe"
-               "winecfg ($mode)|Wine configuration||$loader winecfg")
-else
-    echo "(no Wine runs here: the Windows window is not measured)"
-fi
+        wineserver -p </dev/null >/dev/null 2>&1
+        "$loader" cmd.exe /c exit </dev/null >/dev/null 2>&1
+    )
+    prefixes+=("$PWD/$wbuild/wineprefix")
+    wbuilds+=("$wbuild")
+    run="${wine_env[*]} $loader"
+    programs+=("CalvenorXP.exe ($mode)|Calvenor XP|floor Win32 ($mode),winecfg ($mode)|$run $wbuild/CalvenorXP.exe"
+               "floor Win32 ($mode)|Floor Win32||$run $wbuild/bench/floor/floor_win32.exe"
+               "winecfg ($mode)|Wine configuration||$run winecfg")
+done
 echo "== start-up to the window mapped and painted (Xvfb), each beside its floor; idle CPU with the window open"
 "$build/bench/bench_window" --runs "${WINDOW_RUNS:-20}" --idle 10 "${programs[@]}"
-if [[ -n "${WINEPREFIX:-}" ]]; then wineserver -k 2>/dev/null || true; fi
+for prefix in "${prefixes[@]}"; do WINEPREFIX=$prefix wineserver -k 2>/dev/null || true; done
 
 echo "== executables"
 size_line() {
@@ -120,7 +136,7 @@ size_line() {
         "$(stat -c %s "$file")" "$(stat -c %s "$work/stripped")"
 }
 size_line "$build/calvenor" strip
-for exe in build-win/CalvenorXP.exe build-win32/CalvenorXP.exe "${wbuild:-}/CalvenorXP.exe"; do
+for exe in build-win/CalvenorXP.exe build-win32/CalvenorXP.exe "${wbuilds[@]/%//CalvenorXP.exe}"; do
     if [[ -f "$exe" ]]; then
         # The strip of the executable's own architecture: the other refuses it.
         for s in i686-w64-mingw32-strip x86_64-w64-mingw32-strip; do

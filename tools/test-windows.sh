@@ -95,9 +95,11 @@ seed=$(mktemp --suffix=.reg)
 awk '/^\[/ { keep = ($0 !~ /Windows NT/) } keep || /^REGEDIT4/' data/seed.reg >"$seed"
 "$wine_exec" "$loader" regedit /S "Z:${seed//\//\\}" </dev/null >/dev/null 2>&1 || status=1
 rm -f "$seed"
+# Every window by mouse and by keyboard: 283 s (win32) and 303 s (win64) measured on a
+# loaded 2-core machine.
 CALVENOR_WINE=$loader CALVENOR_WINE_EXE="$build/CalvenorXP.exe" \
     CALVENOR_WINE_HELPER="$build/tests/wine_input_helper.exe" \
-    timeout 300 "$root/build/tests/calvenor_wine_input_tests" || status=1
+    timeout 600 "$root/build/tests/calvenor_wine_input_tests" || status=1
 wineserver -k || true
 echo "Windows suite mode: $mode ($arch build under $loader)"
 exit $status

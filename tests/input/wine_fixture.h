@@ -1,7 +1,8 @@
 // The Windows program under Wine driven by the X server's input, in one Wine start: a helper
 // beside it under the same Wine server reads its windows and the registry. The gestures are
-// spread by job over wine_input_test.cpp (the main window) and wine_windows_input_test.cpp
-// (the icon list and the windows the main window opens).
+// spread by job over wine_input_test.cpp (the main window), wine_windows_input_test.cpp (the
+// icon list and the windows the main window opens) and wine_keyboard_input_test.cpp (each of
+// those windows by the keyboard alone).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -166,6 +167,25 @@ class WineInput : public ::testing::Test {
     // wine_windows_input_test.cpp
     void IconListAndMixerWindow();
     void AboutAndWpcrset();
+    // wine_keyboard_input_test.cpp
+    void OkWindowsByKeyboard();
+    void EqualizerByKeyboard();
+    void ResetByKeyboard();
+    void WpcrsetByKeyboard();
+    void QuadByKeyboard();
+    void MixerByKeyboard();
+    // Tab until the control has the focus; nothing is written on the way.
+    void TabTo(const std::string& control);
+    // The main window's page by Tab to the tab strip and the arrows.
+    void PageByKeys(int page);
+    // A window opened by a key on a button of the main window, with the writes its load makes.
+    void OpenByKeyboard(const std::string& button, const std::string& key,
+                        const std::string& window,
+                        const std::map<std::string, std::string>& writes = {});
+    // The X keyboard focus to the program's window, as a window manager gives it.
+    void KeyboardTo(const std::string& window);
+    // A key closed the window and the main window is back, writing nothing.
+    void ClosedByKey(const std::string& window, const std::string& key);
 
     XInput x_;
     std::unique_ptr<HelperView> helper_;

@@ -24,6 +24,7 @@
 #include "reset/frm_reset.h"
 #include "support/local_app.h"
 #include "text/quote.h"
+#include "support/remote_rect_win32.h"
 #include "ui/app.h"
 #include "wpcrset/frm_wpcrset.h"
 
@@ -52,46 +53,6 @@ std::string Box(HWND hwnd) {
     GetWindowRect(hwnd, &r);
     return Box(r);
 }
-
-// A rectangle that a common control writes into memory of its own process: asked for through
-// a buffer made there, as its messages carry a pointer. In screen coordinates; empty when the
-// control does not answer.
-class Remote {
-  public:
-    explicit Remote(HWND h) : hwnd_(h) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(h, &pid);
-        process_ =
-            OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-        if (process_ != nullptr) {
-            buffer_ = VirtualAllocEx(process_, nullptr, sizeof(RECT), MEM_COMMIT, PAGE_READWRITE);
-        }
-    }
-    ~Remote() {
-        if (buffer_ != nullptr) VirtualFreeEx(process_, buffer_, 0, MEM_RELEASE);
-        if (process_ != nullptr) CloseHandle(process_);
-    }
-    Remote(const Remote&) = delete;
-    Remote& operator=(const Remote&) = delete;
-
-    // `first` goes in the rectangle's left before the message (LVM_GETITEMRECT's part).
-    bool Rect(UINT message, WPARAM wParam, LONG first, RECT* out) {
-        if (buffer_ == nullptr) return false;
-        RECT r = {first, 0, 0, 0};
-        SIZE_T moved = 0;
-        if (!WriteProcessMemory(process_, buffer_, &r, sizeof r, &moved)) return false;
-        if (!SendMessageA(hwnd_, message, wParam, reinterpret_cast<LPARAM>(buffer_))) return false;
-        if (!ReadProcessMemory(process_, buffer_, &r, sizeof r, &moved)) return false;
-        MapWindowPoints(hwnd_, nullptr, reinterpret_cast<POINT*>(&r), 2);
-        *out = r;
-        return true;
-    }
-
-  private:
-    HWND hwnd_;
-    HANDLE process_ = nullptr;
-    void* buffer_ = nullptr;
-};
 
 // The thumb of a scroll bar or track bar, and the headers of a tab strip or the entries of an
 // icon list, as " thumb=..." and " parts=...".
@@ -123,7 +84,8 @@ std::string Geometry(const ui::Control& c, HWND h) {
         }
         case ui::Kind::Slider: {
             RECT t;
-            if (Remote(h).Rect(TBM_GETTHUMBRECT, 0, 0, &t)) out += " thumb=" + Box(t);
+            if (testing_support::RemoteRect(h).Get(TBM_GETTHUMBRECT, 0, 0, &t))
+                out += " thumb=" + Box(t);
             break;
         }
         case ui::Kind::Tabs:
@@ -131,12 +93,12 @@ std::string Geometry(const ui::Control& c, HWND h) {
             const bool tabs = c.kind() == ui::Kind::Tabs;
             const int count =
                 static_cast<int>(SendMessageA(h, tabs ? TCM_GETITEMCOUNT : LVM_GETITEMCOUNT, 0, 0));
-            Remote remote(h);
+            testing_support::RemoteRect remote(h);
             std::string parts;
             for (int i = 0; i < count; ++i) {
                 RECT r;
-                if (!remote.Rect(tabs ? TCM_GETITEMRECT : LVM_GETITEMRECT, static_cast<WPARAM>(i),
-                                 LVIR_BOUNDS, &r)) {
+                if (!remote.Get(tabs ? TCM_GETITEMRECT : LVM_GETITEMRECT, static_cast<WPARAM>(i),
+                                LVIR_BOUNDS, &r)) {
                     break;
                 }
                 parts += (parts.empty() ? "" : ";") + Box(r);

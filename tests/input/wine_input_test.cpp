@@ -17,6 +17,12 @@ TEST_F(WineInput, EveryControlKindAndTheWindowsItOpens) {
     PolyphonyList();
     OptionsThenFirstTab();
     AboutAndWpcrset();
+    OkWindowsByKeyboard();
+    EqualizerByKeyboard();
+    ResetByKeyboard();
+    WpcrsetByKeyboard();
+    QuadByKeyboard();
+    MixerByKeyboard();
     EscapeAndCloseBox();
 }
 

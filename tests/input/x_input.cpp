@@ -206,4 +206,12 @@ bool XInput::WindowBox(const std::string& title, int& x, int& y, int& w, int& h)
     return true;
 }
 
+bool XInput::GiveFocus(const std::string& title) {
+    const Window w = FindTitled(display_, DefaultRootWindow(display_), title, 0);
+    if (w == 0) return false;
+    XSetInputFocus(display_, w, RevertToParent, CurrentTime);
+    Sync();
+    return true;
+}
+
 }  // namespace input

@@ -35,6 +35,9 @@ class XInput {
     // Where the server has the top-level window with this title, in the root window's pixels:
     // left, top, width and height; false when there is no such window.
     bool WindowBox(const std::string& title, int& x, int& y, int& w, int& h);
+    // The keyboard to the top-level window with this title, as a window manager gives it a
+    // window it maps; false when there is no such window.
+    bool GiveFocus(const std::string& title);
     // Waits until the server has handled everything sent.
     void Sync();
 

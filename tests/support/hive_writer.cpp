@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <ctime>
 #include <map>
 
 #include "text/windows_names.h"
@@ -314,15 +313,16 @@ std::string WriteHive(const HiveKey& root, const HiveLayout& layout) {
 }
 
 std::uint64_t FileTime(int year, int month, int day, int hour, int minute, int second) {
-    std::tm when{};
-    when.tm_year = year - 1900;
-    when.tm_mon = month - 1;
-    when.tm_mday = day;
-    when.tm_hour = hour;
-    when.tm_min = minute;
-    when.tm_sec = second;
-    const auto unix = static_cast<std::int64_t>(::timegm(&when));
-    return static_cast<std::uint64_t>(unix + 11644473600LL) * 10000000ULL;
+    // Days since 1970-01-01 in the proleptic Gregorian calendar, counted here rather than by
+    // timegm, which the Windows build's C library lacks.
+    const std::int64_t y = month <= 2 ? year - 1 : year;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yearOfEra = y - era * 400;
+    const std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const std::int64_t days = era * 146097 + dayOfEra - 719468;
+    const std::int64_t seconds = days * 86400 + hour * 3600 + minute * 60 + second;
+    return static_cast<std::uint64_t>(seconds + 11644473600LL) * 10000000ULL;
 }
 
 std::string Utf16Bytes(std::u16string_view text) {

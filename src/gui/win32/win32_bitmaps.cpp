@@ -1,5 +1,8 @@
 #include "gui/win32/win32_bitmaps.h"
 
+#include <uxtheme.h>
+#include <vssym32.h>
+
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -83,28 +86,37 @@ int AddPicture(HIMAGELIST images, const std::string& picture, int size, COLORREF
     return index;
 }
 
+// Only the theme's pane is drawn, and into one pixel at the middle of the page: drawing the
+// whole tab control off screen cost as much again as its first paint.
 COLORREF SamplePageColor(HWND tabs, COLORREF fallback) {
+    HTHEME theme = GetWindowTheme(tabs);
+    if (theme == nullptr) return fallback;
+    RECT pane;
+    GetClientRect(tabs, &pane);
+    RECT page = pane;
+    SendMessageA(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+    // The pane lies below the row of headers.
+    RECT header;
+    if (SendMessageA(tabs, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&header))) {
+        pane.top = header.bottom;
+    }
+    const POINT middle = {(page.left + page.right) / 2, (page.top + page.bottom) / 2};
     COLORREF color = fallback;
-    RECT rc;
-    GetClientRect(tabs, &rc);
     HDC screen = GetDC(tabs);
     HDC dc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, rc.right, rc.bottom);
-    if (dc != nullptr && bitmap != nullptr) {
-        HGDIOBJ old = SelectObject(dc, bitmap);
-        FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
-        SendMessageA(tabs, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc),
-                     PRF_CLIENT | PRF_ERASEBKGND);
-        RECT page = rc;
-        SendMessageA(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
-        const COLORREF sampled =
-            GetPixel(dc, (page.left + page.right) / 2, (page.top + page.bottom) / 2);
+    HBITMAP pixel = CreateCompatibleBitmap(screen, 1, 1);
+    ReleaseDC(tabs, screen);
+    if (dc != nullptr && pixel != nullptr) {
+        HGDIOBJ old = SelectObject(dc, pixel);
+        SetViewportOrgEx(dc, -middle.x, -middle.y, nullptr);
+        FillRect(dc, &pane, GetSysColorBrush(COLOR_BTNFACE));
+        DrawThemeBackground(theme, dc, TABP_PANE, 0, &pane, nullptr);
+        const COLORREF sampled = GetPixel(dc, middle.x, middle.y);
         if (sampled != CLR_INVALID) color = sampled;
         SelectObject(dc, old);
     }
-    if (bitmap != nullptr) DeleteObject(bitmap);
+    if (pixel != nullptr) DeleteObject(pixel);
     if (dc != nullptr) DeleteDC(dc);
-    ReleaseDC(tabs, screen);
     return color;
 }
 

@@ -24,8 +24,8 @@ HICON MakeIcon(const std::string& picture, int size);
 int AddPicture(HIMAGELIST images, const std::string& picture, int size, COLORREF background,
                bool grey = false, COLORREF face = 0);
 
-// Visual styles paint tab pages lighter than dialogs: the tab control is drawn off screen
-// and the colour taken from the middle of its page; `fallback` when that fails.
+// Visual styles paint tab pages lighter than dialogs: the colour the tab control's theme
+// gives the middle of its page; `fallback` without visual styles or when that fails.
 COLORREF SamplePageColor(HWND tabs, COLORREF fallback);
 
 }  // namespace gui::win32

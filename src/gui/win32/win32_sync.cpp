@@ -53,6 +53,8 @@ void SpreadIcons(HWND h, int count, int size) {
 // A disabled list is drawn as a disabled control: on the dialog face, in grey text, with
 // greyed icons.
 void FillIconList(HWND h, HIMAGELIST images, const Control& c, bool enabled) {
+    // Redrawn once when filled, not for every entry and setting.
+    SendMessageA(h, WM_SETREDRAW, FALSE, 0);
     SendMessageA(h, LVM_DELETEALLITEMS, 0, 0);
     if (images != nullptr) ImageList_RemoveAll(images);
     const int size = GetSystemMetrics(SM_CXICON);
@@ -71,6 +73,8 @@ void FillIconList(HWND h, HIMAGELIST images, const Control& c, bool enabled) {
         SendMessageA(h, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
     }
     SpreadIcons(h, static_cast<int>(c.items.size()), size);
+    SendMessageA(h, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(h, nullptr, TRUE);
 }
 
 void SelectIcon(HWND h, int selected) {

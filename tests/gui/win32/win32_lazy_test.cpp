@@ -2,7 +2,8 @@
 // is first chosen, a hidden control when it is first made visible. Whichever order that comes
 // in, each control shows what the model holds, and the windows stack in the form's order (the
 // dialog keys' order and what paints over what), with pictures, frames and the tab control
-// underneath. The tooltip window waits for the mouse. Run in the adapter's own process.
+// underneath. The tooltip window waits for the mouse. Controls on a page stand on its colour.
+// Run in the adapter's own process.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -14,6 +15,7 @@
 #include "settings/schema.h"
 #include "support/local_app.h"
 #include "support/own_window_win32.h"
+#include "support/visual_styles_win32.h"
 #include "ui/screen.h"
 
 namespace {
@@ -68,6 +70,8 @@ class Win32Lazy : public testing::Test {
         return GetDlgItem(window, gui::kFirstControlId + static_cast<int>(i));
     }
 
+    // The program's common controls, made first and kept to the end.
+    testing_support::VisualStyles styles;
     testing_support::LocalApp local;
     std::unique_ptr<gui::Win32Adapter> adapter;
     main_window::FrmMain* main = nullptr;
@@ -205,6 +209,68 @@ TEST_F(Win32Lazy, TheTooltipWindowComesWithTheMouseAndHoldsTheTipsOfEveryMadeCon
     mouseComes();
     EXPECT_EQ(TooltipOf(window), tip);
     EXPECT_EQ(SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0), tipsMade());
+}
+
+// The colour the tab control itself paints in the middle of its page, drawn off screen.
+COLORREF PaintedPage(HWND tabs) {
+    RECT client;
+    GetClientRect(tabs, &client);
+    HDC screen = GetDC(tabs);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+    SendMessageA(tabs, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    RECT page = client;
+    SendMessageA(tabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+    const COLORREF painted =
+        GetPixel(dc, (page.left + page.right) / 2, (page.top + page.bottom) / 2);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(tabs, screen);
+    return painted;
+}
+
+// Check boxes, options and labels on a page, made whenever their page is first shown, stand
+// on the colour the tab control paints its page in (lighter than a dialog's under visual
+// styles).
+TEST_F(Win32Lazy, ControlsOnAPageStandOnTheColourOfThePage) {
+    const auto& controls = main->controls();
+    std::size_t tabs = 0;
+    while (tabs < controls.size() && controls[tabs].get() != main->tabs()) ++tabs;
+    ASSERT_NE(WindowOf(tabs), nullptr);
+    ASSERT_TRUE(styles.active());
+    const COLORREF page = PaintedPage(WindowOf(tabs));
+    ASSERT_NE(page, CLR_INVALID);
+    int checked = 0;
+    for (int shown : {0, 3, 4}) {
+        main->tabs()->SetValue(shown);
+        for (std::size_t i = 0; i < controls.size(); ++i) {
+            const ui::Control& c = *controls[i];
+            const Kind kind = c.kind();
+            if (c.tab != shown || !ui::ShownOnScreen(c) ||
+                (kind != Kind::CheckBox && kind != Kind::Option && kind != Kind::Label)) {
+                continue;
+            }
+            HWND h = WindowOf(i);
+            ASSERT_NE(h, nullptr) << c.id();
+            HDC dc = GetDC(h);
+            const auto brush = reinterpret_cast<HBRUSH>(SendMessageA(window, WM_CTLCOLORSTATIC,
+                                                                     reinterpret_cast<WPARAM>(dc),
+                                                                     reinterpret_cast<LPARAM>(h)));
+            // A label over a picture is drawn through, on nothing of its own.
+            if (GetBkMode(dc) != TRANSPARENT) {
+                ++checked;
+                LOGBRUSH fill = {};
+                ASSERT_NE(GetObjectA(brush, sizeof fill, &fill), 0) << c.id();
+                EXPECT_EQ(fill.lbColor, page) << c.id() << " on page " << shown;
+                EXPECT_EQ(GetBkColor(dc), page) << c.id() << " on page " << shown;
+            }
+            ReleaseDC(h, dc);
+        }
+    }
+    EXPECT_GT(checked, 10);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "platform/win32/windows_api.h"
 #include "settings/schema.h"
 #include "support/memory_registry.h"
+#include "support/remote_rect_win32.h"
 #include "support/scenario.h"
 
 namespace {
@@ -199,6 +200,29 @@ class Program {
         while (SendMessageA(tabs, TCM_GETCURSEL, 0, 0) < page) {
             SendMessageA(tabs, WM_KEYDOWN, VK_RIGHT, 0);
         }
+    }
+    // A double click on an entry of an icon list, where the list shows it.
+    void DoubleClickEntry(const std::string& id, int entry) {
+        HWND list = Control(id);
+        RECT r = {};
+        ASSERT_TRUE(testing_support::RemoteRect(list).Get(LVM_GETITEMRECT, entry, LVIR_ICON, &r))
+            << id << " entry " << entry;
+        POINT at = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+        ScreenToClient(list, &at);
+        PostMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    }
+    // Presses a button of the message box on screen once one shows; false when none came.
+    bool Answer(int button) {
+        HWND box = nullptr;
+        if (!Eventually([&] {
+                const auto boxes = Windows(process_.dwProcessId, "#32770");
+                box = boxes.empty() ? nullptr : boxes.front();
+                return box != nullptr && IsWindowVisible(box);
+            })) {
+            return false;
+        }
+        PostMessageA(GetDlgItem(box, button), BM_CLICK, 0, 0);
+        return Eventually([&] { return !IsWindow(box); });
     }
     bool Ended(DWORD milliseconds = 30000) {
         return WaitForSingleObject(process_.hProcess, milliseconds) == WAIT_OBJECT_0;
@@ -533,6 +557,9 @@ std::string Unfit(HWND window, int& measured) {
 }
 
 TEST_F(Win32Smoke, EveryCaptionFitsItsControlInItsFont) {
+    // WPCRSET installed, so that its window stays open.
+    SetDword(schema::kWpcrsetParameters, schema::kStart, 2);
+    SetDword(schema::kWpcrsetService, schema::kStart, 3);
     Program program;
     ASSERT_TRUE(program.started());
     ASSERT_NE(program.main(), nullptr) << program.Boxes();
@@ -542,27 +569,45 @@ TEST_F(Win32Smoke, EveryCaptionFitsItsControlInItsFont) {
     std::string unfit = Unfit(program.main(), measured);
     struct Opening {
         int page;
-        const char* button;
+        const char* control;  // a button, or the icon list's entry that opens the window
         const char* caption;
     };
     for (const Opening& o :
          {Opening{4, "cmdEQSettings", "Equalizer Settings"},
           Opening{-1, "cmdAbout", "About Calvenor XP"}, Opening{2, "cmdAboutA3D", "About A3D"},
           Opening{2, "cmdDrvVerHlp", "Driver Version Information"},
-          Opening{-1, "cmdReset", "Reset Settings"}}) {
+          Opening{-1, "cmdReset", "Reset Settings"}, Opening{2, "cmdQuad", "Quad Settings"},
+          Opening{0, "cmdWPCRSET", "WPCRSET Configuration"},
+          Opening{0, "ListView1", "AC97 Mixer Location"}}) {
         SCOPED_TRACE(o.caption);
         if (o.page >= 0) program.Page(o.page);
-        PostMessageA(program.Control(o.button), BM_CLICK, 0, 0);
+        const std::string control = o.control;
+        if (control == "ListView1") {
+            // The AC97 mixer's entry, with no mixer stored, asks where the mixer is.
+            program.DoubleClickEntry(control, 3);
+        } else {
+            PostMessageA(program.Control(control), BM_CLICK, 0, 0);
+        }
+        // Quad Settings asks first, and warns once it is open.
+        if (control == "cmdQuad") {
+            ASSERT_TRUE(program.Answer(IDYES)) << "no question";
+        }
         HWND other = nullptr;
         ASSERT_TRUE(Eventually([&] { return (other = program.Find(o.caption)) != nullptr; }))
             << program.Boxes();
         ASSERT_TRUE(Eventually([&] { return IsWindowVisible(other) != FALSE; }));
+        if (control == "cmdQuad") {
+            ASSERT_TRUE(program.Answer(IDOK)) << "no warning";
+        }
+        const int before = measured;
         unfit += Unfit(other, measured);
+        EXPECT_GT(measured, before) << "no text measured";
         PostMessageA(other, WM_CLOSE, 0, 0);
-        ASSERT_TRUE(Eventually([&] { return IsWindowEnabled(program.main()) != FALSE; }));
+        ASSERT_TRUE(Eventually(
+            [&] { return IsWindowEnabled(program.main()) && IsWindowVisible(program.main()); }));
     }
     EXPECT_EQ(unfit, "");
-    EXPECT_GT(measured, 100);
+    EXPECT_GT(measured, 130);
     PostMessageA(program.main(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(program.Ended());
 }
