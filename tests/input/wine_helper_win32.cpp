@@ -23,8 +23,8 @@
 #include "platform/win32/windows_api.h"
 #include "reset/frm_reset.h"
 #include "support/local_app.h"
-#include "text/quote.h"
 #include "support/remote_rect_win32.h"
+#include "text/quote.h"
 #include "ui/app.h"
 #include "wpcrset/frm_wpcrset.h"
 
