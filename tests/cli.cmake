@@ -10,7 +10,7 @@ endif()
 if(TARGET calvenor AND NOT WIN32)
   add_executable(make_xp_installation tools/make_xp_installation.cpp
                  support/xp_installation_posix.cpp)
-  target_link_libraries(make_xp_installation PRIVATE calvenor_core)
+  target_link_libraries(make_xp_installation PRIVATE calvenor_core calvenor_hivex)
   target_include_directories(make_xp_installation PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_compile_definitions(make_xp_installation PRIVATE CALVENOR_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   add_test(NAME cli.windows_installation

@@ -3,6 +3,7 @@
 #include <hivex.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -15,12 +16,13 @@
 #include "platform/platform.h"
 #include "registry/hive/hive_file.h"
 #include "registry/hive/hive_format.h"
-#include "registry/hive/hive_order.h"
+#include "registry/hive/hive_keys.h"
 #include "registry/hive/hive_registry.h"
 #include "registry/nt_version.h"
 #include "settings/registry.h"
 #include "settings/schema.h"
 #include "support/xp_installation_posix.h"
+#include "text/windows_names.h"
 
 namespace {
 
@@ -272,11 +274,154 @@ TEST_F(HiveRegistryTest, NewKeysStandInWindowsOrder) {
     hivex_close(hive);
     ASSERT_EQ(names.size(), 9u);
     for (std::size_t i = 1; i < names.size(); ++i) {
-        EXPECT_LT(hive::CompareKeyNames(names[i - 1], names[i]), 0) << i;
+        EXPECT_LT(names::Compare(names[i - 1], names[i]), 0) << i;
     }
     // And every one is found again.
     EXPECT_EQ(hives->StoredKeyPath("SYSTEM\\CurrentControlSet\\Services\\WDMAUD"),
               "SYSTEM\\CurrentControlSet\\Services\\wdmaud");
+}
+
+// The engine's view of a hive file, and what a subkey list keeps beside a key: its lh hash or
+// lf hint (0 in an li list).
+std::unique_ptr<hive::Hive> Engine(const fs::path& path) {
+    const std::string bytes = ReadFile(path);
+    std::string problem;
+    auto hive = hive::Hive::Load(Bytes(bytes.begin(), bytes.end()), &problem);
+    EXPECT_TRUE(hive) << problem;
+    return hive;
+}
+
+std::uint32_t HashBeside(const hive::Hive& hive, hive::Cell parent, hive::Cell child) {
+    const auto u32 = [&](hive::Cell cell, std::uint32_t at) {
+        std::uint32_t value = 0;
+        std::memcpy(&value, &hive.bytes()[0x1000 + cell + 4 + at], 4);
+        return value;
+    };
+    std::vector<hive::Cell> leaves{u32(parent, 28)};
+    if ((u32(leaves[0], 0) & 0xFFFF) == ('r' | ('i' << 8))) {
+        const std::uint32_t count = u32(leaves[0], 0) >> 16;
+        leaves.clear();
+        for (std::uint32_t i = 0; i < count; ++i) leaves.push_back(u32(u32(parent, 28), 4 + 4 * i));
+    }
+    for (const hive::Cell leaf : leaves) {
+        const bool pairs = (u32(leaf, 0) & 0xFFFF) != ('l' | ('i' << 8));
+        for (std::uint32_t i = 0; i < (u32(leaf, 0) >> 16); ++i) {
+            if (u32(leaf, 4 + i * (pairs ? 8 : 4)) == child)
+                return pairs ? u32(leaf, 8 + 8 * i) : 0;
+        }
+    }
+    ADD_FAILURE() << "no entry for the key";
+    return 0;
+}
+
+// Keys and values are one where Windows' upper-case table makes their names equal, and new keys
+// are filed where Windows looks for them, with the hint or hash Windows computes.
+TEST_F(HiveRegistryTest, NamesAreComparedOrderedAndHashedByWindowsRules) {
+    {
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        const std::string test = "SOFTWARE\\Test";
+        for (const char* name : {"\xC4pfel", "\xE4PFEL",
+                                 "\x9A"
+                                 "apek",
+                                 "\xD6l", "Mix", "\xE9",
+                                 "Gr\xFC\xDF"
+                                 "e",
+                                 "\x80uro", "wdmaud", "wdm_au8830"}) {
+            ASSERT_EQ(hives->CreateKeyPath(test + "\\" + name), 0) << name;
+        }
+        std::vector<std::string> names;
+        ASSERT_EQ(hives->SubKeys(test, &names), 0);
+        EXPECT_EQ(names.size(), 9u);  // äPFEL is Äpfel
+        EXPECT_EQ(hives->StoredKeyPath("software\\TEST\\\xC4PFEL"), test + "\\\xC4pfel");
+        EXPECT_EQ(hives->StoredKeyPath(test + "\\GR\xDC\xDF"
+                                              "E"),
+                  test +
+                      "\\Gr\xFC\xDF"
+                      "e");
+        EXPECT_EQ(hives->StoredKeyPath(test + "\\\x80URO"), test + "\\\x80uro");
+        ASSERT_EQ(hives->PutValue(test + "\\\xC4pfel", "\xC4rger", REG_DWORD, {1, 0, 0, 0}), 0);
+        ASSERT_EQ(hives->PutValue(test + "\\\xC4pfel", "\xE4RGER", REG_DWORD, {2, 0, 0, 0}), 0);
+        std::vector<StoredValue> values;
+        ASSERT_EQ(hives->Values(test + "\\\xE4pfel", &values), 0);
+        EXPECT_EQ(values, (std::vector<StoredValue>{{"\xC4rger", REG_DWORD, {2, 0, 0, 0}}}));
+        // A name Windows takes: up to 255 characters.
+        EXPECT_EQ(hives->CreateKeyPath(test + "\\" + std::string(255, 'n')), 0);
+        EXPECT_EQ(hives->CreateKeyPath(test + "\\" + std::string(256, 'n')),
+                  winerr::kInvalidParameter);
+    }
+    // In the file: Windows' order, every hint right (these hives are of format 1.3: lf lists),
+    // the euro sign's key named in UTF-16, Äpfel's hint its Latin-1 letters as they are.
+    auto hive = Engine(software_);
+    ASSERT_TRUE(hive);
+    EXPECT_EQ(hive->disordered_lists(), 0u);
+    const hive::Cell test = hive->FindSubkey(hive->root(), u"Test");
+    const std::vector<hive::Cell> keys = hive->Subkeys(test);
+    for (std::size_t i = 1; i < keys.size(); ++i) {
+        EXPECT_LT(names::Compare(hive->KeyName(keys[i - 1]), hive->KeyName(keys[i])), 0);
+    }
+    for (const hive::Cell key : keys) {
+        EXPECT_EQ(HashBeside(*hive, test, key), names::LfHint(hive->KeyName(key)));
+    }
+    EXPECT_EQ(HashBeside(*hive, test, hive->FindSubkey(test, u"\u00C4pfel")), 0x656670C4u);
+    EXPECT_EQ(hive->KeyName(hive->FindSubkey(test, u"\u20ACuro")), u"\u20ACuro");
+    EXPECT_EQ(DumpHive(software_).count("\\Test\\\xE2\x82\xAC"
+                                        "uro\\"),
+              1u);  // libhivex
+}
+
+// A value written stamps its key; a commit stamps the header with the time of the last change,
+// both sequence numbers one further and the checksum by Windows' rule.
+TEST_F(HiveRegistryTest, WritesStampTheKeyAndTheHeader) {
+    const std::string before = ReadFile(system_);
+    std::uint32_t sequence = 0;
+    std::memcpy(&sequence, &before[4], 4);
+    const std::uint64_t start = hive::FileTimeNow();
+    {
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        settings::Registry registry(*hives);
+        registry.StoreValue(kHKLM, schema::kControlPanel, schema::kReverbAmount, 99, REG_DWORD);
+    }
+    const std::string after = ReadFile(system_);
+    auto hive = Engine(system_);
+    ASSERT_TRUE(hive);
+    hive::Cell key = hive->root();
+    for (const char16_t* name : {u"ControlSet002", u"Services", u"wdm_au8830", u"ControlPanel"}) {
+        key = hive->FindSubkey(key, name);
+    }
+    const std::uint64_t stamped = hive->KeyTime(key);
+    EXPECT_GE(stamped, start);
+    EXPECT_LE(stamped, hive::FileTimeNow());
+    std::uint32_t header[2] = {};
+    std::memcpy(header, &after[4], 8);
+    EXPECT_EQ(header[0], sequence + 1);
+    EXPECT_EQ(header[1], sequence + 1);
+    std::uint64_t time = 0;
+    std::memcpy(&time, &after[12], 8);
+    EXPECT_EQ(time, stamped);
+    std::uint32_t checksum = 0;
+    std::memcpy(&checksum, &after[0x1FC], 4);
+    EXPECT_EQ(checksum, hive::HeaderChecksum(reinterpret_cast<const std::uint8_t*>(after.data())));
+}
+
+// Data past 16344 bytes is written (in big-data segments where the hive's format has them) and
+// reads back whole, here and with libhivex.
+TEST_F(HiveRegistryTest, LongValuesAreWrittenAndReadWhole) {
+    Bytes big(40000);
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i % 251);
+    {
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        ASSERT_EQ(hives->PutValue(schema::kControlPanel, "Long", REG_BINARY, big), 0);
+        ASSERT_EQ(hives->PutValue(schema::kControlPanel, "Long", REG_BINARY, big), 0);
+        std::vector<StoredValue> values;
+        ASSERT_EQ(hives->Values(schema::kControlPanel, &values), 0);
+        EXPECT_EQ(std::count(values.begin(), values.end(), StoredValue{"Long", REG_BINARY, big}),
+                  1);
+    }
+    EXPECT_EQ(DumpHive(system_).at("\\ControlSet002\\Services\\wdm_au8830\\ControlPanel\\Long"),
+              (std::pair<int, std::string>{REG_BINARY, std::string(big.begin(), big.end())}));
 }
 
 // Each refusal names the file, says what to do, and writes nothing.

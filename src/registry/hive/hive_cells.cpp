@@ -1,10 +1,10 @@
 #include "registry/hive/hive_cells.h"
 
-#include "registry/hive/hive_format.h"
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+
+#include "registry/hive/hive_format.h"
 
 namespace platform::hive {
 

@@ -12,8 +12,6 @@
 namespace platform::hive {
 
 constexpr std::size_t kBaseBlockSize = 0x1000;
-// Values longer than this are stored as "big data" in hives of version 1.4 and later.
-constexpr std::size_t kBigDataThreshold = 16344;
 
 struct Header {
     std::uint32_t sequence1 = 0;  // offset 4: raised when a write begins
