@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/regedit/regedit.h"
 #include "platform/platform.h"
 #include "registry/hive/hive_file.h"
 #include "registry/hive/hive_format.h"
@@ -422,6 +423,48 @@ TEST_F(HiveRegistryTest, LongValuesAreWrittenAndReadWhole) {
     }
     EXPECT_EQ(DumpHive(system_).at("\\ControlSet002\\Services\\wdm_au8830\\ControlPanel\\Long"),
               (std::pair<int, std::string>{REG_BINARY, std::string(big.begin(), big.end())}));
+}
+
+// What Windows needs to start is never deleted: an import skips each such deletion by name
+// (the rest is imported), and DeleteKeyTree refuses it.
+TEST_F(HiveRegistryTest, WhatWindowsNeedsToStartIsNeverDeleted) {
+    const Dump system = DumpHive(system_);
+    {
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        const char* const kNeeded[] = {"SYSTEM",
+                                       "SYSTEM\\CurrentControlSet",
+                                       "SYSTEM\\ControlSet001",
+                                       "system\\SELECT",
+                                       "SYSTEM\\MountedDevices",
+                                       "SYSTEM\\CurrentControlSet\\Services",
+                                       "SYSTEM\\ControlSet001\\Services",
+                                       "SOFTWARE\\Microsoft",
+                                       "SOFTWARE\\Aureal",
+                                       "SOFTWARE"};
+        for (const char* key : kNeeded) {
+            EXPECT_TRUE(hives->NeededToStart(key)) << key;
+            EXPECT_EQ(hives->DeleteKeyTree(key), winerr::kAccessDenied) << key;
+        }
+        for (const char* key : {"SYSTEM\\CurrentControlSet\\Services\\wdm_au8830",
+                                "SOFTWARE\\Aureal\\Vortex", "SYSTEM\\Setup\\Anything"}) {
+            EXPECT_FALSE(hives->NeededToStart(key)) << key;
+        }
+        std::vector<std::string> warnings;
+        const std::string text =
+            "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet]\r\n\r\n"
+            "[-HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\r\n\r\n"
+            "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Aureal\\Vortex]\r\n";
+        EXPECT_EQ(regedit::ImportRegText(*hives, text, "t.reg", &warnings), "");
+        EXPECT_EQ(warnings, (std::vector<std::string>{
+                                "t.reg:3: skipped deleting a key Windows needs to start: "
+                                "[-HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet]",
+                                "t.reg:5: skipped deleting a key Windows needs to start: "
+                                "[-HKEY_LOCAL_MACHINE\\SYSTEM\\Select]"}));
+        EXPECT_EQ(hives->StoredKeyPath("SOFTWARE\\Aureal\\Vortex"), "");
+        EXPECT_EQ(hives->StoredKeyPath("SOFTWARE\\Aureal"), "SOFTWARE\\Aureal");
+    }
+    EXPECT_EQ(DumpHive(system_), system);
 }
 
 // Each refusal names the file, says what to do, and writes nothing.

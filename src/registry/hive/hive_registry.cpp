@@ -247,13 +247,24 @@ long HiveRegistry::EraseValue(const std::string& path, const std::string& name) 
                   [&](hive::Hive& hive) { return hive.DeleteValue(key, valueName); });
 }
 
+bool HiveRegistry::NeededToStart(const std::string& path) {
+    Location location;
+    if (Locate(path, &location) != kSuccess) return false;
+    if (location.hive == kRootOnly || location.names.size() <= 1) return true;
+    if (location.hive != kSystem || location.names.size() > 2) return false;
+    // ControlSetNNN, as Select's values name the sets (CurrentControlSet is one).
+    const std::u16string& set = location.names[0];
+    return set.size() == 13 && names::Equal(set.substr(0, 10), u"ControlSet") &&
+           std::all_of(set.begin() + 10, set.end(),
+                       [](char16_t c) { return c >= u'0' && c <= u'9'; });
+}
+
 long HiveRegistry::RemoveKeyTree(const std::string& path) {
     Location location;
     Cell key = kNil;
     long status = Locate(path, &location);
-    if (status == kSuccess && (location.hive == kRootOnly || location.names.empty())) {
-        return kAccessDenied;  // neither the root nor a hive's own root can go
-    }
+    // Neither the root nor what Windows needs to start can go.
+    if (status == kSuccess && NeededToStart(path)) return kAccessDenied;
     if (status == kSuccess) status = Find(location, &key);
     if (status != kSuccess) return status;
     return Change(location.hive, [&](hive::Hive& hive) {

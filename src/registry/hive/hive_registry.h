@@ -50,6 +50,9 @@ class HiveRegistry : public PathRegistry {
     long SubKeys(const std::string& path, std::vector<std::string>* names) override;
     long Values(const std::string& path, std::vector<StoredValue>* values) override;
     long AllOrNone(const std::function<long()>& body) override;
+    // The hives' roots and top-level keys (the control sets, Select, ...) and what is directly
+    // in a control set (Control, Enum, Services, Hardware Profiles).
+    bool NeededToStart(const std::string& path) override;
 
   private:
     static constexpr int kSystem = 0;
