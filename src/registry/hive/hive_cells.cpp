@@ -48,7 +48,9 @@ std::string Cells::Load(std::vector<std::uint8_t> file) {
     }
     // What follows the last bin is no part of the hive.
     bytes_.resize(kBase + binsSize_);
-    bytes_.reserve(bytes_.size() + bytes_.size() / 16 + 16 * kBinUnit);
+    // Room for bins to come without moving the hive at its first new bin (nothing moves when
+    // the caller read the file into a vector with this room already: SpareRoom).
+    bytes_.reserve(SpareRoom(bytes_.size()));
     bins_.clear();
     dirty_.clear();
     allocatedStart_.assign(binsSize_ / kAlign, false);

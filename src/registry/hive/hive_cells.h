@@ -34,6 +34,11 @@ class Error : public std::runtime_error {
 // A cell's place as a hex editor shows it: "0x2020", the offset in the file.
 std::string FileOffset(Cell cell);
 
+// How many bytes a hive of this size is best read into (reserved): itself and room for new bins.
+constexpr std::size_t SpareRoom(std::size_t size) {
+    return size + size / 16 + 16 * 0x1000;
+}
+
 // A byte range of the hive bins data (offsets from its start).
 struct Range {
     std::uint32_t offset = 0;

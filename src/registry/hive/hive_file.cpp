@@ -47,7 +47,10 @@ bool ReadAll(const std::string& path, std::vector<std::uint8_t>* bytes) {
     if (fd < 0) return false;
     struct stat info {};
     bool ok = ::fstat(fd, &info) == 0;
-    if (ok) bytes->resize(static_cast<std::size_t>(info.st_size));
+    if (ok) {
+        bytes->reserve(hive::SpareRoom(static_cast<std::size_t>(info.st_size)));
+        bytes->resize(static_cast<std::size_t>(info.st_size));
+    }
     for (std::size_t done = 0; ok && done < bytes->size();) {
         const ssize_t got =
             ::pread(fd, bytes->data() + done, bytes->size() - done, static_cast<off_t>(done));
