@@ -1,7 +1,8 @@
-// libFuzzer target for opening an XP installation's hives (--windows): any bytes, written as
-// the SYSTEM or the SOFTWARE hive beside a sound other one, are opened as the program opens
-// them (its own header checks, then libhivex) read-only and read-write, and every key and
-// value that opens is read through. Nothing may crash, and a file that is refused, or opened
+// libFuzzer target for the hive engine and for opening an XP installation's hives (--windows):
+// any bytes are loaded by the engine, which refuses them or reads every key and value, makes a
+// few changes and must then load its own result; and the same bytes, written as the SYSTEM or
+// the SOFTWARE hive beside a sound other one, are opened as the program opens them, read-only
+// and read-write, and read through. Nothing may crash, and a file that is refused, or opened
 // only to be read, must come out byte for byte as it went in. The index checker reads every
 // input too, and where it finds an input sound, a key and a value are written into it: a
 // written hive the checker finds damaged is a crash.
@@ -17,6 +18,7 @@
 
 #include "fuzz_support.h"
 #include "registry/hive/hive_check.h"
+#include "registry/hive/hive_keys.h"
 #include "registry/hive/hive_registry.h"
 #include "support/xp_installation_posix.h"
 
@@ -75,6 +77,48 @@ void ReadThrough(HiveRegistry& hives) {
     }
 }
 
+// The engine alone: what it loads it reads through (a bounded walk), changes a little, and
+// must load again; an Error on the way is a refusal, as at loading.
+void ThroughTheEngine(const std::string& bytes) {
+    std::string problem;
+    auto hive =
+        platform::hive::Hive::Load(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), &problem);
+    if (!hive) return;
+    try {
+        std::vector<platform::hive::Cell> pending{hive->root()};
+        int budget = 300;
+        int changes = 0;
+        while (!pending.empty() && budget-- > 0) {
+            const platform::hive::Cell key = pending.back();
+            pending.pop_back();
+            (void)hive->KeyName(key);
+            for (const platform::hive::Cell value : hive->Values(key)) {
+                (void)hive->ValueName(value);
+                (void)hive->ValueData(value);
+            }
+            for (const platform::hive::Cell child : hive->Subkeys(key)) pending.push_back(child);
+            if (changes < 3 && hive->SubkeyCount(key) > 0) {
+                ++changes;
+                const std::uint8_t data[6] = {1, 2, 3, 4, 5, 6};
+                hive->SetValue(key, u"fuzz", 3, data, sizeof data);
+                hive->CreateKey(key, u"Fuzz\u00C4\u03A9");
+                hive->DeleteValue(key, u"fuzz");
+                const platform::hive::Cell first = hive->Subkeys(key).front();
+                hive->DeleteKey(first);
+                pending.clear();
+                pending.push_back(hive->root());
+            }
+        }
+    } catch (const platform::hive::Error&) {
+        return;
+    }
+    if (!platform::hive::Hive::Load(hive->bytes(), &problem)) {
+        std::fprintf(stderr, "the engine's own changes made a hive it refuses: %s\n",
+                     problem.c_str());
+        std::abort();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -82,6 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1) return 0;
     const bool asSystem = (data[0] & 1) == 0;
     const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+    ThroughTheEngine(bytes);
     const fs::path fuzzed = installation.config / (asSystem ? "SYSTEM" : "SOFTWARE");
     Write(installation.config / "SYSTEM", asSystem ? bytes : installation.system);
     Write(installation.config / "SOFTWARE", asSystem ? installation.software : bytes);

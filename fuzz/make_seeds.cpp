@@ -23,6 +23,7 @@
 #include "platform/platform.h"
 #include "platform/seed_windows.h"
 #include "registry/hive/hive_format.h"
+#include "registry/hive/hive_keys.h"
 #include "registry/nt_version.h"
 #include "registry/sqlite/sqlite_store.h"
 #include "settings/registry.h"
@@ -246,6 +247,28 @@ void HiveSeeds(const fs::path& out) {
               std::string(1, '\1') + ReadFile((config / "SOFTWARE").string()));
     WriteFile(out / "empty.hive", std::string(1, '\0') + platform::hive::MakeEmptyHive("ROOT"));
     fs::remove_all(windows);
+    // Hives of both formats made by the engine with what the others lack: an index root of
+    // leaves, names in UTF-16, big data.
+    for (const std::uint32_t minor : {3u, 5u}) {
+        const std::string empty = platform::hive::MakeEmptyHive("ROOT", minor);
+        std::string problem;
+        auto hive = platform::hive::Hive::Load(
+            std::vector<std::uint8_t>(empty.begin(), empty.end()), &problem);
+        Require(hive != nullptr, "hive seeds: " + problem);
+        if (!hive) continue;
+        const platform::hive::Cell many = hive->CreateKey(hive->root(), u"Many");
+        for (int i = 0; i < 1200; ++i) {
+            hive->CreateKey(many, u"k\u00E4\u03A9" + std::u16string(1, u'a' + i % 26) +
+                                      std::u16string(1, u'a' + i / 26 % 26) +
+                                      std::u16string(1, u'a' + i / 676));
+        }
+        const std::vector<std::uint8_t> big(20000, 0x5A);
+        hive->SetValue(many, u"Big\u20AC", 3, big.data(), static_cast<std::uint32_t>(big.size()));
+        hive->SetValue(many, u"", 4, big.data(), 4);
+        const auto& bytes = hive->bytes();
+        WriteFile(out / ("engine_1_" + std::to_string(minor) + ".hive"),
+                  std::string(1, '\1') + std::string(bytes.begin(), bytes.end()));
+    }
 }
 
 }  // namespace

@@ -53,7 +53,9 @@ constexpr const char* kUsage =
     "  'HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\wdm_au8830'\n"
     "  '[HKLM\\SYSTEM\\CurrentControlSet\\Services\\wdm_au8830]'\n"
     "  'SYSTEM\\CurrentControlSet\\Services\\wdm_au8830'   (under HKEY_LOCAL_MACHINE)\n"
-    "Only keys under HKEY_LOCAL_MACHINE are kept; an import skips keys under other roots.\n"
+    "Only keys under HKEY_LOCAL_MACHINE are kept; an import skips keys under other roots,\n"
+    "and (--windows) never deletes a key Windows needs to start: the control sets and\n"
+    "what is directly in them, Select, or a hive's top-level keys.\n"
     "\n"
     "Exit status: 0 done; 1 failed (nothing imported); 2 bad options;\n"
     "3 imported, but the file had entries that were skipped (told on standard error).\n";

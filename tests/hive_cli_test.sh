@@ -56,6 +56,22 @@ contains "import into the installation: a number" '"SplashScreen"=dword:00000001
 contains "import into the installation: a text in UTF-16 with its terminator" \
     '"Path"=hex(1):43,00,3a,00,5c,00,41,00,33,00,44,00,00,00' "$out"
 
+# An import never deletes what Windows needs to start: each such line is named and skipped, the
+# rest imported.
+export_system >"$work/before.reg"
+err=$(printf 'REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet]\r\n\r\n[-HKLM\\SYSTEM\\select]\r\n\r\n[-HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Services]\r\n\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Aureal\\A3D]\r\n' |
+    "$program" --windows "$windows" --import - 2>&1)
+check "import deleting the control set: exit code" 3 $?
+contains "import deleting the control set: the line named" \
+    "standard input:3: skipped deleting a key Windows needs to start: [-HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet]" "$err"
+contains "import deleting Select: the line named" \
+    "standard input:5: skipped deleting a key Windows needs to start: [-HKEY_LOCAL_MACHINE\\SYSTEM\\select]" "$err"
+contains "import deleting a control set's services: the line named" \
+    "standard input:7: skipped deleting a key Windows needs to start" "$err"
+check "import deleting the control set: SYSTEM unchanged" "" "$(export_system | diff "$work/before.reg" -)"
+check "import deleting the control set: the rest imported" "" \
+    "$(hivexregedit --export --prefix 'HKEY_LOCAL_MACHINE\SOFTWARE' "$software" '\Aureal' | tr -d '\r' | grep -i A3D)"
+
 # Refusals: named, said what to do, nothing written.
 cp "$system" "$work/system.good"
 python3 - "$system" <<'PY'

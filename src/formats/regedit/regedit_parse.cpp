@@ -504,6 +504,15 @@ std::string ImportRegText(RegistryTree& store, std::string_view bytes, const std
                     what = "cannot create key";
                     break;
                 case Operation::Kind::DeleteKey:
+                    if (store.NeededToStart(op.key)) {
+                        if (warnings) {
+                            warnings->push_back(
+                                source + ":" + std::to_string(op.line) +
+                                ": skipped deleting a key Windows needs to start: [-" +
+                                std::string(kRoot) + (op.key.empty() ? "" : "\\") + op.key + "]");
+                        }
+                        continue;
+                    }
                     status = store.DeleteKeyTree(op.key);
                     if (status == winerr::kFileNotFound) status = winerr::kSuccess;
                     what = "cannot delete key";

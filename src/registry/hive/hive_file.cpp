@@ -1,7 +1,6 @@
 #include "registry/hive/hive_file.h"
 
 #include <fcntl.h>
-#include <hivex.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 #include <string_view>
 
 #include "registry/hive/hive_format.h"
+#include "registry/hive/hive_keys.h"
 
 using platform::hive::kBaseBlockSize;
 
@@ -33,24 +33,49 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Puts the added keys into Windows' order, gives the file the hive's permissions and syncs it.
-bool FinishFile(const std::string& path, unsigned mode, const std::vector<hive::AddedKey>& added,
-                bool* reordered, std::string* reason) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
-        *reason = std::strerror(errno);
-        return false;
+void Put32(std::uint8_t* at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+std::uint32_t Get32(const std::uint8_t* at) {
+    return at[0] | (at[1] << 8) | (at[2] << 16) | (static_cast<std::uint32_t>(at[3]) << 24);
+}
+
+// The whole file; false with errno set when it cannot be read.
+bool ReadAll(const std::string& path, std::vector<std::uint8_t>* bytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0;
+    if (ok) {
+        bytes->reserve(hive::SpareRoom(static_cast<std::size_t>(info.st_size)));
+        bytes->resize(static_cast<std::size_t>(info.st_size));
     }
-    if (!added.empty() && !hive::PlaceAddedKeys(fd, added, reordered, reason)) {
-        ::close(fd);
-        return false;
+    for (std::size_t done = 0; ok && done < bytes->size();) {
+        const ssize_t got =
+            ::pread(fd, bytes->data() + done, bytes->size() - done, static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            if (got == 0) errno = EIO;  // shorter than it said
+            ok = false;
+            break;
+        }
+        done += static_cast<std::size_t>(got);
     }
-    // The new file takes the hive's permissions (hivex makes it with the default ones).
-    bool ok = ::fchmod(fd, mode) == 0 || errno == EPERM || errno == ENOTSUP;
-    ok = ok && ::fsync(fd) == 0;
-    if (!ok) *reason = std::strerror(errno);
+    const int saved = errno;
     ::close(fd);
+    errno = saved;
     return ok;
+}
+
+bool WriteAll(int fd, const std::vector<std::uint8_t>& bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t wrote = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) return false;
+        done += static_cast<std::size_t>(wrote);
+    }
+    return true;
 }
 
 }  // namespace
@@ -87,8 +112,12 @@ std::unique_ptr<HiveFile> HiveFile::Open(const std::string& path, bool writable,
                     "that Windows once and shut it down normally, then try again; nothing "
                     "was changed");
     }
+    if (header.minor < 3 || header.minor > 5) {
+        return fail(Quoted(path) + " is a hive of format 1." + std::to_string(header.minor) +
+                    ", which Windows XP does not use: give the Windows folder of an XP "
+                    "installation");
+    }
     std::unique_ptr<HiveFile> file(new HiveFile(path, writable));
-    file->minor_ = header.minor;
     file->mode_ = info.st_mode & 07777;
     if (writable) {
         file->folder_ = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -97,21 +126,27 @@ std::unique_ptr<HiveFile> HiveFile::Open(const std::string& path, bool writable,
         }
     }
     std::string reason;
-    if (!file->Load(&reason)) return fail(Quoted(path) + ": libhivex cannot read it: " + reason);
+    if (!file->Load(&reason)) return fail(reason);
     return file;
 }
 
 HiveFile::~HiveFile() {
-    if (hive_) hivex_close(hive_);
     if (folder_ >= 0) ::close(folder_);
 }
 
 bool HiveFile::Load(std::string* reason) {
-    added_.clear();
-    if (hive_) hivex_close(hive_);
-    hive_ = hivex_open(path_.c_str(), writable_ ? HIVEX_OPEN_WRITE : 0);
+    hive_.reset();
+    std::vector<std::uint8_t> bytes;
+    if (!ReadAll(path_, &bytes)) {
+        *reason = "cannot read " + Quoted(path_) + ": " + std::strerror(errno);
+        return false;
+    }
+    std::string problem;
+    hive_ = hive::Hive::Load(std::move(bytes), &problem);
     if (!hive_) {
-        *reason = std::strerror(errno);
+        *reason = Quoted(path_) + " is a damaged hive (" + problem +
+                  "): nothing was changed; start that Windows once so that it checks its "
+                  "registry, or put back a copy of the hive from a backup";
         return false;
     }
     Remember();
@@ -156,19 +191,38 @@ bool HiveFile::Commit(std::string* reason) {
     if (!Unchanged()) {
         return fail("the file was changed or moved by another program since it was read");
     }
+    // The header as Windows leaves it after a completed write: both sequence numbers one
+    // further, the time of the last change, the checksum.
+    std::uint8_t* base = hive_->base_block();
+    const std::uint32_t sequence = Get32(base + 4) + 1;
+    Put32(base + 4, sequence);
+    Put32(base + 8, sequence);
+    const std::uint64_t time = hive_->last_change() ? hive_->last_change() : hive::FileTimeNow();
+    Put32(base + 12, static_cast<std::uint32_t>(time));
+    Put32(base + 16, static_cast<std::uint32_t>(time >> 32));
+    Put32(base + 0x1FC, hive::HeaderChecksum(base));
+
     const std::string fresh = NewFileName(path_);
     Step(1);
-    if (hivex_commit(hive_, fresh.c_str(), 0) != 0) {
-        const std::string why = std::strerror(errno);
-        ::unlink(fresh.c_str());
-        return fail("cannot write " + Quoted(fresh) + ": " + why);
+    const int fd =
+        ::open(fresh.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return fail("cannot create " + Quoted(fresh) + ": " + std::strerror(errno));
+    bool ok = WriteAll(fd, hive_->bytes());
+    std::string why = ok ? "" : "cannot write " + Quoted(fresh) + ": " + std::strerror(errno);
+    if (ok) Step(2);
+    // The new file takes the hive's permissions.
+    if (ok && ::fchmod(fd, mode_) != 0 && errno != EPERM && errno != ENOTSUP) {
+        ok = false;
+        why = "cannot set the permissions of " + Quoted(fresh) + ": " + std::strerror(errno);
     }
-    Step(2);
-    std::string why;
-    bool reordered = false;
-    if (!FinishFile(fresh, mode_, added_, &reordered, &why)) {
+    if (ok && ::fsync(fd) != 0) {
+        ok = false;
+        why = "cannot sync " + Quoted(fresh) + ": " + std::strerror(errno);
+    }
+    ::close(fd);
+    if (!ok) {
         ::unlink(fresh.c_str());
-        return fail("cannot sync " + Quoted(fresh) + ": " + why);
+        return fail(why);
     }
     Step(3);
     if (::rename(fresh.c_str(), path_.c_str()) != 0) {
@@ -180,16 +234,12 @@ bool HiveFile::Commit(std::string* reason) {
     // The rename itself is durable only once the folder is.
     if (::fsync(folder_) != 0 && errno != EINVAL) {
         *reason = Quoted(path_) + ": cannot sync its folder: " + std::strerror(errno);
+        hive_->ClearDirty();
         Remember();
         return false;
     }
     Step(5);
-    added_.clear();
-    // The file now differs from libhivex's copy in the order of some keys: read it again.
-    if (reordered && !Load(reason)) {
-        *reason = Quoted(path_) + ": cannot read it again: " + *reason;
-        return false;
-    }
+    hive_->ClearDirty();
     Remember();
     return true;
 }

@@ -54,6 +54,9 @@ std::string SecurityDescriptor() {
 std::uint32_t HeaderChecksum(const std::uint8_t* base) {
     std::uint32_t sum = 0;
     for (std::size_t i = 0; i < 0x1FC; i += 4) sum ^= Get32(base + i);
+    // Windows never stores 0 or all ones (its marks of a header not yet summed).
+    if (sum == 0) return 1;
+    if (sum == 0xFFFFFFFF) return 0xFFFFFFFE;
     return sum;
 }
 

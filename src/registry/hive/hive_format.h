@@ -12,8 +12,6 @@
 namespace platform::hive {
 
 constexpr std::size_t kBaseBlockSize = 0x1000;
-// Values longer than this are stored as "big data" in hives of version 1.4 and later.
-constexpr std::size_t kBigDataThreshold = 16344;
 
 struct Header {
     std::uint32_t sequence1 = 0;  // offset 4: raised when a write begins
@@ -28,7 +26,8 @@ struct Header {
     std::uint32_t computedChecksum = 0;
 };
 
-// The checksum of a base block: the XOR of its first 127 double words.
+// The checksum of a base block as Windows stores it: the XOR of its first 127 double words,
+// 1 where that is 0 and 0xFFFFFFFE where it is 0xFFFFFFFF.
 std::uint32_t HeaderChecksum(const std::uint8_t* base);
 
 // Reads the header of a file's first bytes; "" or why they are no hive's. A header whose

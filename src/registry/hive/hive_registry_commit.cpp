@@ -1,20 +1,17 @@
 // The hives' commits: each write's, or a group's once at its end, and dropping what a failed
 // write or group left in memory.
-#include <cerrno>
-#include <cstring>
-
 #include "registry/hive/hive_registry.h"
 
 namespace platform {
 
 using namespace winerr;
 
-long HiveRegistry::Finish(int hive, bool ok) {
+long HiveRegistry::Finish(int hive, const std::string& failure) {
     dirty_[hive] = true;
-    if (!ok) {
-        // libhivex may have left the hive half changed: it is read again, and a group it
-        // belongs to is dropped whole.
-        NoteFailure("\"" + files_[hive]->path() + "\": libhivex: " + std::strerror(errno));
+    if (!failure.empty()) {
+        // The hive in memory may be half changed: it is read again, and a group it belongs to
+        // is dropped whole.
+        NoteFailure("\"" + files_[hive]->path() + "\": " + failure);
         if (groupDepth_ == 0) {
             DropDirty();
             ReportFailure();
@@ -27,15 +24,6 @@ long HiveRegistry::Finish(int hive, bool ok) {
     const long status = CommitDirty();
     ReportFailure();
     return status;
-}
-
-void HiveRegistry::Discard(int hive) {
-    dirty_[hive] = true;
-    if (groupDepth_ > 0) {
-        broken_ = true;
-    } else {
-        DropDirty();
-    }
 }
 
 long HiveRegistry::CommitDirty() {

@@ -1,7 +1,6 @@
 // Opening an installation's hives: finding them, locking them against other calvenors, and
 // every check that must pass before anything may be written.
 #include <fcntl.h>
-#include <hivex.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -22,55 +21,58 @@ std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
 }
 
-bool HasChild(hive_h* hive, const char* path) {
-    hive_node_h node = hivex_root(hive);
-    std::string rest = path;
-    while (node != 0 && !rest.empty()) {
-        const std::size_t slash = rest.find('\\');
-        node = hivex_node_get_child(hive, node, rest.substr(0, slash).c_str());
-        rest = slash == std::string::npos ? "" : rest.substr(slash + 1);
+// The key at a path of names under a hive's root; kNil when there is none.
+hive::Cell KeyAt(const hive::Hive& hive, std::u16string_view path) {
+    hive::Cell key = hive.root();
+    while (key != hive::kNil && !path.empty()) {
+        const std::size_t slash = path.find(u'\\');
+        key = hive.FindSubkey(key, path.substr(0, slash));
+        path = slash == std::u16string_view::npos ? u"" : path.substr(slash + 1);
     }
-    return node != 0;
+    return key;
+}
+
+bool HasChild(const hive::Hive& hive, std::u16string_view path) {
+    return KeyAt(hive, path) != hive::kNil;
 }
 
 }  // namespace
 
 std::string HiveRegistry::CheckKinds(const std::string& configFolder) {
     const std::string what = ": check the hives in " + Quoted(configFolder);
-    hive_h* system = files_[kSystem]->handle();
-    hive_h* software = files_[kSoftware]->handle();
+    const hive::Hive& system = *files_[kSystem]->hive();
+    const hive::Hive& software = *files_[kSoftware]->hive();
     // Each hive has keys the other has not: SYSTEM its Select key, SOFTWARE Microsoft's.
-    if (!HasChild(system, "Select")) {
+    if (!HasChild(system, u"Select")) {
         return Quoted(system_path()) +
-               (HasChild(system, "Microsoft") ? " is a SOFTWARE hive, not the SYSTEM hive"
-                                              : " is not a SYSTEM hive (it has no Select key)") +
+               (HasChild(system, u"Microsoft") ? " is a SOFTWARE hive, not the SYSTEM hive"
+                                               : " is not a SYSTEM hive (it has no Select key)") +
                what;
     }
-    if (HasChild(software, "Select") || !HasChild(software, "Microsoft")) {
+    if (HasChild(software, u"Select") || !HasChild(software, u"Microsoft")) {
         return Quoted(software_path()) +
-               (HasChild(software, "Select")
+               (HasChild(software, u"Select")
                     ? " is a SYSTEM hive, not the SOFTWARE hive"
                     : " is not a SOFTWARE hive (it has no Microsoft key)") +
                what;
     }
     // The control set Windows boots with, as it links CurrentControlSet.
-    const hive_node_h select = hivex_node_get_child(system, hivex_root(system), "Select");
-    const hive_value_h current = hivex_node_get_value(system, select, "Current");
-    std::uint32_t type = 0;  // the enum may be given any number a hive holds
-    std::size_t length = 0;
-    if (current == 0 ||
-        hivex_value_type(system, current, reinterpret_cast<hive_type*>(&type), &length) != 0 ||
-        type != 4 || length != 4) {
+    const hive::Cell current = system.FindValue(KeyAt(system, u"Select"), u"Current");
+    const std::vector<std::uint8_t> data =
+        current == hive::kNil ? std::vector<std::uint8_t>() : system.ValueData(current);
+    if (current == hive::kNil || system.ValueType(current) != 4 || data.size() != 4) {
         return Quoted(system_path()) + " has no number Select\\Current for the control set" + what;
     }
-    const std::int32_t number = hivex_value_dword(system, current);
+    const auto number = static_cast<std::int32_t>(data[0] | (data[1] << 8) | (data[2] << 16) |
+                                                  (static_cast<std::uint32_t>(data[3]) << 24));
     if (number < 1 || number > 999) {
         return Quoted(system_path()) + ": Select\\Current is " + std::to_string(number) +
                ", which names no control set" + what;
     }
     char name[16];
     std::snprintf(name, sizeof name, "ControlSet%03d", static_cast<int>(number));
-    if (hivex_node_get_child(system, hivex_root(system), name) == 0) {
+    const std::string set = name;
+    if (!HasChild(system, std::u16string(set.begin(), set.end()))) {
         return Quoted(system_path()) + ": Select\\Current names " + name +
                ", which the hive does not have" + what;
     }
@@ -150,9 +152,13 @@ std::unique_ptr<HiveRegistry> HiveRegistry::Open(const std::string& windowsFolde
         registry->files_[hive] = HiveFile::Open(paths[hive], !registry->readOnly_, &problem);
         if (!registry->files_[hive]) return fail(problem);
     }
-    if (const std::string problem = registry->CheckKinds(configFolder); !problem.empty()) {
-        return fail(problem);
+    std::string problem;
+    try {
+        problem = registry->CheckKinds(configFolder);
+    } catch (const hive::Error& damaged) {
+        problem = Quoted(configFolder) + ": a hive is damaged: " + damaged.what();
     }
+    if (!problem.empty()) return fail(problem);
     for (const auto& file : registry->files_) file->RemoveLeftovers();
     return registry;
 }

@@ -1,8 +1,11 @@
 // The registry of a real XP installation's hives, on installations generated here.
+#include "registry/hive/hive_registry.h"
+
 #include <gtest/gtest.h>
 #include <hivex.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -12,15 +15,16 @@
 #include <string>
 #include <vector>
 
+#include "formats/regedit/regedit.h"
 #include "platform/platform.h"
 #include "registry/hive/hive_file.h"
 #include "registry/hive/hive_format.h"
-#include "registry/hive/hive_order.h"
-#include "registry/hive/hive_registry.h"
+#include "registry/hive/hive_keys.h"
 #include "registry/nt_version.h"
 #include "settings/registry.h"
 #include "settings/schema.h"
 #include "support/xp_installation_posix.h"
+#include "text/windows_names.h"
 
 namespace {
 
@@ -104,6 +108,7 @@ class HiveRegistryTest : public ::testing::Test {
         }
         return hives;
     }
+    void CheckNamesByWindowsRules(std::uint32_t minor);
 
     fs::path dir_, windows_, system_, software_;
 };
@@ -272,11 +277,243 @@ TEST_F(HiveRegistryTest, NewKeysStandInWindowsOrder) {
     hivex_close(hive);
     ASSERT_EQ(names.size(), 9u);
     for (std::size_t i = 1; i < names.size(); ++i) {
-        EXPECT_LT(hive::CompareKeyNames(names[i - 1], names[i]), 0) << i;
+        EXPECT_LT(names::Compare(names[i - 1], names[i]), 0) << i;
     }
     // And every one is found again.
     EXPECT_EQ(hives->StoredKeyPath("SYSTEM\\CurrentControlSet\\Services\\WDMAUD"),
               "SYSTEM\\CurrentControlSet\\Services\\wdmaud");
+}
+
+// The engine's view of a hive file, and what a subkey list keeps beside a key: its lh hash or
+// lf hint (0 in an li list).
+std::unique_ptr<hive::Hive> Engine(const fs::path& path) {
+    const std::string bytes = ReadFile(path);
+    std::string problem;
+    auto hive = hive::Hive::Load(Bytes(bytes.begin(), bytes.end()), &problem);
+    EXPECT_TRUE(hive) << problem;
+    return hive;
+}
+
+std::uint32_t HashBeside(const hive::Hive& hive, hive::Cell parent, hive::Cell child) {
+    const auto u32 = [&](hive::Cell cell, std::uint32_t at) {
+        std::uint32_t value = 0;
+        std::memcpy(&value, &hive.bytes()[0x1000 + cell + 4 + at], 4);
+        return value;
+    };
+    std::vector<hive::Cell> leaves{u32(parent, 28)};
+    if ((u32(leaves[0], 0) & 0xFFFF) == ('r' | ('i' << 8))) {
+        const std::uint32_t count = u32(leaves[0], 0) >> 16;
+        leaves.clear();
+        for (std::uint32_t i = 0; i < count; ++i) leaves.push_back(u32(u32(parent, 28), 4 + 4 * i));
+    }
+    for (const hive::Cell leaf : leaves) {
+        const bool pairs = (u32(leaf, 0) & 0xFFFF) != ('l' | ('i' << 8));
+        for (std::uint32_t i = 0; i < (u32(leaf, 0) >> 16); ++i) {
+            if (u32(leaf, 4 + i * (pairs ? 8 : 4)) == child)
+                return pairs ? u32(leaf, 8 + 8 * i) : 0;
+        }
+    }
+    ADD_FAILURE() << "no entry for the key";
+    return 0;
+}
+
+// Keys and values are one where Windows' upper-case table makes their names equal, and new keys
+// are filed where Windows looks for them, with the hint or hash Windows computes.
+TEST_F(HiveRegistryTest, NamesAreComparedOrderedAndHashedByWindowsRules) {
+    // Format 1.3 files keys in lf lists with hints, 1.5 in lh lists with hashes.
+    for (const std::uint32_t minor : {3u, 5u}) {
+        SCOPED_TRACE("format 1." + std::to_string(minor));
+        fs::remove_all(windows_);
+        testing_support::XpOptions options;
+        options.minor = minor;
+        ASSERT_EQ(testing_support::MakeXpInstallation(windows_.string(),
+                                                      testing_support::SeedFile(), options),
+                  "");
+        CheckNamesByWindowsRules(minor);
+    }
+}
+
+void HiveRegistryTest::CheckNamesByWindowsRules(std::uint32_t minor) {
+    {
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        const std::string test = "SOFTWARE\\Test";
+        for (const char* name : {"\xC4pfel", "\xE4PFEL",
+                                 "\x9A"
+                                 "apek",
+                                 "\xD6l", "Mix", "\xE9",
+                                 "Gr\xFC\xDF"
+                                 "e",
+                                 "\x80uro", "wdmaud", "wdm_au8830"}) {
+            ASSERT_EQ(hives->CreateKeyPath(test + "\\" + name), 0) << name;
+        }
+        std::vector<std::string> names;
+        ASSERT_EQ(hives->SubKeys(test, &names), 0);
+        EXPECT_EQ(names.size(), 9u);  // äPFEL is Äpfel
+        EXPECT_EQ(hives->StoredKeyPath("software\\TEST\\\xC4PFEL"), test + "\\\xC4pfel");
+        EXPECT_EQ(hives->StoredKeyPath(test + "\\GR\xDC\xDF"
+                                              "E"),
+                  test +
+                      "\\Gr\xFC\xDF"
+                      "e");
+        EXPECT_EQ(hives->StoredKeyPath(test + "\\\x80URO"), test + "\\\x80uro");
+        ASSERT_EQ(hives->PutValue(test + "\\\xC4pfel", "\xC4rger", REG_DWORD, {1, 0, 0, 0}), 0);
+        ASSERT_EQ(hives->PutValue(test + "\\\xC4pfel", "\xE4RGER", REG_DWORD, {2, 0, 0, 0}), 0);
+        std::vector<StoredValue> values;
+        ASSERT_EQ(hives->Values(test + "\\\xE4pfel", &values), 0);
+        EXPECT_EQ(values, (std::vector<StoredValue>{{"\xC4rger", REG_DWORD, {2, 0, 0, 0}}}));
+        // A name Windows takes: up to 255 characters.
+        EXPECT_EQ(hives->CreateKeyPath(test + "\\" + std::string(255, 'n')), 0);
+        EXPECT_EQ(hives->CreateKeyPath(test + "\\" + std::string(256, 'n')),
+                  winerr::kInvalidParameter);
+    }
+    // In the file: Windows' order, every hint or hash right, the euro sign's key named in
+    // UTF-16; Äpfel's hint its Latin-1 letters as they are, its hash over them upper-cased.
+    auto hive = Engine(software_);
+    ASSERT_TRUE(hive);
+    EXPECT_EQ(hive->minor_version(), minor);
+    EXPECT_EQ(hive->disordered_lists(), 0u);
+    const hive::Cell test = hive->FindSubkey(hive->root(), u"Test");
+    const std::vector<hive::Cell> keys = hive->Subkeys(test);
+    for (std::size_t i = 1; i < keys.size(); ++i) {
+        EXPECT_LT(names::Compare(hive->KeyName(keys[i - 1]), hive->KeyName(keys[i])), 0);
+    }
+    for (const hive::Cell key : keys) {
+        const std::u16string name = hive->KeyName(key);
+        EXPECT_EQ(HashBeside(*hive, test, key),
+                  minor >= 5 ? names::LhHash(name) : names::LfHint(name));
+    }
+    EXPECT_EQ(HashBeside(*hive, test, hive->FindSubkey(test, u"\u00C4pfel")),
+              minor >= 5 ? 0x16246E2Fu : 0x656670C4u);
+    EXPECT_EQ(hive->KeyName(hive->FindSubkey(test, u"\u20ACuro")), u"\u20ACuro");
+    EXPECT_EQ(DumpHive(software_).count("\\Test\\\xE2\x82\xAC"
+                                        "uro\\"),
+              1u);  // libhivex
+}
+
+// A value written stamps its key; a commit stamps the header with the time of the last change,
+// both sequence numbers one further and the checksum by Windows' rule.
+TEST_F(HiveRegistryTest, WritesStampTheKeyAndTheHeader) {
+    const std::string before = ReadFile(system_);
+    std::uint32_t sequence = 0;
+    std::memcpy(&sequence, &before[4], 4);
+    const std::uint64_t start = hive::FileTimeNow();
+    {
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        settings::Registry registry(*hives);
+        registry.StoreValue(kHKLM, schema::kControlPanel, schema::kReverbAmount, 99, REG_DWORD);
+    }
+    const std::string after = ReadFile(system_);
+    auto hive = Engine(system_);
+    ASSERT_TRUE(hive);
+    hive::Cell key = hive->root();
+    for (const char16_t* name : {u"ControlSet002", u"Services", u"wdm_au8830", u"ControlPanel"}) {
+        key = hive->FindSubkey(key, name);
+    }
+    const std::uint64_t stamped = hive->KeyTime(key);
+    EXPECT_GE(stamped, start);
+    EXPECT_LE(stamped, hive::FileTimeNow());
+    std::uint32_t header[2] = {};
+    std::memcpy(header, &after[4], 8);
+    EXPECT_EQ(header[0], sequence + 1);
+    EXPECT_EQ(header[1], sequence + 1);
+    std::uint64_t time = 0;
+    std::memcpy(&time, &after[12], 8);
+    EXPECT_EQ(time, stamped);
+    std::uint32_t checksum = 0;
+    std::memcpy(&checksum, &after[0x1FC], 4);
+    EXPECT_EQ(checksum, hive::HeaderChecksum(reinterpret_cast<const std::uint8_t*>(after.data())));
+}
+
+// Clicks and texts that change their length reuse the space they free: the hive does not grow
+// (the 100 clicks grew it by 64 KB with libhivex).
+TEST_F(HiveRegistryTest, RepeatedWritesDoNotGrowTheHive) {
+    {
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        settings::Registry registry(*hives);
+        registry.StoreValue(kHKLM, schema::kControlPanel, schema::kAC97MixerLocation,
+                            std::string(300, 'm'), REG_SZ);
+        ASSERT_EQ(hives->PutValue(schema::kControlPanel, "Scratch", REG_BINARY, Bytes(500, 's')),
+                  0);
+    }
+    const auto size = fs::file_size(system_);
+    auto hives = Open();
+    ASSERT_TRUE(hives);
+    settings::Registry registry(*hives);
+    for (int i = 0; i < 100; ++i) {
+        registry.StoreValue(kHKLM, schema::kCustomization, schema::kST9704ATTEN, i % 2, REG_DWORD);
+        registry.StoreValue(kHKLM, schema::kControlPanel, schema::kAC97MixerLocation,
+                            std::string(1 + (i * 37) % 300, 'm'), REG_SZ);
+        // A value deleted and written anew in another size: new cells each time.
+        hives->RemoveValue(schema::kControlPanel, "Scratch");
+        ASSERT_EQ(hives->PutValue(schema::kControlPanel, "Scratch", REG_BINARY,
+                                  Bytes(1 + (i * 53) % 500, 's')),
+                  0);
+    }
+    EXPECT_EQ(fs::file_size(system_), size);
+}
+
+// Data past 16344 bytes is written (in big-data segments where the hive's format has them) and
+// reads back whole, here and with libhivex.
+TEST_F(HiveRegistryTest, LongValuesAreWrittenAndReadWhole) {
+    Bytes big(40000);
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>(i % 251);
+    {
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        ASSERT_EQ(hives->PutValue(schema::kControlPanel, "Long", REG_BINARY, big), 0);
+        ASSERT_EQ(hives->PutValue(schema::kControlPanel, "Long", REG_BINARY, big), 0);
+        std::vector<StoredValue> values;
+        ASSERT_EQ(hives->Values(schema::kControlPanel, &values), 0);
+        EXPECT_EQ(std::count(values.begin(), values.end(), StoredValue{"Long", REG_BINARY, big}),
+                  1);
+    }
+    EXPECT_EQ(DumpHive(system_).at("\\ControlSet002\\Services\\wdm_au8830\\ControlPanel\\Long"),
+              (std::pair<int, std::string>{REG_BINARY, std::string(big.begin(), big.end())}));
+}
+
+// What Windows needs to start is never deleted: an import skips each such deletion by name
+// (the rest is imported), and DeleteKeyTree refuses it.
+TEST_F(HiveRegistryTest, WhatWindowsNeedsToStartIsNeverDeleted) {
+    const Dump system = DumpHive(system_);
+    {
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        const char* const kNeeded[] = {"SYSTEM",
+                                       "SYSTEM\\CurrentControlSet",
+                                       "SYSTEM\\ControlSet001",
+                                       "system\\SELECT",
+                                       "SYSTEM\\MountedDevices",
+                                       "SYSTEM\\CurrentControlSet\\Services",
+                                       "SYSTEM\\ControlSet001\\Services",
+                                       "SOFTWARE\\Microsoft",
+                                       "SOFTWARE\\Aureal",
+                                       "SOFTWARE"};
+        for (const char* key : kNeeded) {
+            EXPECT_TRUE(hives->NeededToStart(key)) << key;
+            EXPECT_EQ(hives->DeleteKeyTree(key), winerr::kAccessDenied) << key;
+        }
+        for (const char* key : {"SYSTEM\\CurrentControlSet\\Services\\wdm_au8830",
+                                "SOFTWARE\\Aureal\\Vortex", "SYSTEM\\Setup\\Anything"}) {
+            EXPECT_FALSE(hives->NeededToStart(key)) << key;
+        }
+        std::vector<std::string> warnings;
+        const std::string text =
+            "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet]\r\n\r\n"
+            "[-HKEY_LOCAL_MACHINE\\SYSTEM\\Select]\r\n\r\n"
+            "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Aureal\\Vortex]\r\n";
+        EXPECT_EQ(regedit::ImportRegText(*hives, text, "t.reg", &warnings), "");
+        EXPECT_EQ(warnings, (std::vector<std::string>{
+                                "t.reg:3: skipped deleting a key Windows needs to start: "
+                                "[-HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet]",
+                                "t.reg:5: skipped deleting a key Windows needs to start: "
+                                "[-HKEY_LOCAL_MACHINE\\SYSTEM\\Select]"}));
+        EXPECT_EQ(hives->StoredKeyPath("SOFTWARE\\Aureal\\Vortex"), "");
+        EXPECT_EQ(hives->StoredKeyPath("SOFTWARE\\Aureal"), "SOFTWARE\\Aureal");
+    }
+    EXPECT_EQ(DumpHive(system_), system);
 }
 
 // Each refusal names the file, says what to do, and writes nothing.
