@@ -19,6 +19,7 @@
 
 #include "registry/hive/hive_format.h"
 #include "registry/hive/hive_journal.h"
+#include "support/file_calls_posix.h"
 #include "support/hive_images_posix.h"
 #include "support/xp_boot_posix.h"
 
@@ -29,7 +30,11 @@ namespace hive = platform::hive;
 using hive::Journal;
 using hive::Written;
 using testing_support::AddBin;
+using testing_support::FailingCalls;
+using testing_support::FileOp;
 using testing_support::HiveWithBins;
+using testing_support::PowerCut;
+using testing_support::RecordingCalls;
 using testing_support::Scribble;
 
 const std::vector<std::string> kNames = {"SYSTEM", "SOFTWARE"};
@@ -58,191 +63,6 @@ std::string Bins(const std::string& image) {
 
 std::span<std::uint8_t> Span(std::string& s) {
     return {reinterpret_cast<std::uint8_t*>(s.data()), s.size()};
-}
-
-// --- the file calls of a write, recorded to be replayed up to a power cut ---
-
-struct Op {
-    enum Kind { kWrite, kSync, kTruncate, kAllocate, kCreate, kRemove } kind;
-    std::string path;
-    off_t offset = 0;
-    off_t size = 0;
-    std::string data;
-};
-
-std::string PathOf(int fd) {
-    char link[PATH_MAX];
-    const ssize_t n =
-        ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), link, sizeof link);
-    return n > 0 ? std::string(link, static_cast<std::size_t>(n)) : "?";
-}
-
-class Recorder : public hive::FileCalls {
-  public:
-    ssize_t Write(int fd, const void* data, std::size_t size, off_t offset) override {
-        const ssize_t n = FileCalls::Write(fd, data, size, offset);
-        if (n > 0) {
-            ops.push_back(
-                {Op::kWrite, PathOf(fd), offset, n,
-                 std::string(static_cast<const char*>(data), static_cast<std::size_t>(n))});
-        }
-        return n;
-    }
-    int Sync(int fd) override {
-        return Record(FileCalls::Sync(fd), {Op::kSync, PathOf(fd), 0, 0, {}});
-    }
-    int SyncData(int fd) override {
-        return Record(FileCalls::SyncData(fd), {Op::kSync, PathOf(fd), 0, 0, {}});
-    }
-    int Truncate(int fd, off_t size) override {
-        return Record(FileCalls::Truncate(fd, size), {Op::kTruncate, PathOf(fd), 0, size, {}});
-    }
-    int Allocate(int fd, off_t offset, off_t size) override {
-        return Record(FileCalls::Allocate(fd, offset, size),
-                      {Op::kAllocate, PathOf(fd), offset, size, {}});
-    }
-    int Create(int folder, const char* name) override {
-        const int fd = FileCalls::Create(folder, name);
-        if (fd >= 0) ops.push_back({Op::kCreate, PathOf(folder) + "/" + name, 0, 0, {}});
-        return fd;
-    }
-    int Remove(int folder, const char* name) override {
-        return Record(FileCalls::Remove(folder, name),
-                      {Op::kRemove, PathOf(folder) + "/" + std::string(name), 0, 0, {}});
-    }
-    std::vector<Op> ops;
-
-  private:
-    int Record(int result, Op op) {
-        if (result == 0) ops.push_back(std::move(op));
-        return result;
-    }
-};
-
-// Fails call number failAt (from 1) of any kind, and with every call after it too when
-// failAfter, with error.
-class Failing : public hive::FileCalls {
-  public:
-    Failing(int failAt, bool failAfter, int error)
-        : failAt_(failAt), failAfter_(failAfter), error_(error) {}
-    ssize_t Write(int fd, const void* data, std::size_t size, off_t offset) override {
-        return Fails() ? -1 : FileCalls::Write(fd, data, size, offset);
-    }
-    int Sync(int fd) override { return Fails() ? -1 : FileCalls::Sync(fd); }
-    int SyncData(int fd) override { return Fails() ? -1 : FileCalls::SyncData(fd); }
-    int Truncate(int fd, off_t size) override {
-        return Fails() ? -1 : FileCalls::Truncate(fd, size);
-    }
-    int Allocate(int fd, off_t offset, off_t size) override {
-        return Fails() ? -1 : FileCalls::Allocate(fd, offset, size);
-    }
-    int Create(int folder, const char* name) override {
-        return Fails() ? -1 : FileCalls::Create(folder, name);
-    }
-    int Remove(int folder, const char* name) override {
-        return Fails() ? -1 : FileCalls::Remove(folder, name);
-    }
-    int Own(int fd, uid_t owner, gid_t group, mode_t mode) override {
-        return Fails() ? -1 : FileCalls::Own(fd, owner, group, mode);
-    }
-    int calls = 0;
-
-  private:
-    bool Fails() {
-        ++calls;
-        if (calls == failAt_ || (failAfter_ && calls > failAt_)) {
-            errno = error_;
-            return true;
-        }
-        return false;
-    }
-    int failAt_;
-    bool failAfter_;
-    int error_;
-};
-
-// How a power cut after some calls leaves the files: everything done so far on the disk; or
-// what no later sync covered lost; or one unsynced write lost alone; or the last write torn.
-struct Cut {
-    std::size_t calls;
-    enum Kind { kAllLanded, kUnsyncedLost, kOneLost, kLastTorn } kind;
-    std::size_t lost = 0;  // kOneLost: which op
-};
-
-void Replay(const std::vector<Op>& ops, const Cut& cut, const std::string& from,
-            const std::string& to) {
-    const auto map = [&](const std::string& path) { return to + path.substr(from.size()); };
-    const auto syncedLater = [&](std::size_t i, const std::string& path) {
-        for (std::size_t j = i + 1; j < cut.calls; ++j) {
-            if (ops[j].kind == Op::kSync && ops[j].path == path) return true;
-        }
-        return false;
-    };
-    const auto folderOf = [](const std::string& path) { return path.substr(0, path.rfind('/')); };
-    std::vector<std::string> dropped;  // files whose making was lost
-    for (std::size_t i = 0; i < cut.calls; ++i) {
-        const Op& op = ops[i];
-        const bool entry = op.kind == Op::kCreate || op.kind == Op::kRemove;
-        const bool durable = syncedLater(i, entry ? folderOf(op.path) : op.path);
-        if (cut.kind == Cut::kUnsyncedLost && !durable) {
-            if (op.kind == Op::kCreate) dropped.push_back(op.path);
-            continue;
-        }
-        if (cut.kind == Cut::kOneLost && i == cut.lost) continue;
-        if (std::find(dropped.begin(), dropped.end(), op.path) != dropped.end()) continue;
-        const std::string path = map(op.path);
-        switch (op.kind) {
-            case Op::kWrite: {
-                std::string data = op.data;
-                if (cut.kind == Cut::kLastTorn && i + 1 == cut.calls) {
-                    data.resize(data.size() / 2 / 512 * 512);
-                }
-                const int fd = ::open(path.c_str(), O_WRONLY);
-                ASSERT_GE(fd, 0) << path;
-                ASSERT_EQ(::pwrite(fd, data.data(), data.size(), op.offset),
-                          static_cast<ssize_t>(data.size()));
-                ::close(fd);
-                break;
-            }
-            case Op::kTruncate:
-                ASSERT_EQ(::truncate(path.c_str(), op.size), 0);
-                break;
-            case Op::kAllocate:
-                if (static_cast<off_t>(fs::file_size(path)) < op.offset + op.size) {
-                    ASSERT_EQ(::truncate(path.c_str(), op.offset + op.size), 0);
-                }
-                break;
-            case Op::kCreate:
-                WriteFile(path, "");
-                break;
-            case Op::kRemove:
-                fs::remove(path);
-                break;
-            case Op::kSync:
-                break;
-        }
-    }
-}
-
-// Every cut of a write of ops calls.
-std::vector<Cut> Cuts(const std::vector<Op>& ops) {
-    std::vector<Cut> cuts;
-    for (std::size_t calls = 0; calls <= ops.size(); ++calls) {
-        cuts.push_back({calls, Cut::kAllLanded});
-        cuts.push_back({calls, Cut::kUnsyncedLost});
-        if (calls > 0 && ops[calls - 1].kind == Op::kWrite && ops[calls - 1].data.size() >= 1024) {
-            cuts.push_back({calls, Cut::kLastTorn});
-        }
-        for (std::size_t i = 0; i < calls; ++i) {
-            if (ops[i].kind != Op::kWrite) continue;
-            bool synced = false;
-            for (std::size_t j = i + 1; j < calls; ++j) {
-                synced = synced || (ops[j].kind == Op::kSync && ops[j].path == ops[i].path);
-            }
-            if (!synced) cuts.push_back({calls, Cut::kOneLost, i});
-        }
-    }
-    return cuts;
 }
 
 class JournalTest : public ::testing::Test {
@@ -328,7 +148,7 @@ class JournalTest : public ::testing::Test {
         auto journal = Open();
         std::vector<Journal::Change> changes;
         const auto images = Change(*journal, scenario, &changes, 1);
-        Failing counting(INT_MAX, false, 0);
+        FailingCalls counting(INT_MAX, false, 0);
         hive::UseFileCalls(&counting);
         std::string reason;
         EXPECT_EQ(journal->Write(changes, &reason), Written::kAll) << reason;
@@ -423,7 +243,7 @@ TEST_F(JournalTest, APowerCutAfterAnyCallLeavesEachHiveBeforeOrAfter) {
                                        Bins(ReadFile(folder_ / "SOFTWARE"))};
         std::vector<Journal::Change> changes;
         std::vector<std::string> images = Change(*journal, scenario, &changes, 7);
-        Recorder recorder;
+        RecordingCalls recorder;
         hive::UseFileCalls(&recorder);
         std::string reason;
         ASSERT_EQ(journal->Write(changes, &reason), Written::kAll) << reason;
@@ -432,13 +252,13 @@ TEST_F(JournalTest, APowerCutAfterAnyCallLeavesEachHiveBeforeOrAfter) {
         const std::string after[2] = {Bins(images[0]), Bins(images[1])};
         const bool group = changes.size() > 1;
 
-        for (const Cut& c : Cuts(recorder.ops)) {
+        for (const PowerCut& c : testing_support::PowerCuts(recorder.ops)) {
             SCOPED_TRACE("after " + std::to_string(c.calls) + " of " +
                          std::to_string(recorder.ops.size()) + " calls, kind " +
                          std::to_string(c.kind) + " " + std::to_string(c.lost));
             fs::remove_all(cut);
             fs::copy(snapshot, cut);
-            Replay(recorder.ops, c, folder_.string(), cut.string());
+            ASSERT_EQ(testing_support::Replay(recorder.ops, c, folder_.string(), cut.string()), "");
             const bool record = fs::exists(cut / hive::kGroupRecord);
             testing_support::XpLoad xp[2];
             for (int i = 0; i < 2; ++i) {
@@ -489,7 +309,7 @@ TEST_F(JournalTest, AFailedCallLeavesEveryHiveAsItWas) {
             std::vector<Journal::Change> changes;
             std::vector<std::string> images = Change(*journal, scenario, &changes, 1);
             const int error = failAt % 2 ? ENOSPC : EIO;
-            Failing failing(failAt, false, error);
+            FailingCalls failing(failAt, false, error);
             hive::UseFileCalls(&failing);
             std::string reason;
             const Written written = journal->Write(changes, &reason);
@@ -541,7 +361,7 @@ TEST_F(JournalTest, ADiskThatStopsWritingLeavesTheNextOpenAllOrNone) {
                                            Bins(ReadFile(folder_ / "SOFTWARE"))};
             std::vector<Journal::Change> changes;
             std::vector<std::string> images = Change(*journal, scenario, &changes, 1);
-            Failing failing(failAt, true, EIO);
+            FailingCalls failing(failAt, true, EIO);
             hive::UseFileCalls(&failing);
             std::string reason;
             const Written written = journal->Write(changes, &reason);
@@ -581,21 +401,23 @@ TEST_F(JournalTest, AHiveNotCompletedIsCompletedFromItsLogOrRefused) {
     fs::copy(folder_, snapshot);
     std::vector<Journal::Change> changes;
     const auto images = Change(*journal, Scenarios()[0], &changes, 9);
-    Recorder recorder;
+    RecordingCalls recorder;
     hive::UseFileCalls(&recorder);
     std::string reason;
     ASSERT_EQ(journal->Write(changes, &reason), Written::kAll);
     hive::UseFileCalls(nullptr);
     journal.reset();
     std::size_t raised = 0;  // the calls up to the raised header's sync
-    while (!(recorder.ops[raised].kind == Op::kSync &&
+    while (!(recorder.ops[raised].kind == FileOp::kSync &&
              recorder.ops[raised].path == (folder_ / "SYSTEM").string())) {
         ++raised;
     }
     const auto cutShort = [&]() {
         fs::remove_all(folder_);
         fs::copy(snapshot, folder_);
-        Replay(recorder.ops, {raised + 1, Cut::kAllLanded}, folder_.string(), folder_.string());
+        EXPECT_EQ(testing_support::Replay(recorder.ops, {raised + 1, PowerCut::kAllLanded},
+                                          folder_.string(), folder_.string()),
+                  "");
     };
     cutShort();
     const std::string dirty = ReadFile(folder_ / "SYSTEM");
@@ -639,8 +461,12 @@ TEST_F(JournalTest, AHiveNotCompletedIsCompletedFromItsLogOrRefused) {
     // Its own log, in another letter case: completed, said, and the hive done on the disk.
     fs::remove(folder_ / "SYSTEM.LOG");
     WriteFile(folder_ / "system.log", log);
-    auto writer = Open();
-    ASSERT_TRUE(writer);
+    std::string error;
+    auto writer = Journal::Open(folder_.string(), kNames, true, &error);
+    ASSERT_TRUE(writer) << error;
+    // Taken before Complete writes, as the registry takes it.
+    EXPECT_EQ(Bins(writer->TakeImage(0)), Bins(images[0]));
+    EXPECT_EQ(writer->Complete(), "");
     EXPECT_EQ(writer->log_path(0), (folder_ / "system.log").string());
     ASSERT_EQ(writer->notices().size(), 1u);
     EXPECT_EQ(writer->notices()[0].find("nothing was written"), std::string::npos);
@@ -658,7 +484,7 @@ TEST_F(JournalTest, AGroupRecordThatWindowsWentPastIsLeftAsWindowsLeftIt) {
     const std::string beforeSoftware = Bins(ReadFile(folder_ / "SOFTWARE"));
     std::vector<Journal::Change> changes;
     const auto images = Change(*journal, Scenarios()[3], &changes, 5);
-    Recorder recorder;
+    RecordingCalls recorder;
     hive::UseFileCalls(&recorder);
     std::string reason;
     ASSERT_EQ(journal->Write(changes, &reason), Written::kAll);
@@ -666,13 +492,15 @@ TEST_F(JournalTest, AGroupRecordThatWindowsWentPastIsLeftAsWindowsLeftIt) {
     journal.reset();
     // Cut once the record is durable, no hive raised yet.
     std::size_t calls = 0;
-    while (
-        !(recorder.ops[calls].kind == Op::kSync && recorder.ops[calls].path == folder_.string())) {
+    while (!(recorder.ops[calls].kind == FileOp::kSync &&
+             recorder.ops[calls].path == folder_.string())) {
         ++calls;
     }
     fs::remove_all(folder_);
     fs::copy(snapshot, folder_);
-    Replay(recorder.ops, {calls + 1, Cut::kAllLanded}, folder_.string(), folder_.string());
+    ASSERT_EQ(testing_support::Replay(recorder.ops, {calls + 1, PowerCut::kAllLanded},
+                                      folder_.string(), folder_.string()),
+              "");
     ASSERT_TRUE(fs::exists(folder_ / hive::kGroupRecord));
     // Windows then wrote SYSTEM (its numbers moved on, a log of its own).
     std::string system = ReadFile(folder_ / "SYSTEM");
