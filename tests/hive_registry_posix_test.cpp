@@ -3,6 +3,7 @@
 #include <hivex.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -12,14 +13,17 @@
 #include <string>
 #include <vector>
 
+#include "formats/regedit/regedit.h"
 #include "platform/platform.h"
 #include "registry/hive/hive_file.h"
 #include "registry/hive/hive_format.h"
+#include "registry/hive/hive_journal.h"
 #include "registry/hive/hive_order.h"
 #include "registry/hive/hive_registry.h"
 #include "registry/nt_version.h"
 #include "settings/registry.h"
 #include "settings/schema.h"
+#include "support/file_calls_posix.h"
 #include "support/xp_installation_posix.h"
 
 namespace {
@@ -196,16 +200,28 @@ TEST_F(HiveRegistryTest, UnitsWithoutAnAnsiFormReadAsQuestionMarks) {
               std::string("A?\x80\0", 4));
 }
 
+// Counts the logs written: one for each hive each commit changes.
+class LogWrites : public hive::FileCalls {
+  public:
+    ssize_t Write(int fd, const void* data, std::size_t size, off_t offset) override {
+        char link[PATH_MAX] = {};
+        ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), link, sizeof link - 1);
+        const std::string path = link;
+        if (offset == 0 && path.size() > 4 && path.substr(path.size() - 4) == ".LOG") ++logs;
+        return FileCalls::Write(fd, data, size, offset);
+    }
+    int logs = 0;
+};
+
 TEST_F(HiveRegistryTest, EachWriteIsCommittedAndAGroupOnce) {
-    static int commits = 0;
-    commits = 0;
-    HiveFile::fault_hook = [](int step) { commits += step == 5; };
+    LogWrites counted;
     {
         auto hives = Open();
         ASSERT_TRUE(hives);
+        hive::UseFileCalls(&counted);
         settings::Registry registry(*hives);
         registry.StoreValue(kHKLM, schema::kCustomization, schema::kST9704ATTEN, 1, REG_DWORD);
-        EXPECT_EQ(commits, 1);
+        EXPECT_EQ(counted.logs, 1);
         // Durable at once: another reader of the file sees it.
         EXPECT_EQ(DumpHive(system_)
                       .at("\\ControlSet002\\Services\\wdm_au8830\\Customization\\"
@@ -220,10 +236,71 @@ TEST_F(HiveRegistryTest, EachWriteIsCommittedAndAGroupOnce) {
             registry.StoreValue(kHKLM, schema::kAU8830Equalizer, schema::kPresetNumber, 3,
                                 REG_DWORD);
         });
-        EXPECT_EQ(commits, 3);  // one for each hive the group changed
+        EXPECT_EQ(counted.logs, 3);  // one for each hive the group changed
+        // Writing back what is there commits nothing.
+        registry.StoreValue(kHKLM, schema::kCustomization, schema::kST9704ATTEN, 1, REG_DWORD);
+        EXPECT_EQ(counted.logs, 3);
+        hive::UseFileCalls(nullptr);
     }
-    HiveFile::fault_hook = nullptr;
     EXPECT_FALSE(fs::exists(HiveFile::NewFileName(system_.string())));
+}
+
+// An import changing both hives, each call of its commit failing in turn (no space, an I/O
+// error): the import fails with the reason told, both hives as they were; where no call that
+// matters fails, both hold it.
+TEST_F(HiveRegistryTest, AnImportIntoBothHivesIsWrittenWholeOrNotAtAll) {
+    const std::string text =
+        "REGEDIT4\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\wdm_au8830\\Customization]"
+        "\r\n\"ST9704ATTEN\"=dword:00000007\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Aureal\\A3D]\r\n\"SplashScreen\"=dword:00000003\r\n";
+    {
+        auto hives = Open();  // makes the logs
+        ASSERT_TRUE(hives);
+    }
+    const Dump system = DumpHive(system_);
+    const Dump software = DumpHive(software_);
+    std::map<fs::path, std::string> files;
+    for (const auto& entry : fs::directory_iterator(system_.parent_path())) {
+        files[entry.path()] = ReadFile(entry.path());
+    }
+    int failed = 0;
+    for (int failAt = 1;; ++failAt) {
+        SCOPED_TRACE("call " + std::to_string(failAt));
+        for (const auto& [path, bytes] : files) {
+            std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        }
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        std::vector<std::string> told;
+        hives->OnWriteFailure([&](const std::string& reason) { told.push_back(reason); });
+        const int error = failAt % 2 ? ENOSPC : EIO;
+        testing_support::FailingCalls failing(failAt, false, error);
+        hive::UseFileCalls(&failing);
+        std::vector<std::string> warnings;
+        const std::string problem = regedit::ImportRegText(*hives, text, "test", &warnings);
+        hive::UseFileCalls(nullptr);
+        hives.reset();
+        if (problem.empty()) {
+            EXPECT_TRUE(told.empty());
+            EXPECT_EQ(DumpHive(system_)
+                          .at("\\ControlSet002\\Services\\wdm_au8830\\Customization\\"
+                              "ST9704ATTEN")
+                          .second,
+                      std::string("\7\0\0\0", 4));
+            EXPECT_EQ(DumpHive(software_).at("\\Aureal\\A3D\\SplashScreen").second,
+                      std::string("\3\0\0\0", 4));
+            if (failing.calls < failAt) break;  // no call failed: every one was tried
+            continue;
+        }
+        ++failed;
+        ASSERT_EQ(told.size(), 1u) << problem;
+        EXPECT_NE(told[0].find(std::strerror(error)), std::string::npos) << told[0];
+        EXPECT_NE(told[0].find("nothing was changed"), std::string::npos) << told[0];
+        EXPECT_EQ(DumpHive(system_), system);
+        EXPECT_EQ(DumpHive(software_), software);
+    }
+    EXPECT_GT(failed, 10);
 }
 
 TEST_F(HiveRegistryTest, EverythingNotWrittenIsKeptByteForByte) {
@@ -292,16 +369,30 @@ TEST_F(HiveRegistryTest, HivesThatMustNotBeWrittenAreRefusedUntouched) {
         EXPECT_EQ(ReadFile(system_), system) << why;
         EXPECT_EQ(ReadFile(software_), software) << why;
     };
-    // Not shut down cleanly: the sequence numbers differ.
+    // Not shut down cleanly: the sequence numbers differ, and no log completes the write.
     {
+        const Dump before = DumpHive(system_);
         std::string dirty = originalSystem;
         dirty[4] = static_cast<char>(dirty[4] + 1);
         const std::uint32_t sum =
             hive::HeaderChecksum(reinterpret_cast<const std::uint8_t*>(dirty.data()));
         for (int i = 0; i < 4; ++i) dirty[0x1FC + i] = static_cast<char>(sum >> (8 * i));
         std::ofstream(system_, std::ios::binary | std::ios::trunc) << dirty;
+        const fs::path log = system_.string() + ".LOG";
+        const std::string logBytes = ReadFile(log);
+        fs::remove(log);
         refused("dirty", "\"" + system_.string() + "\" was not closed cleanly");
         refused("dirty", "shut it down normally");
+        // Beside the log of its last write, as Windows XP numbers one (a write cut short just
+        // after its header was raised), it is completed, and said.
+        std::ofstream(log, std::ios::binary | std::ios::trunc) << logBytes;
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        ASSERT_EQ(hives->notices().size(), 1u);
+        EXPECT_NE(hives->notices()[0].find("completed from its log"), std::string::npos);
+        hives.reset();
+        EXPECT_EQ(DumpHive(system_), before);
+        std::ofstream(system_, std::ios::binary | std::ios::trunc) << originalSystem;
     }
     // The hives swapped.
     std::ofstream(system_, std::ios::binary | std::ios::trunc) << originalSoftware;
@@ -330,6 +421,59 @@ TEST_F(HiveRegistryTest, HivesThatMustNotBeWrittenAreRefusedUntouched) {
     // Two readers may share the hives.
     auto reader = Open(HiveRegistry::Access::ReadOnly);
     EXPECT_TRUE(Open(HiveRegistry::Access::ReadOnly));
+}
+
+// Windows hibernated: it would write the registry it holds in memory over any change made
+// here when it resumes. hiberfil.sys at the volume's root (the Windows folder's parent) tells.
+TEST_F(HiveRegistryTest, AHibernatedInstallationIsNotWritten) {
+    const std::string system = ReadFile(system_);
+    const fs::path hiberfil = dir_ / "HiberFil.sys";
+    for (const char* head : {"hibr", "HIBR", "Hibr"}) {
+        std::ofstream(hiberfil, std::ios::binary | std::ios::trunc) << head << std::string(60, 'x');
+        std::string error;
+        EXPECT_EQ(Open(HiveRegistry::Access::ReadWrite, &error), nullptr) << head;
+        EXPECT_NE(error.find("\"" + hiberfil.string() +
+                             "\" begins with \"hibr\": that Windows "
+                             "is hibernated"),
+                  std::string::npos)
+            << error;
+        EXPECT_NE(error.find("shut it down (not hibernate)"), std::string::npos) << error;
+        EXPECT_EQ(ReadFile(system_), system);
+        // An export only reads.
+        EXPECT_TRUE(Open(HiveRegistry::Access::ReadOnly));
+    }
+    // Resumed (Windows wipes the signature) or never hibernated: written as usual.
+    for (const std::string& head : {std::string(4, '\0'), std::string("wake"), std::string("hi")}) {
+        std::ofstream(hiberfil, std::ios::binary | std::ios::trunc) << head;
+        EXPECT_TRUE(Open());
+    }
+    // One that cannot be read leaves the question open: refused.
+    fs::remove(hiberfil);
+    fs::create_directory(hiberfil);
+    std::string error;
+    EXPECT_EQ(Open(HiveRegistry::Access::ReadWrite, &error), nullptr);
+    EXPECT_NE(error.find("to tell whether that Windows is hibernated"), std::string::npos) << error;
+}
+
+// Windows boots the control set Select\Default names; CurrentControlSet here is the one
+// Select\Current names: when they differ, both are named.
+TEST_F(HiveRegistryTest, AnotherBootedControlSetIsToldByName) {
+    {
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        EXPECT_TRUE(hives->notices().empty());
+        ASSERT_EQ(hives->PutValue("SYSTEM\\Select", "Default", REG_DWORD, Bytes{1, 0, 0, 0}), 0);
+    }
+    auto hives = Open();
+    ASSERT_TRUE(hives);
+    ASSERT_EQ(hives->notices().size(), 1u);
+    const std::string& notice = hives->notices()[0];
+    EXPECT_NE(notice.find("\"" + system_.string() + "\""), std::string::npos) << notice;
+    EXPECT_NE(notice.find("Select\\Default names, ControlSet001"), std::string::npos) << notice;
+    EXPECT_NE(notice.find("CurrentControlSet here is ControlSet002 (Select\\Current)"),
+              std::string::npos)
+        << notice;
+    EXPECT_EQ(hives->current_control_set(), "ControlSet002");
 }
 
 TEST(HiveFormat, AnEmptyHiveIsOneLibhivexOpens) {

@@ -1,197 +1,154 @@
 #include "registry/hive/hive_file.h"
 
-#include <fcntl.h>
 #include <hivex.h>
-#include <sys/stat.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <string_view>
 
 #include "registry/hive/hive_format.h"
 
-using platform::hive::kBaseBlockSize;
-
 namespace platform {
-
-void (*HiveFile::fault_hook)(int step) = nullptr;
 
 namespace {
 
-std::string Quoted(const std::string& path) {
-    return "\"" + path + "\"";
-}
-
-void Step(int step) {
-    if (HiveFile::fault_hook) HiveFile::fault_hook(step);
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Puts the added keys into Windows' order, gives the file the hive's permissions and syncs it.
-bool FinishFile(const std::string& path, unsigned mode, const std::vector<hive::AddedKey>& added,
-                bool* reordered, std::string* reason) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) {
-        *reason = std::strerror(errno);
-        return false;
+// A file in memory, named for libhivex (which reads and writes hives by file name only).
+class MemoryFile {
+  public:
+    MemoryFile() : fd_(::memfd_create("calvenor-hive", MFD_CLOEXEC)) {}
+    ~MemoryFile() {
+        if (fd_ >= 0) ::close(fd_);
     }
-    if (!added.empty() && !hive::PlaceAddedKeys(fd, added, reordered, reason)) {
-        ::close(fd);
-        return false;
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
+    bool ok() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    std::string name() const { return "/proc/self/fd/" + std::to_string(fd_); }
+    bool Write(const std::string& bytes) const {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n =
+                ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
     }
-    // The new file takes the hive's permissions (hivex makes it with the default ones).
-    bool ok = ::fchmod(fd, mode) == 0 || errno == EPERM || errno == ENOTSUP;
-    ok = ok && ::fsync(fd) == 0;
-    if (!ok) *reason = std::strerror(errno);
-    ::close(fd);
-    return ok;
-}
+    bool Read(std::string* bytes) const {
+        const off_t size = ::lseek(fd_, 0, SEEK_END);
+        if (size < 0) return false;
+        bytes->assign(static_cast<std::size_t>(size), '\0');
+        std::size_t done = 0;
+        while (done < bytes->size()) {
+            const ssize_t n =
+                ::pread(fd_, bytes->data() + done, bytes->size() - done, static_cast<off_t>(done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return false;
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+
+  private:
+    int fd_;
+};
 
 }  // namespace
 
-std::unique_ptr<HiveFile> HiveFile::Open(const std::string& path, bool writable,
+std::unique_ptr<HiveFile> HiveFile::Load(std::string path, std::string image, bool writable,
                                          std::string* error) {
-    const auto fail = [&](const std::string& message) {
-        if (error) *error = message;
-        return std::unique_ptr<HiveFile>();
-    };
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return fail("cannot open " + Quoted(path) + ": " + std::strerror(errno));
-    struct stat info {};
-    std::string head(kBaseBlockSize, '\0');
-    ssize_t got = -1;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        got = ::pread(fd, head.data(), head.size(), 0);
-    }
-    ::close(fd);
-    if (!S_ISREG(info.st_mode)) return fail(Quoted(path) + " is not a file");
-    if (got < 0) return fail("cannot read " + Quoted(path) + ": " + std::strerror(errno));
-    head.resize(static_cast<std::size_t>(got));
+    std::unique_ptr<HiveFile> file(new HiveFile(std::move(path), writable));
     hive::Header header;
-    const std::string problem =
-        hive::ReadHeader(head, static_cast<std::uint64_t>(info.st_size), &header);
-    if (!problem.empty()) {
-        return fail(Quoted(path) + " is not a registry hive (" + problem +
-                    "): check that the folder given is an XP installation's Windows folder");
-    }
-    if (header.sequence1 != header.sequence2) {
-        return fail(Quoted(path) +
-                    " was not closed cleanly: its last write was not completed (Windows was "
-                    "not shut down, or was hibernated) and its log must be replayed. Start "
-                    "that Windows once and shut it down normally, then try again; nothing "
-                    "was changed");
-    }
-    std::unique_ptr<HiveFile> file(new HiveFile(path, writable));
+    hive::ReadHeader(image, image.size(), &header);
     file->minor_ = header.minor;
-    file->mode_ = info.st_mode & 07777;
-    if (writable) {
-        file->folder_ = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (file->folder_ < 0) {
-            return fail("cannot open the folder of " + Quoted(path) + ": " + std::strerror(errno));
-        }
-    }
     std::string reason;
-    if (!file->Load(&reason)) return fail(Quoted(path) + ": libhivex cannot read it: " + reason);
+    if (!file->Read(image, &reason)) {
+        if (error) *error = "\"" + file->path_ + "\": libhivex cannot read it: " + reason;
+        return nullptr;
+    }
+    file->disk_ = std::move(image);
     return file;
 }
 
 HiveFile::~HiveFile() {
     if (hive_) hivex_close(hive_);
-    if (folder_ >= 0) ::close(folder_);
 }
 
-bool HiveFile::Load(std::string* reason) {
+bool HiveFile::Read(const std::string& bytes, std::string* reason) {
     added_.clear();
     if (hive_) hivex_close(hive_);
-    hive_ = hivex_open(path_.c_str(), writable_ ? HIVEX_OPEN_WRITE : 0);
+    hive_ = nullptr;
+    MemoryFile memory;
+    if (!memory.ok() || !memory.Write(bytes)) {
+        *reason = std::strerror(errno);
+        return false;
+    }
+    hive_ = hivex_open(memory.name().c_str(), writable_ ? HIVEX_OPEN_WRITE : 0);
     if (!hive_) {
         *reason = std::strerror(errno);
         return false;
     }
-    Remember();
     return true;
-}
-
-void HiveFile::Remember() {
-    struct stat info {};
-    if (::stat(path_.c_str(), &info) != 0) return;
-    device_ = static_cast<std::uint64_t>(info.st_dev);
-    inode_ = static_cast<std::uint64_t>(info.st_ino);
-    size_ = static_cast<std::int64_t>(info.st_size);
-    mtimeNs_ = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-}
-
-bool HiveFile::Unchanged() const {
-    struct stat info {};
-    return ::stat(path_.c_str(), &info) == 0 &&
-           static_cast<std::uint64_t>(info.st_dev) == device_ &&
-           static_cast<std::uint64_t>(info.st_ino) == inode_ && info.st_size == size_ &&
-           static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec ==
-               mtimeNs_;
-}
-
-void HiveFile::RemoveLeftovers() {
-    // A commit killed before its rename leaves its new file: it never was the hive.
-    if (writable_) ::unlink(NewFileName(path_).c_str());
 }
 
 bool HiveFile::Reload(std::string* reason) {
-    return Load(reason);
+    return Read(disk_, reason);
 }
 
-bool HiveFile::Commit(std::string* reason) {
-    const auto fail = [&](const std::string& why) {
-        *reason = Quoted(path_) + ": " + why;
-        std::string again;
-        if (!Load(&again)) *reason += "; reading it again failed: " + again;
-        return false;
-    };
-    if (!hive_ || !writable_) return fail("the hive is not open for writing");
-    if (!Unchanged()) {
-        return fail("the file was changed or moved by another program since it was read");
-    }
-    const std::string fresh = NewFileName(path_);
-    Step(1);
-    if (hivex_commit(hive_, fresh.c_str(), 0) != 0) {
-        const std::string why = std::strerror(errno);
-        ::unlink(fresh.c_str());
-        return fail("cannot write " + Quoted(fresh) + ": " + why);
-    }
-    Step(2);
-    std::string why;
-    bool reordered = false;
-    if (!FinishFile(fresh, mode_, added_, &reordered, &why)) {
-        ::unlink(fresh.c_str());
-        return fail("cannot sync " + Quoted(fresh) + ": " + why);
-    }
-    Step(3);
-    if (::rename(fresh.c_str(), path_.c_str()) != 0) {
-        why = std::strerror(errno);
-        ::unlink(fresh.c_str());
-        return fail("cannot rename the new hive over it: " + why);
-    }
-    Step(4);
-    // The rename itself is durable only once the folder is.
-    if (::fsync(folder_) != 0 && errno != EINVAL) {
-        *reason = Quoted(path_) + ": cannot sync its folder: " + std::strerror(errno);
-        Remember();
+bool HiveFile::Prepare(std::size_t index, hive::Journal::Change* change, std::string* reason) {
+    if (!hive_ || !writable_) {
+        *reason = "\"" + path_ + "\": the hive is not open for writing";
         return false;
     }
-    Step(5);
-    added_.clear();
-    // The file now differs from libhivex's copy in the order of some keys: read it again.
-    if (reordered && !Load(reason)) {
-        *reason = Quoted(path_) + ": cannot read it again: " + *reason;
+    MemoryFile memory;
+    reordered_ = false;
+    if (!memory.ok() || hivex_commit(hive_, memory.name().c_str(), 0) != 0) {
+        *reason = "\"" + path_ + "\": libhivex cannot write it: " + std::strerror(errno);
         return false;
     }
-    Remember();
+    if (!added_.empty() && !hive::PlaceAddedKeys(memory.fd(), added_, &reordered_, reason)) {
+        *reason = "\"" + path_ + "\": " + *reason;
+        return false;
+    }
+    if (!memory.Read(&next_)) {
+        *reason = "\"" + path_ + "\": " + std::strerror(errno);
+        return false;
+    }
+    // The pages that differ from the disk's, and every page the hive grew by.
+    change->hive = index;
+    change->runs.clear();
+    const std::size_t bins =
+        next_.size() < hive::kBaseBlockSize ? 0 : next_.size() - hive::kBaseBlockSize;
+    for (std::size_t page = 0; page < bins; page += hive::kSectorSize) {
+        const std::size_t at = hive::kBaseBlockSize + page;
+        if (at + hive::kSectorSize <= disk_.size() &&
+            std::memcmp(next_.data() + at, disk_.data() + at, hive::kSectorSize) == 0) {
+            continue;
+        }
+        auto& runs = change->runs;
+        if (!runs.empty() && runs.back().offset + runs.back().size == page) {
+            runs.back().size += hive::kSectorSize;
+        } else {
+            runs.push_back(
+                {static_cast<std::uint32_t>(page), static_cast<std::uint32_t>(hive::kSectorSize)});
+        }
+    }
+    change->image = {reinterpret_cast<std::uint8_t*>(next_.data()), next_.size()};
     return true;
+}
+
+bool HiveFile::Finish(bool written, std::string* reason) {
+    if (written) {
+        disk_ = std::move(next_);
+        added_.clear();
+        // libhivex's copy lacks the order the commit gave new keys: it reads the hive again.
+        if (reordered_) return Read(disk_, reason);
+        return true;
+    }
+    next_.clear();
+    return Read(disk_, reason);
 }
 
 }  // namespace platform

@@ -347,6 +347,7 @@ std::string Journal::Recover() {
         hive.raisedHeader = std::move(raised);
         hive.finishHeader = std::move(done);
         hive.finishRuns = RunsOf(parsed[i]);
+        hive.finishBytes = std::string(parsed[i].data);
         return "";
     };
     const std::string finished = writable_ ? "" : " (in what is read here; nothing was written)";
@@ -496,16 +497,19 @@ std::string Journal::Complete() {
     for (Hive& hive : hives_) {
         if (!hive.finish) continue;
         struct stat info {};
-        const off_t size = static_cast<off_t>(hive.image.size());
+        const off_t size =
+            static_cast<off_t>(kBaseBlockSize + Le32(Bytes(hive.finishHeader) + field::kBinsSize));
         const bool grows = ::fstat(hive.fd, &info) == 0 && info.st_size < size;
         if (grows && Files().Allocate(hive.fd, info.st_size, size - info.st_size) != 0) {
             return failed(hive);
         }
+        std::size_t from = 0;
         for (const PageRun& run : hive.finishRuns) {
             const off_t at = static_cast<off_t>(kBaseBlockSize + run.offset);
-            if (!WriteAll(hive.fd, hive.image.data() + at, run.size, at).empty()) {
+            if (!WriteAll(hive.fd, hive.finishBytes.data() + from, run.size, at).empty()) {
                 return failed(hive);
             }
+            from += run.size;
         }
         if ((grows ? Files().Sync(hive.fd) : Files().SyncData(hive.fd)) != 0) {
             return failed(hive);
@@ -519,6 +523,7 @@ std::string Journal::Complete() {
         }
         hive.header = hive.finishHeader;
         hive.finish = false;
+        hive.finishBytes.clear();
         Remember(hive);
     }
     // Once every hive of a group is complete its record says nothing more.

@@ -82,7 +82,8 @@ class Journal {
     std::size_t size() const { return hives_.size(); }
     const std::string& path(std::size_t hive) const { return hives_[hive].path; }
     const std::string& log_path(std::size_t hive) const { return hives_[hive].logPath; }
-    // A hive's bytes as opened (base block and bins data), taken by its reader.
+    // A hive's bytes as opened (base block and bins data), taken by its reader (before or after
+    // Complete).
     std::string TakeImage(std::size_t hive) { return std::move(hives_[hive].image); }
 
     // One hive's change: its bytes as they are to be (base block and bins data, as many as the
@@ -117,12 +118,13 @@ class Journal {
         std::uint64_t device = 0, inode = 0, logDevice = 0, logInode = 0;
         std::int64_t size = 0, mtime = 0;
         std::uint32_t uid = 0, gid = 0, mode = 0;
-        // What Complete writes: the runs of a log, after raising the header when a group did
-        // not reach the hive, then the header that ends the write.
+        // What Complete writes: the runs of a log and their bytes, after raising the header
+        // when a group did not reach the hive, then the header that ends the write.
         bool finish = false;
         std::string raisedHeader;
         std::string finishHeader;
         std::vector<PageRun> finishRuns;
+        std::string finishBytes;
     };
     struct Plan;
     Journal() = default;

@@ -5,8 +5,9 @@
 // value names compare without regard to ASCII case. Texts are held in the hives as UTF-16LE
 // and seen here as the ANSI registry functions of a Western European XP see them
 // (Windows-1252): a REG_SZ of N bytes is stored as N UTF-16 units, with exactly the
-// terminator the caller passed, or none. Every change is committed by writing the hive anew
-// (HiveFile); a group of writes (Together, AllOrNone) commits once.
+// terminator the caller passed, or none. Every change is committed in place after its log, as
+// Windows XP writes a hive (hive_journal.h); a group of writes (Together, AllOrNone) commits
+// once, all or none across both hives.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +37,12 @@ class HiveRegistry : public RegistryTree {
     // is written then. The hives are locked against other calvenors while open.
     static std::unique_ptr<HiveRegistry> Open(const std::string& windowsFolder, Access access,
                                               std::string* error);
+    // What opening found and did that the user should know (a hive completed from its log, a
+    // control set Windows boots that is not the one changed here), each a sentence.
+    const std::vector<std::string>& notices() const { return notices_; }
+    // Whether a commit could neither be written nor put back: the installation then holds it
+    // or not, as its next open finds, and nothing more is written.
+    bool in_doubt() const { return doubt_; }
     ~HiveRegistry() override;
     HiveRegistry(const HiveRegistry&) = delete;
     HiveRegistry& operator=(const HiveRegistry&) = delete;
@@ -84,6 +91,8 @@ class HiveRegistry : public RegistryTree {
     };
     HiveRegistry() = default;
     std::string CheckKinds(const std::string& configFolder);
+    // A warning when Windows boots another control set than the one changed here.
+    void CheckBootedSet();
     long FullPath(HKey root, const std::string& subPath, std::string* full) const;
     long Locate(const std::string& path, Location* location) const;
     // The node of a location; kFileNotFound when a key on the way is missing.
@@ -110,7 +119,10 @@ class HiveRegistry : public RegistryTree {
     void NoteFailure(const std::string& reason);
     void ReportFailure();
 
+    std::unique_ptr<hive::Journal> journal_;
     std::unique_ptr<HiveFile> files_[2];
+    std::vector<std::string> notices_;
+    bool doubt_ = false;
     bool dirty_[2] = {false, false};
     std::string controlSet_;
     bool readOnly_ = false;

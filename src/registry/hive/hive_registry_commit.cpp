@@ -2,6 +2,7 @@
 // write or group left in memory.
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "registry/hive/hive_registry.h"
 
@@ -39,13 +40,40 @@ void HiveRegistry::Discard(int hive) {
 }
 
 long HiveRegistry::CommitDirty() {
-    long status = kSuccess;
+    // One write of every hive changed: all of it or none, across both.
+    std::vector<hive::Journal::Change> changes;
+    std::vector<int> hives;
     for (int hive : {kSystem, kSoftware}) {
         if (!dirty_[hive]) continue;
-        dirty_[hive] = false;
+        hive::Journal::Change change;
         std::string reason;
-        if (!files_[hive]->Commit(&reason)) {
-            NoteFailure(reason);
+        if (!files_[hive]->Prepare(static_cast<std::size_t>(hive), &change, &reason)) {
+            NoteFailure(reason + "; nothing was changed");
+            DropDirty();
+            return kRegistryIoFailed;
+        }
+        changes.push_back(std::move(change));
+        hives.push_back(hive);
+    }
+    std::string reason;
+    const hive::Written written = journal_->Write(changes, &reason);
+    for (const int hive : hives) dirty_[hive] = false;
+    if (written == hive::Written::kDoubt) {
+        // What the disk holds is not known; libhivex keeps what was meant, and the journal
+        // takes no more writes.
+        doubt_ = true;
+        NoteFailure(reason);
+        return kRegistryIoFailed;
+    }
+    long status = kSuccess;
+    if (written == hive::Written::kNone) {
+        NoteFailure(reason + "; nothing was changed");
+        status = kRegistryIoFailed;
+    }
+    for (const int hive : hives) {
+        std::string problem;
+        if (!files_[hive]->Finish(written == hive::Written::kAll, &problem)) {
+            NoteFailure("\"" + files_[hive]->path() + "\": " + problem);
             status = kRegistryIoFailed;
         }
     }

@@ -10,9 +10,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "platform/posix/posix_platform.h"
 #include "registry/hive/hive_registry.h"
+#include "text/ascii.h"
 
 namespace platform {
 
@@ -20,6 +22,43 @@ namespace {
 
 std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
+}
+
+// A hibernated Windows resumes from the memory it saved, its hives as they were then, and
+// writes their changed bins over the files at its next flush: whatever was written here in the
+// meantime is lost or, worse, mixed with them. hiberfil.sys at the volume's root begins with
+// "hibr" while such an image waits to be resumed.
+std::string HibernationProblem(const std::string& windowsFolder) {
+    const std::size_t slash = windowsFolder.rfind('/');
+    const std::string root = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : windowsFolder.substr(0, slash);
+    const std::string entry = FindEntryNoCase(root, "hiberfil.sys");
+    if (entry.empty()) return "";
+    const std::string path = (root == "/" ? "" : root) + "/" + entry;
+    const auto unknown = [&](const std::string& why) {
+        return "cannot read " + Quoted(path) + " to tell whether that Windows is hibernated (" +
+               why + "); nothing was changed";
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return unknown(std::strerror(errno));
+    char head[4] = {};
+    struct stat info {};
+    std::string why;
+    if (::fstat(fd, &info) != 0) {
+        why = std::strerror(errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        why = "it is not a file";
+    } else if (info.st_size >= 4 && ::pread(fd, head, sizeof head, 0) != 4) {
+        why = std::strerror(errno);
+    }
+    ::close(fd);
+    if (!why.empty()) return unknown(why);
+    if (!ascii::EqualNoCase(std::string_view(head, sizeof head), "hibr")) return "";
+    return Quoted(path) +
+           " begins with \"hibr\": that Windows is hibernated, and when it resumes it writes "
+           "the registry it kept in memory over any change made here. Start it, shut it down "
+           "(not hibernate) and try again; nothing was changed";
 }
 
 bool HasChild(hive_h* hive, const char* path) {
@@ -78,6 +117,27 @@ std::string HiveRegistry::CheckKinds(const std::string& configFolder) {
     return "";
 }
 
+void HiveRegistry::CheckBootedSet() {
+    hive_h* system = files_[kSystem]->handle();
+    const hive_node_h select = hivex_node_get_child(system, hivex_root(system), "Select");
+    const hive_value_h value = hivex_node_get_value(system, select, "Default");
+    std::uint32_t type = 0;
+    std::size_t length = 0;
+    if (value == 0 ||
+        hivex_value_type(system, value, reinterpret_cast<hive_type*>(&type), &length) != 0 ||
+        type != 4 || length != 4) {
+        return;
+    }
+    const std::int32_t number = hivex_value_dword(system, value);
+    char name[16];
+    std::snprintf(name, sizeof name, "ControlSet%03d", static_cast<int>(number));
+    if (number < 1 || number > 999 || controlSet_ == name) return;
+    notices_.push_back(Quoted(system_path()) + ": Windows boots the control set " +
+                       "Select\\Default names, " + name + ", but CurrentControlSet here is " +
+                       controlSet_ + " (Select\\Current): a setting changed here may not be the " +
+                       "one Windows uses");
+}
+
 std::unique_ptr<HiveRegistry> HiveRegistry::Open(const std::string& windowsFolder, Access access,
                                                  std::string* error) {
     const auto fail = [&](const std::string& message) {
@@ -101,6 +161,7 @@ std::unique_ptr<HiveRegistry> HiveRegistry::Open(const std::string& windowsFolde
     }
     const std::string configFolder = folder + "/" + system32 + "/" + config;
     std::string paths[2];
+    std::string entries[2];
     const char* const kNames[2] = {"SYSTEM", "SOFTWARE"};
     for (int hive : {kSystem, kSoftware}) {
         const std::string entry = FindEntryNoCase(configFolder, kNames[hive]);
@@ -111,6 +172,7 @@ std::unique_ptr<HiveRegistry> HiveRegistry::Open(const std::string& windowsFolde
                         "/mnt/xp/WINDOWS)");
         }
         paths[hive] = configFolder + "/" + entry;
+        entries[hive] = entry;
     }
 
     std::unique_ptr<HiveRegistry> registry(new HiveRegistry());
@@ -144,16 +206,33 @@ std::unique_ptr<HiveRegistry> HiveRegistry::Open(const std::string& windowsFolde
                             "read-write; --export reads it as it is");
             }
         }
+        if (const std::string problem = HibernationProblem(folder); !problem.empty()) {
+            return fail(problem);
+        }
     }
+    std::string problem;
+    registry->journal_ = hive::Journal::Open(configFolder, {entries[kSystem], entries[kSoftware]},
+                                             !registry->readOnly_, &problem);
+    if (!registry->journal_) return fail(problem);
     for (int hive : {kSystem, kSoftware}) {
-        std::string problem;
-        registry->files_[hive] = HiveFile::Open(paths[hive], !registry->readOnly_, &problem);
+        registry->files_[hive] = HiveFile::Load(
+            paths[hive], registry->journal_->TakeImage(static_cast<std::size_t>(hive)),
+            !registry->readOnly_, &problem);
         if (!registry->files_[hive]) return fail(problem);
     }
-    if (const std::string problem = registry->CheckKinds(configFolder); !problem.empty()) {
-        return fail(problem);
+    if (const std::string kinds = registry->CheckKinds(configFolder); !kinds.empty()) {
+        return fail(kinds);
     }
-    for (const auto& file : registry->files_) file->RemoveLeftovers();
+    // Only now, every check passed, is anything written: what an interrupted write left is
+    // completed, missing logs made, leftovers of older versions removed.
+    registry->notices_ = registry->journal_->notices();
+    if (!registry->readOnly_) {
+        if (const std::string completed = registry->journal_->Complete(); !completed.empty()) {
+            return fail(completed);
+        }
+        for (const std::string& path : paths) ::unlink(HiveFile::NewFileName(path).c_str());
+    }
+    registry->CheckBootedSet();
     return registry;
 }
 
