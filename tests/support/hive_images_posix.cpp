@@ -14,7 +14,7 @@ void AddBin(std::string* image, std::uint32_t size) {
     bin.replace(0, 4, "hbin");
     hive::PutLe32(b + hive::field::kBinOffset, offset);
     hive::PutLe32(b + hive::field::kBinSize, size);
-    hive::PutLe32(b + hive::kBinHeaderSize, size - hive::kBinHeaderSize);  // one free cell
+    hive::PutLe32(b + hive::field::kBinCells, size - hive::field::kBinCells);  // one free cell
     image->resize(hive::kBaseBlockSize + offset);
     *image += bin;
     base = reinterpret_cast<std::uint8_t*>(image->data());

@@ -67,7 +67,7 @@ std::string CheckBins(const std::uint8_t* bins, std::uint32_t binsSize,
     while (at < binsSize) {
         const std::uint8_t* bin = bins + at;
         const std::string where = "the hive bin at " + std::to_string(at);
-        if (binsSize - at < kBinHeaderSize || std::memcmp(bin, "hbin", 4) != 0) {
+        if (binsSize - at < field::kBinCells || std::memcmp(bin, "hbin", 4) != 0) {
             return where + " does not start with \"hbin\"";
         }
         if (Le32(bin + field::kBinOffset) != at) return where + " gives another offset";

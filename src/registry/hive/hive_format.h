@@ -18,7 +18,6 @@ constexpr std::size_t kBaseBlockSize = 0x1000;
 constexpr std::size_t kSectorSize = 512;
 // Hive bins are multiples of this, and the first bin's header follows the base block.
 constexpr std::size_t kBinAlignment = 0x1000;
-constexpr std::size_t kBinHeaderSize = 0x20;
 // Values longer than this are stored as "big data" in hives of version 1.4 and later.
 constexpr std::size_t kBigDataThreshold = 16344;
 
@@ -35,10 +34,12 @@ constexpr std::size_t kRootCell = 0x24;
 constexpr std::size_t kBinsSize = 0x28;
 constexpr std::size_t kCluster = 0x2C;
 constexpr std::size_t kChecksum = 0x1FC;
-// In a bin's header: its offset and size, and (first bin only) a copy of the last write's time.
+// In a bin's header: its offset and size, and (first bin only) a copy of the last write's time;
+// the first cell follows the header.
 constexpr std::size_t kBinOffset = 4;
 constexpr std::size_t kBinSize = 8;
 constexpr std::size_t kBinTimeStamp = 0x14;
+constexpr std::size_t kBinCells = 0x20;
 }  // namespace field
 
 constexpr std::uint32_t kPrimaryFile = 0;
