@@ -85,7 +85,7 @@ mv "$work/system.log" "$system.LOG"
 err=$(echo | "$program" --headless --windows "$windows" 2>&1)
 check "hive completed from its log: exit code" 0 $?
 contains "hive completed from its log: said" \
-    "\"$system\"'s last write had not been completed (Windows or a program writing it was stopped during it); it was completed from its log \"$system.LOG\"" "$err"
+    "the last write to \"$system\" had not been completed (Windows or a program writing it was stopped during it); it was completed from its log \"$system.LOG\"" "$err"
 check "hive completed from its log: what it holds" "$(cat "$work/after.reg")" "$(export_system)"
 cp "$work/system.good" "$system"
 

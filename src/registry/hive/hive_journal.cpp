@@ -457,9 +457,9 @@ std::string Journal::Recover() {
         problem = finish(
             i, "", WithNumbers(hive.header, header.sequence1, header.sequence1, header.timeStamp));
         if (!problem.empty()) return problem;
-        notices_.push_back(Quoted(hive.path) +
-                           "'s last write had not been completed (Windows or a program writing "
-                           "it was stopped during it); it was completed from its log " +
+        notices_.push_back("the last write to " + Quoted(hive.path) +
+                           " had not been completed (Windows or a program writing it was "
+                           "stopped during it); it was completed from its log " +
                            Quoted(hive.logPath) + ", as Windows completes it at boot" + finished);
     }
     return "";
