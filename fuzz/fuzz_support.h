@@ -13,6 +13,7 @@
 
 #include "formats/regedit/regedit.h"
 #include "platform/posix/posix_platform.h"
+#include "registry/nt_version.h"
 #include "support/memory_registry.h"
 
 namespace fuzz_support {
@@ -68,7 +69,7 @@ inline testing_support::MemoryRegistry SeedMachine() {
 class QuietPlatform : public platform::PosixPlatform {
   public:
     explicit QuietPlatform(platform::RegistryBackend& registry)
-        : PosixPlatform(registry, "", "/opt/calvenor") {}
+        : PosixPlatform(platform::NtVersionQuery(registry), "", "/opt/calvenor") {}
     bool StartProcess(const std::string& commandLine) override { return !commandLine.empty(); }
 };
 
