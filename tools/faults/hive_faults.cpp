@@ -420,6 +420,7 @@ int Run(bool steps, bool control, int rounds, const std::string& given, std::uin
         mode, totalAcked, passed + failed, landed, Now() - started);
     if (control) {
         std::printf("control: the checker found %d torn hives in %d rounds\n", damageFound, rounds);
+        if (damageFound > 0 && given.empty()) fs::remove_all(dir);
         return damageFound > 0 ? 0 : 1;
     }
     std::printf("hive %s: %d passed, %d failed\n", mode, passed, failed);
