@@ -234,7 +234,8 @@ void PeSeeds(const fs::path& out) {
 }
 
 // Hives: an installation's SYSTEM and SOFTWARE (each with its selector byte: 0 fuzzes SYSTEM,
-// 1 SOFTWARE) and an empty hive.
+// 1 SOFTWARE), an empty hive, and a SYSTEM whose last write was cut short with the log that
+// completes it (selector 2, the hive's length, the hive, the log).
 void HiveSeeds(const fs::path& out) {
     fs::create_directories(out);
     const fs::path windows = out / "installation";
@@ -246,6 +247,17 @@ void HiveSeeds(const fs::path& out) {
     WriteFile(out / "software.hive",
               std::string(1, '\1') + ReadFile((config / "SOFTWARE").string()));
     WriteFile(out / "empty.hive", std::string(1, '\0') + platform::hive::MakeEmptyHive("ROOT"));
+    // Its first sequence number one past its log's, as Windows XP leaves a write cut short.
+    std::string dirty = ReadFile((config / "SYSTEM").string());
+    auto* base = reinterpret_cast<std::uint8_t*>(dirty.data());
+    namespace hive = platform::hive;
+    hive::PutLe32(base + hive::field::kSequence1, hive::Le32(base + hive::field::kSequence1) + 1);
+    hive::SetHeaderChecksum(base);
+    std::string length(4, '\0');
+    hive::PutLe32(reinterpret_cast<std::uint8_t*>(length.data()),
+                  static_cast<std::uint32_t>(dirty.size()));
+    WriteFile(out / "system-cut-short.hive",
+              std::string(1, '\2') + length + dirty + ReadFile((config / "SYSTEM.LOG").string()));
     fs::remove_all(windows);
     // Hives of both formats made by the engine with what the others lack: an index root of
     // leaves, names in UTF-16, big data.

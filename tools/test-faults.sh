@@ -32,11 +32,13 @@ run "50 kills" "$faults" kill 50
 run "50 power cuts" "$faults" cut 50
 run "2 x 1000 concurrent writes" "$faults" concurrent 2 1000
 run "4 x 500 concurrent writes" "$faults" concurrent 4 500
-# Hives: writers killed at random moments, and dying at each step of a commit (a power cut
-# before the new file is synced loses its tail).
+# Hives: writers killed at random moments, and dying before each call of a commit in turn
+# (logs, group record, headers, bins, flushes); each hive judged by XP's rules and the
+# program's open. Power cuts after each call are replayed in the unit tests (JournalTest).
 run "hives: 50 kills" "$hive_faults" kill 50
 run "hives: 50 deaths inside commits" "$hive_faults" steps 50
-# A control run: a torn hive put in place must be found, or the hive runs prove nothing.
+# A control run: a writer without the journal dying in its bins must be found, or the hive
+# runs prove nothing.
 run "hives: the checker finds a torn hive" "$hive_faults" control 10
 
 # A control run: under a disk that acknowledges syncs without writing, the cut checker must

@@ -6,8 +6,9 @@
 // upper-case table). Texts are held in the hives as UTF-16LE and seen here as the ANSI registry
 // functions of a Western European XP see them (Windows-1252): a REG_SZ of N bytes is stored as
 // N UTF-16 units, with exactly the terminator the caller passed, or none. Every change is
-// committed by writing the hive anew (HiveFile); a group of writes (Together, AllOrNone)
-// commits once.
+// committed in place after its log, as Windows XP writes a hive (hive_journal.h): the bins the
+// engine marked dirty, nothing else; a group of writes (Together, AllOrNone) commits once, all
+// or none across both hives.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +37,12 @@ class HiveRegistry : public PathRegistry {
     // is written then. The hives are locked against other calvenors while open.
     static std::unique_ptr<HiveRegistry> Open(const std::string& windowsFolder, Access access,
                                               std::string* error);
+    // What opening found and did that the user should know (a hive completed from its log, a
+    // control set Windows boots that is not the one changed here), each a sentence.
+    const std::vector<std::string>& notices() const { return notices_; }
+    // Whether a commit could neither be written nor put back: the installation then holds it
+    // or not, as its next open finds, and nothing more is written.
+    bool in_doubt() const { return doubt_; }
     ~HiveRegistry() override;
     HiveRegistry(const HiveRegistry&) = delete;
     HiveRegistry& operator=(const HiveRegistry&) = delete;
@@ -68,6 +75,8 @@ class HiveRegistry : public PathRegistry {
     };
     HiveRegistry() = default;
     std::string CheckKinds(const std::string& configFolder);
+    // A warning when Windows boots another control set than the one changed here.
+    void CheckBootedSet();
     long Locate(const std::string& path, Location* location) const;
     // The key of a location (kNil for HKEY_LOCAL_MACHINE itself); kFileNotFound when a key on
     // the way is missing.
@@ -89,7 +98,10 @@ class HiveRegistry : public PathRegistry {
     long CommitDirty();
     void DropDirty();
 
+    std::unique_ptr<hive::Journal> journal_;
     std::unique_ptr<HiveFile> files_[2];
+    std::vector<std::string> notices_;
+    bool doubt_ = false;
     bool dirty_[2] = {false, false};
     std::string controlSet_;
     bool readOnly_ = false;

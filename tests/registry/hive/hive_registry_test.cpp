@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
 #include <string>
@@ -19,10 +21,14 @@
 #include "platform/platform.h"
 #include "registry/hive/hive_file.h"
 #include "registry/hive/hive_format.h"
+#include "registry/hive/hive_journal.h"
 #include "registry/hive/hive_keys.h"
+#include "registry/hive/hive_registry.h"
 #include "registry/nt_version.h"
 #include "settings/registry.h"
 #include "settings/schema.h"
+#include "support/file_calls_posix.h"
+#include "support/xp_boot_posix.h"
 #include "support/xp_installation_posix.h"
 #include "text/windows_names.h"
 
@@ -201,16 +207,28 @@ TEST_F(HiveRegistryTest, UnitsWithoutAnAnsiFormReadAsQuestionMarks) {
               std::string("A?\x80\0", 4));
 }
 
+// Counts the logs written: one for each hive each commit changes.
+class LogWrites : public hive::FileCalls {
+  public:
+    ssize_t Write(int fd, const void* data, std::size_t size, off_t offset) override {
+        char link[PATH_MAX] = {};
+        ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), link, sizeof link - 1);
+        const std::string path = link;
+        if (offset == 0 && path.size() > 4 && path.substr(path.size() - 4) == ".LOG") ++logs;
+        return FileCalls::Write(fd, data, size, offset);
+    }
+    int logs = 0;
+};
+
 TEST_F(HiveRegistryTest, EachWriteIsCommittedAndAGroupOnce) {
-    static int commits = 0;
-    commits = 0;
-    HiveFile::fault_hook = [](int step) { commits += step == 5; };
+    LogWrites counted;
     {
         auto hives = Open();
         ASSERT_TRUE(hives);
+        hive::UseFileCalls(&counted);
         settings::Registry registry(*hives);
         registry.StoreValue(kHKLM, schema::kCustomization, schema::kST9704ATTEN, 1, REG_DWORD);
-        EXPECT_EQ(commits, 1);
+        EXPECT_EQ(counted.logs, 1);
         // Durable at once: another reader of the file sees it.
         EXPECT_EQ(DumpHive(system_)
                       .at("\\ControlSet002\\Services\\wdm_au8830\\Customization\\"
@@ -225,10 +243,177 @@ TEST_F(HiveRegistryTest, EachWriteIsCommittedAndAGroupOnce) {
             registry.StoreValue(kHKLM, schema::kAU8830Equalizer, schema::kPresetNumber, 3,
                                 REG_DWORD);
         });
-        EXPECT_EQ(commits, 3);  // one for each hive the group changed
+        EXPECT_EQ(counted.logs, 3);  // one for each hive the group changed
+        // Writing back what is there commits nothing.
+        registry.StoreValue(kHKLM, schema::kCustomization, schema::kST9704ATTEN, 1, REG_DWORD);
+        EXPECT_EQ(counted.logs, 3);
+        hive::UseFileCalls(nullptr);
     }
-    HiveFile::fault_hook = nullptr;
     EXPECT_FALSE(fs::exists(HiveFile::NewFileName(system_.string())));
+}
+
+// An import changing both hives, each call of its commit failing in turn (no space, an I/O
+// error): the import fails with the reason told, both hives as they were; where no call that
+// matters fails, both hold it.
+TEST_F(HiveRegistryTest, AnImportIntoBothHivesIsWrittenWholeOrNotAtAll) {
+    const std::string text =
+        "REGEDIT4\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\wdm_au8830\\Customization]"
+        "\r\n\"ST9704ATTEN\"=dword:00000007\r\n\r\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Aureal\\A3D]\r\n\"SplashScreen\"=dword:00000003\r\n";
+    {
+        auto hives = Open();  // makes the logs
+        ASSERT_TRUE(hives);
+    }
+    const Dump system = DumpHive(system_);
+    const Dump software = DumpHive(software_);
+    std::map<fs::path, std::string> files;
+    for (const auto& entry : fs::directory_iterator(system_.parent_path())) {
+        files[entry.path()] = ReadFile(entry.path());
+    }
+    int failed = 0;
+    for (int failAt = 1;; ++failAt) {
+        SCOPED_TRACE("call " + std::to_string(failAt));
+        for (const auto& [path, bytes] : files) {
+            std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+        }
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        std::vector<std::string> told;
+        hives->OnWriteFailure([&](const std::string& reason) { told.push_back(reason); });
+        const int error = failAt % 2 ? ENOSPC : EIO;
+        testing_support::FailingCalls failing(failAt, false, error);
+        hive::UseFileCalls(&failing);
+        std::vector<std::string> warnings;
+        const std::string problem = regedit::ImportRegText(*hives, text, "test", &warnings);
+        hive::UseFileCalls(nullptr);
+        hives.reset();
+        if (problem.empty()) {
+            EXPECT_TRUE(told.empty());
+            EXPECT_EQ(DumpHive(system_)
+                          .at("\\ControlSet002\\Services\\wdm_au8830\\Customization\\"
+                              "ST9704ATTEN")
+                          .second,
+                      std::string("\7\0\0\0", 4));
+            EXPECT_EQ(DumpHive(software_).at("\\Aureal\\A3D\\SplashScreen").second,
+                      std::string("\3\0\0\0", 4));
+            if (failing.calls < failAt) break;  // no call failed: every one was tried
+            continue;
+        }
+        ++failed;
+        ASSERT_EQ(told.size(), 1u) << problem;
+        EXPECT_NE(told[0].find(std::strerror(error)), std::string::npos) << told[0];
+        EXPECT_NE(told[0].find("nothing was changed"), std::string::npos) << told[0];
+        EXPECT_EQ(DumpHive(system_), system);
+        EXPECT_EQ(DumpHive(software_), software);
+    }
+    EXPECT_GT(failed, 10);
+}
+
+// A click and an import changing both hives, cut by a power failure after every call of
+// their commits (and with unsynced writes lost, one lost, the last torn): the next open reads
+// each as before or after (an import all or none), and Windows XP's rules, applied apart,
+// read each hive the same way but for a group's hive its record completes.
+TEST_F(HiveRegistryTest, APowerCutAfterAnyCallOfACommitLeavesItDoneOrNot) {
+    const std::string customization = "SYSTEM\\ControlSet002\\Services\\wdm_au8830\\Customization";
+    const std::string a3d = "SOFTWARE\\Aureal\\A3D";
+    {
+        auto hives = Open();  // makes the logs
+        ASSERT_TRUE(hives);
+    }
+    const fs::path config = system_.parent_path();
+    const fs::path snapshot = dir_ / "snapshot";
+    fs::copy(config, snapshot);
+    const auto value = [](HiveRegistry& hives, const std::string& key, const char* name) {
+        std::vector<StoredValue> values;
+        hives.Values(key, &values);
+        for (const auto& v : values) {
+            if (v.name == name) return std::string(v.data.begin(), v.data.end());
+        }
+        return std::string();
+    };
+    struct Commit {
+        const char* name;
+        std::function<void(HiveRegistry&)> write;
+        bool group;
+    };
+    const std::vector<Commit> commits = {
+        {"a click",
+         [&](HiveRegistry& hives) {
+             settings::Registry(hives).StoreValue(kHKLM, schema::kCustomization,
+                                                  schema::kST9704ATTEN, 1, REG_DWORD);
+         },
+         false},
+        {"an import into both hives",
+         [&](HiveRegistry& hives) {
+             std::vector<std::string> warnings;
+             EXPECT_EQ(regedit::ImportRegText(
+                           hives,
+                           "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" + customization +
+                               "]\r\n\"ST9704ATTEN\"=dword:00000001\r\n\r\n[HKEY_LOCAL_MACHINE\\" +
+                               a3d + "]\r\n\"Splash\"=dword:00000009\r\n",
+                           "test", &warnings),
+                       "");
+         },
+         true},
+    };
+    int windowsAlone = 0;
+    for (const Commit& commit : commits) {
+        SCOPED_TRACE(commit.name);
+        fs::remove_all(config);
+        fs::copy(snapshot, config);
+        std::string before[2];
+        {
+            auto hives = Open();
+            before[0] = value(*hives, customization, "ST9704ATTEN");
+            before[1] = value(*hives, a3d, "Splash");
+        }
+        testing_support::RecordingCalls recorder;
+        {
+            auto hives = Open();
+            hive::UseFileCalls(&recorder);
+            commit.write(*hives);
+            hive::UseFileCalls(nullptr);
+        }
+        const std::string after[2] = {std::string("\1\0\0\0", 4),
+                                      commit.group ? std::string("\x9\0\0\0", 4) : before[1]};
+        for (const auto& cut : testing_support::PowerCuts(recorder.ops)) {
+            SCOPED_TRACE("after " + std::to_string(cut.calls) + " calls, kind " +
+                         std::to_string(cut.kind));
+            fs::remove_all(config);
+            fs::copy(snapshot, config);
+            ASSERT_EQ(testing_support::Replay(recorder.ops, cut, config.string(), config.string()),
+                      "");
+            const bool record = fs::exists(config / hive::kGroupRecord);
+            testing_support::XpLoad xp[2];
+            for (int i = 0; i < 2; ++i) {
+                const fs::path file = i == 0 ? system_ : software_;
+                xp[i] =
+                    testing_support::XpLoadsHive(ReadFile(file), ReadFile(file.string() + ".LOG"));
+                ASSERT_TRUE(xp[i].loaded) << file << ": " << xp[i].why;
+            }
+            std::string error;
+            auto hives = Open(HiveRegistry::Access::ReadWrite, &error);
+            ASSERT_TRUE(hives) << error;
+            const std::string found[2] = {value(*hives, customization, "ST9704ATTEN"),
+                                          value(*hives, a3d, "Splash")};
+            hives.reset();
+            for (int i = 0; i < 2; ++i) {
+                EXPECT_TRUE(found[i] == before[i] || found[i] == after[i]) << i;
+                const fs::path file = i == 0 ? system_ : software_;
+                const std::string bytes = ReadFile(file);
+                const std::string bins = bytes.substr(4096, xp[i].bins.size());
+                if (bins != xp[i].bins || bytes.size() < 4096 + xp[i].bins.size()) {
+                    EXPECT_TRUE(commit.group && record) << file;
+                    ++windowsAlone;
+                }
+            }
+            if (commit.group) {
+                EXPECT_EQ(found[0] == after[0], found[1] == after[1]) << "half an import";
+            }
+        }
+    }
+    EXPECT_GT(windowsAlone, 0);
 }
 
 TEST_F(HiveRegistryTest, EverythingNotWrittenIsKeptByteForByte) {
@@ -391,8 +576,8 @@ void HiveRegistryTest::CheckNamesByWindowsRules(std::uint32_t minor) {
               1u);  // libhivex
 }
 
-// A value written stamps its key; a commit stamps the header with the time of the last change,
-// both sequence numbers one further and the checksum by Windows' rule.
+// A value written stamps its key; a commit stamps the header with the time of the write (not
+// before the key's), both sequence numbers one further and the checksum by Windows' rule.
 TEST_F(HiveRegistryTest, WritesStampTheKeyAndTheHeader) {
     const std::string before = ReadFile(system_);
     std::uint32_t sequence = 0;
@@ -420,7 +605,8 @@ TEST_F(HiveRegistryTest, WritesStampTheKeyAndTheHeader) {
     EXPECT_EQ(header[1], sequence + 1);
     std::uint64_t time = 0;
     std::memcpy(&time, &after[12], 8);
-    EXPECT_EQ(time, stamped);
+    EXPECT_GE(time, stamped);
+    EXPECT_LE(time, hive::FileTimeNow());
     std::uint32_t checksum = 0;
     std::memcpy(&checksum, &after[0x1FC], 4);
     EXPECT_EQ(checksum, hive::HeaderChecksum(reinterpret_cast<const std::uint8_t*>(after.data())));
@@ -518,6 +704,13 @@ TEST_F(HiveRegistryTest, WhatWindowsNeedsToStartIsNeverDeleted) {
 
 // Each refusal names the file, says what to do, and writes nothing.
 TEST_F(HiveRegistryTest, HivesThatMustNotBeWrittenAreRefusedUntouched) {
+    // A click first, so that the log beside SYSTEM is the one of its last write.
+    {
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        settings::Registry registry(*hives);
+        registry.StoreValue(kHKLM, schema::kControlPanel, schema::kReverbAmount, 98, REG_DWORD);
+    }
     const std::string originalSystem = ReadFile(system_);
     const std::string originalSoftware = ReadFile(software_);
     const auto refused = [&](const std::string& why, const std::string& needle) {
@@ -529,16 +722,30 @@ TEST_F(HiveRegistryTest, HivesThatMustNotBeWrittenAreRefusedUntouched) {
         EXPECT_EQ(ReadFile(system_), system) << why;
         EXPECT_EQ(ReadFile(software_), software) << why;
     };
-    // Not shut down cleanly: the sequence numbers differ.
+    // Not shut down cleanly: the sequence numbers differ, and no log completes the write.
     {
+        const Dump before = DumpHive(system_);
         std::string dirty = originalSystem;
         dirty[4] = static_cast<char>(dirty[4] + 1);
         const std::uint32_t sum =
             hive::HeaderChecksum(reinterpret_cast<const std::uint8_t*>(dirty.data()));
         for (int i = 0; i < 4; ++i) dirty[0x1FC + i] = static_cast<char>(sum >> (8 * i));
         std::ofstream(system_, std::ios::binary | std::ios::trunc) << dirty;
+        const fs::path log = system_.string() + ".LOG";
+        const std::string logBytes = ReadFile(log);
+        fs::remove(log);
         refused("dirty", "\"" + system_.string() + "\" was not closed cleanly");
         refused("dirty", "shut it down normally");
+        // Beside the log of its last write, as Windows XP numbers one (a write cut short just
+        // after its header was raised), it is completed, and said.
+        std::ofstream(log, std::ios::binary | std::ios::trunc) << logBytes;
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        ASSERT_EQ(hives->notices().size(), 1u);
+        EXPECT_NE(hives->notices()[0].find("completed from its log"), std::string::npos);
+        hives.reset();
+        EXPECT_EQ(DumpHive(system_), before);
+        std::ofstream(system_, std::ios::binary | std::ios::trunc) << originalSystem;
     }
     // The hives swapped.
     std::ofstream(system_, std::ios::binary | std::ios::trunc) << originalSoftware;
@@ -567,6 +774,59 @@ TEST_F(HiveRegistryTest, HivesThatMustNotBeWrittenAreRefusedUntouched) {
     // Two readers may share the hives.
     auto reader = Open(HiveRegistry::Access::ReadOnly);
     EXPECT_TRUE(Open(HiveRegistry::Access::ReadOnly));
+}
+
+// Windows hibernated: it would write the registry it holds in memory over any change made
+// here when it resumes. hiberfil.sys at the volume's root (the Windows folder's parent) tells.
+TEST_F(HiveRegistryTest, AHibernatedInstallationIsNotWritten) {
+    const std::string system = ReadFile(system_);
+    const fs::path hiberfil = dir_ / "HiberFil.sys";
+    for (const char* head : {"hibr", "HIBR", "Hibr"}) {
+        std::ofstream(hiberfil, std::ios::binary | std::ios::trunc) << head << std::string(60, 'x');
+        std::string error;
+        EXPECT_EQ(Open(HiveRegistry::Access::ReadWrite, &error), nullptr) << head;
+        EXPECT_NE(error.find("\"" + hiberfil.string() +
+                             "\" begins with \"hibr\": that Windows "
+                             "is hibernated"),
+                  std::string::npos)
+            << error;
+        EXPECT_NE(error.find("shut it down (not hibernate)"), std::string::npos) << error;
+        EXPECT_EQ(ReadFile(system_), system);
+        // An export only reads.
+        EXPECT_TRUE(Open(HiveRegistry::Access::ReadOnly));
+    }
+    // Resumed (Windows wipes the signature) or never hibernated: written as usual.
+    for (const std::string& head : {std::string(4, '\0'), std::string("wake"), std::string("hi")}) {
+        std::ofstream(hiberfil, std::ios::binary | std::ios::trunc) << head;
+        EXPECT_TRUE(Open());
+    }
+    // One that cannot be read leaves the question open: refused.
+    fs::remove(hiberfil);
+    fs::create_directory(hiberfil);
+    std::string error;
+    EXPECT_EQ(Open(HiveRegistry::Access::ReadWrite, &error), nullptr);
+    EXPECT_NE(error.find("to tell whether that Windows is hibernated"), std::string::npos) << error;
+}
+
+// Windows boots the control set Select\Default names; CurrentControlSet here is the one
+// Select\Current names: when they differ, both are named.
+TEST_F(HiveRegistryTest, AnotherBootedControlSetIsToldByName) {
+    {
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        EXPECT_TRUE(hives->notices().empty());
+        ASSERT_EQ(hives->PutValue("SYSTEM\\Select", "Default", REG_DWORD, Bytes{1, 0, 0, 0}), 0);
+    }
+    auto hives = Open();
+    ASSERT_TRUE(hives);
+    ASSERT_EQ(hives->notices().size(), 1u);
+    const std::string& notice = hives->notices()[0];
+    EXPECT_NE(notice.find("\"" + system_.string() + "\""), std::string::npos) << notice;
+    EXPECT_NE(notice.find("Select\\Default names, ControlSet001"), std::string::npos) << notice;
+    EXPECT_NE(notice.find("CurrentControlSet here is ControlSet002 (Select\\Current)"),
+              std::string::npos)
+        << notice;
+    EXPECT_EQ(hives->current_control_set(), "ControlSet002");
 }
 
 TEST(HiveFormat, AnEmptyHiveIsOneLibhivexOpens) {
