@@ -11,7 +11,8 @@ build="${BENCH_BUILD:-build-bench}"
 tools/setup.sh build bench
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target calvenor bench_registry bench_hive bench_hive_engine \
-    bench_journal bench_window bench_pictures floor_fltk make_xp_installation >/dev/null
+    bench_journal bench_hive_clicks bench_window bench_pictures floor_fltk make_xp_installation \
+    >/dev/null
 
 echo "== machine"
 echo "cpus: $(nproc), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
@@ -31,6 +32,9 @@ echo "hive folder file system: $(df -T /var/tmp | awk 'NR==2 {print $2}')"
 
 echo "== the hive engine in memory, on a hive of 50 KB and one of 73 MB"
 "$build/bench/bench_hive_engine" 73
+
+echo "== 100 clicks on one check box through the program (--windows --headless, best of 3)"
+"$build/bench/bench_hive_clicks" "$build/calvenor" 100
 
 work=$(mktemp -d)
 trap 'kill "${xvfb:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
