@@ -23,6 +23,7 @@
 #include "registry/hive/hive_format.h"
 #include "registry/hive/hive_journal.h"
 #include "registry/hive/hive_keys.h"
+#include "registry/hive/hive_log.h"
 #include "registry/hive/hive_registry.h"
 #include "registry/nt_version.h"
 #include "settings/registry.h"
@@ -610,6 +611,63 @@ TEST_F(HiveRegistryTest, WritesStampTheKeyAndTheHeader) {
     std::uint32_t checksum = 0;
     std::memcpy(&checksum, &after[0x1FC], 4);
     EXPECT_EQ(checksum, hive::HeaderChecksum(reinterpret_cast<const std::uint8_t*>(after.data())));
+}
+
+// A click writes the bins the engine changed and nothing else: the log's pages are whole bins,
+// each of which the click changed (the first among them: it keeps the write's time), and every
+// byte of the hive that differs afterwards lies in them.
+TEST_F(HiveRegistryTest, AClickWritesOnlyTheBinsItChanged) {
+    { ASSERT_TRUE(Open()); }  // makes the logs
+    const std::string before = ReadFile(system_);
+    {
+        auto hives = Open();
+        ASSERT_TRUE(hives);
+        settings::Registry registry(*hives);
+        registry.StoreValue(kHKLM, schema::kCustomization, schema::kST9704ATTEN, 1, REG_DWORD);
+    }
+    const std::string after = ReadFile(system_);
+    ASSERT_EQ(after.size(), before.size());
+    EXPECT_EQ(DumpHive(system_)
+                  .at("\\ControlSet002\\Services\\wdm_au8830\\Customization\\ST9704ATTEN")
+                  .second,
+              std::string("\1\0\0\0", 4));
+    const std::string logBytes = ReadFile(system_.string() + ".LOG");
+    hive::Log log;
+    ASSERT_EQ(hive::ReadLog(logBytes, &log), "");
+    const auto bins = reinterpret_cast<const std::uint8_t*>(after.data()) + hive::kBaseBlockSize;
+    const std::size_t binsSize = after.size() - hive::kBaseBlockSize;
+    std::vector<bool> logged(binsSize / hive::kSectorSize, false);
+    int loggedBins = 0;
+    const std::vector<hive::PageRun> runs = hive::RunsOf(log);
+    ASSERT_FALSE(runs.empty());
+    EXPECT_EQ(runs.front().offset, 0u);
+    for (const hive::PageRun& run : runs) {
+        // Whole bins, one after another: a run starts at a bin's header and ends at a bin's end.
+        std::uint32_t at = run.offset;
+        while (at < run.offset + run.size) {
+            ASSERT_EQ(std::memcmp(bins + at, "hbin", 4), 0) << at;
+            std::uint32_t size = 0;
+            std::memcpy(&size, bins + at + 8, 4);
+            EXPECT_NE(std::memcmp(before.data() + hive::kBaseBlockSize + at,
+                                  after.data() + hive::kBaseBlockSize + at, size),
+                      0)
+                << "the bin at " << at << " was written unchanged";
+            for (std::uint32_t page = at; page < at + size; page += hive::kSectorSize) {
+                logged[page / hive::kSectorSize] = true;
+            }
+            ++loggedBins;
+            at += size;
+        }
+        EXPECT_EQ(at, run.offset + run.size);
+    }
+    for (std::size_t page = 0; page < logged.size(); ++page) {
+        const std::size_t at = hive::kBaseBlockSize + page * hive::kSectorSize;
+        if (before.compare(at, hive::kSectorSize, after, at, hive::kSectorSize) != 0) {
+            EXPECT_TRUE(logged[page]) << "a page changed outside the log: " << at;
+        }
+    }
+    // A DWORD and its key's time: the first bin and at most two others.
+    EXPECT_LE(loggedBins, 3);
 }
 
 // Clicks and texts that change their length reuse the space they free: the hive does not grow
