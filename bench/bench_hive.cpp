@@ -1,6 +1,6 @@
 // Cost of the registry layer on an XP installation's hives (--windows), on an installation
-// generated with a SOFTWARE hive of about 10 MB: a click's durable write (the whole hive
-// written, synced and renamed), a group of writes (Reset All), opening both hives, and
+// generated with a SOFTWARE hive of about 10 MB: a click's durable write (its changed bins
+// logged, then written in place), a group of writes (Reset All), opening both hives, and
 // opening them with the main window's full load. Prints figures only.
 //
 //   bench_hive [REPEATS [FILLER_KEYS]]    (defaults 30 and 10000: a SOFTWARE hive of ~10 MB)

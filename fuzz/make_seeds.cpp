@@ -24,6 +24,7 @@
 #include "platform/platform.h"
 #include "platform/seed_windows.h"
 #include "registry/hive/hive_format.h"
+#include "registry/hive/hive_keys.h"
 #include "registry/nt_version.h"
 #include "registry/regedit_io.h"
 #include "registry/sqlite/sqlite_store.h"
@@ -244,7 +245,8 @@ void PeSeeds(const fs::path& out) {
 }
 
 // Hives: an installation's SYSTEM and SOFTWARE (each with its selector byte: 0 fuzzes SYSTEM,
-// 1 SOFTWARE) and an empty hive.
+// 1 SOFTWARE), an empty hive, and a SYSTEM whose last write was cut short with the log that
+// completes it (selector 2, the hive's length, the hive, the log).
 void HiveSeeds(const fs::path& out) {
     fs::create_directories(out);
     const fs::path windows = out / "installation";
@@ -256,7 +258,40 @@ void HiveSeeds(const fs::path& out) {
     WriteFile(out / "software.hive",
               std::string(1, '\1') + ReadFile((config / "SOFTWARE").string()));
     WriteFile(out / "empty.hive", std::string(1, '\0') + platform::hive::MakeEmptyHive("ROOT"));
+    // Its first sequence number one past its log's, as Windows XP leaves a write cut short.
+    std::string dirty = ReadFile((config / "SYSTEM").string());
+    auto* base = reinterpret_cast<std::uint8_t*>(dirty.data());
+    namespace hive = platform::hive;
+    hive::PutLe32(base + hive::field::kSequence1, hive::Le32(base + hive::field::kSequence1) + 1);
+    hive::SetHeaderChecksum(base);
+    std::string length(4, '\0');
+    hive::PutLe32(reinterpret_cast<std::uint8_t*>(length.data()),
+                  static_cast<std::uint32_t>(dirty.size()));
+    WriteFile(out / "system-cut-short.hive",
+              std::string(1, '\2') + length + dirty + ReadFile((config / "SYSTEM.LOG").string()));
     fs::remove_all(windows);
+    // Hives of both formats made by the engine with what the others lack: an index root of
+    // leaves, names in UTF-16, big data.
+    for (const std::uint32_t minor : {3u, 5u}) {
+        const std::string empty = platform::hive::MakeEmptyHive("ROOT", minor);
+        std::string problem;
+        auto hive = platform::hive::Hive::Load(
+            std::vector<std::uint8_t>(empty.begin(), empty.end()), &problem);
+        Require(hive != nullptr, "hive seeds: " + problem);
+        if (!hive) continue;
+        const platform::hive::Cell many = hive->CreateKey(hive->root(), u"Many");
+        for (int i = 0; i < 1200; ++i) {
+            hive->CreateKey(many, u"k\u00E4\u03A9" + std::u16string(1, u'a' + i % 26) +
+                                      std::u16string(1, u'a' + i / 26 % 26) +
+                                      std::u16string(1, u'a' + i / 676));
+        }
+        const std::vector<std::uint8_t> big(20000, 0x5A);
+        hive->SetValue(many, u"Big\u20AC", 3, big.data(), static_cast<std::uint32_t>(big.size()));
+        hive->SetValue(many, u"", 4, big.data(), 4);
+        const auto& bytes = hive->bytes();
+        WriteFile(out / ("engine_1_" + std::to_string(minor) + ".hive"),
+                  std::string(1, '\1') + std::string(bytes.begin(), bytes.end()));
+    }
 }
 
 }  // namespace

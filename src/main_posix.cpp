@@ -48,9 +48,8 @@ constexpr const char* kUsage =
     "                      standard error with its line number and the reason, and the rest is\n"
     "                      imported (exit status 3). A file whose first line is no regedit header\n"
     "                      is refused untouched (exit status 1). When the store or the hives fail\n"
-    "                      underneath (no space, an I/O error), nothing is imported and the "
-    "reason\n"
-    "                      is told (exit status 1)\n"
+    "                      underneath (no space, an I/O error), nothing is imported and\n"
+    "                      the reason is told (exit status 1)\n"
     "  --export FILE [KEY] write the store, or one key and its subkeys, as a REGEDIT4 file\n"
     "  --windows-dir DIR   the Windows folder whose files have their versions read\n"
     "  --headless          no window: read commands from standard input\n"
@@ -61,13 +60,19 @@ constexpr const char* kUsage =
     "  'HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\wdm_au8830'\n"
     "  '[HKLM\\SYSTEM\\CurrentControlSet\\Services\\wdm_au8830]'\n"
     "  'SYSTEM\\CurrentControlSet\\Services\\wdm_au8830'   (under HKEY_LOCAL_MACHINE)\n"
-    "Only keys under HKEY_LOCAL_MACHINE are kept; an import skips keys under other roots.\n"
+    "Only keys under HKEY_LOCAL_MACHINE are kept; an import skips keys under other roots,\n"
+    "and (--windows) never deletes a key Windows needs to start: the control sets and\n"
+    "what is directly in them, Select, or a hive's top-level keys.\n"
     "\n"
     "Exit status: 0 done; 1 failed (nothing imported); 2 bad options;\n"
-    "3 imported, but the file had entries that were skipped (told on standard error).\n";
+    "3 imported, but the file had entries that were skipped (told on standard error);\n"
+    "4 failed, and the installation's hives could not be put back as they were: they hold\n"
+    "all of the import or none of it, as their next open finds (told on standard error).\n";
 
 // The exit status of an import that skipped part of its file.
 constexpr int kImportSkipped = 3;
+// The exit status of an import into hives that could be neither written nor put back.
+constexpr int kImportInDoubt = 4;
 
 struct Options {
     std::string store;
@@ -269,12 +274,21 @@ int main(int argc, char** argv) {
     std::string error;
     std::unique_ptr<platform::RegistryTree> tree;  // the store, or the installation's hives
     std::vector<std::string> exportKeys = {options.exportKey};
+    platform::HiveRegistry* installation = nullptr;
+    std::string notices;
     if (!options.windows.empty()) {
         // An export only reads: the hives may then be on a read-only mount.
         const auto access = options.exportFile.empty() ? platform::HiveRegistry::Access::ReadWrite
                                                        : platform::HiveRegistry::Access::ReadOnly;
         auto hives = platform::HiveRegistry::Open(options.windows, access, &error);
         if (!hives) return Fail(error, 1);
+        // What opening found and did (a write completed from its log, another control set
+        // booted) is said first, and shown in the window.
+        for (const auto& notice : hives->notices()) {
+            Fail(notice, 0);
+            notices += (notices.empty() ? "" : "\n\n") + notice;
+        }
+        installation = hives.get();
         path = options.windows;
         options.windowsDir = options.windows;
         if (!options.exportKeyGiven) exportKeys = CardKeys();
@@ -287,7 +301,14 @@ int main(int argc, char** argv) {
         if (!tree) return Fail(error, 1);
     }
 
-    if (!options.importFile.empty()) return Import(*tree, options.importFile);
+    if (!options.importFile.empty()) {
+        // A failure underneath is told with its reason; the import's message refers to it.
+        tree->OnWriteFailure([&](const std::string& reason) {
+            Fail("cannot save settings to \"" + path + "\": " + reason, 0);
+        });
+        const int code = Import(*tree, options.importFile);
+        return installation && installation->in_doubt() ? kImportInDoubt : code;
+    }
     if (!options.exportFile.empty()) return Export(*tree, options.exportFile, exportKeys);
 
     std::string windowsDir = options.windowsDir;
@@ -330,5 +351,6 @@ int main(int argc, char** argv) {
     gui::FltkAdapter adapter(app);
     app.Open<main_window::FrmMain>().Show();
     app.Collect();
+    if (!notices.empty()) prompter.Show({ui::kAppTitle, notices, ui::Icon::Information});
     return adapter.Run();
 }

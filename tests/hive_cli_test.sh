@@ -13,8 +13,11 @@ if ! command -v hivexregedit >/dev/null; then
     exit 1
 fi
 
-# The names inside in other letter cases, as a mounted NTFS or FAT volume may show them.
+# The names inside in other letter cases, as a mounted NTFS or FAT volume may show them (the
+# log keeps its own: SOFTWARE.LOG beside software; XP leaves its logs empty at a clean shutdown).
 "$make_installation" "$work/WINDOWS" || exit 1
+: >"$work/WINDOWS/system32/config/SYSTEM.LOG"
+: >"$work/WINDOWS/system32/config/SOFTWARE.LOG"
 mv "$work/WINDOWS/system32" "$work/WINDOWS/SYSTEM32"
 mv "$work/WINDOWS/SYSTEM32/config" "$work/WINDOWS/SYSTEM32/Config"
 mv "$work/WINDOWS/SYSTEM32/Config/SOFTWARE" "$work/WINDOWS/SYSTEM32/Config/software"
@@ -38,7 +41,8 @@ check "hivexregedit shows exactly the change" \
 contains "in the control set Select\\Current names" \
     '[HKEY_LOCAL_MACHINE\SYSTEM\ControlSet002\Services\wdm_au8830\Customization]' \
     "$(grep -B20 '"ST9704ATTEN"=dword:00000001' "$work/after.reg")"
-check "no new file left beside the hive" "" "$(ls "$windows/SYSTEM32/Config" | grep -v -x -e SYSTEM -e software)"
+check "beside the hives, only their logs" "" \
+    "$(ls "$windows/SYSTEM32/Config" | grep -v -x -e SYSTEM -e software -e SYSTEM.LOG -e SOFTWARE.LOG)"
 
 # Export: a key in any form, or the card's keys; import back.
 out=$("$program" --windows "$windows" --export - 'HKLM\SYSTEM\CurrentControlSet\Services\wdm_au8830\Customization' | tr -d '\r')
@@ -64,13 +68,29 @@ printf 'REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\SYSTEM]\r\n[HKEY_LOCAL_MACHINE\\HA
 err=$("$program" --windows "$windows" --import "$work/refused.reg" 2>&1)
 check "refused keys: exit code" 3 $?
 contains "refused keys: a hive's root is kept" \
-    "refused.reg:3: key [HKEY_LOCAL_MACHINE\SYSTEM] not deleted: this registry keeps it" "$err"
+    "refused.reg:3: skipped deleting a key Windows needs to start: [-HKEY_LOCAL_MACHINE\SYSTEM]" "$err"
 contains "refused keys: no key outside the hives" \
     "refused.reg:4: key [HKEY_LOCAL_MACHINE\HARDWARE\Card] skipped with the values under it: no key can be made there in this registry" \
     "$err"
 check "refused keys: SYSTEM untouched" "$before_system" "$(export_system)"
 out=$(hivexregedit --export --prefix 'HKEY_LOCAL_MACHINE\SOFTWARE' "$software" '\Aureal\A3D' | tr -d '\r')
 contains "refused keys: the rest imported" '"Refused"=dword:00000002' "$out"
+
+# An import never deletes what Windows needs to start: each such line is named and skipped, the
+# rest imported.
+export_system >"$work/before.reg"
+err=$(printf 'REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet]\r\n\r\n[-HKEY_LOCAL_MACHINE\\SYSTEM\\select]\r\n\r\n[-HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Services]\r\n\r\n[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Aureal\\A3D]\r\n' |
+    "$program" --windows "$windows" --import - 2>&1)
+check "import deleting the control set: exit code" 3 $?
+contains "import deleting the control set: the line named" \
+    "standard input:3: skipped deleting a key Windows needs to start: [-HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet]" "$err"
+contains "import deleting Select: the line named" \
+    "standard input:5: skipped deleting a key Windows needs to start: [-HKEY_LOCAL_MACHINE\\SYSTEM\\select]" "$err"
+contains "import deleting a control set's services: the line named" \
+    "standard input:7: skipped deleting a key Windows needs to start" "$err"
+check "import deleting the control set: SYSTEM unchanged" "" "$(export_system | diff "$work/before.reg" -)"
+check "import deleting the control set: the rest imported" "" \
+    "$(hivexregedit --export --prefix 'HKEY_LOCAL_MACHINE\SOFTWARE' "$software" '\Aureal' | tr -d '\r' | grep -i A3D)"
 
 # Refusals: named, said what to do, nothing written.
 cp "$system" "$work/system.good"
@@ -85,13 +105,22 @@ for i in range(0, 0x1FC, 4):
 struct.pack_into("<I", data, 0x1FC, csum)
 open(path, "wb").write(data)
 PY
+mv "$system.LOG" "$work/system.log"
 before=$(sha256sum "$system" "$software")
 err=$(echo | "$program" --headless --windows "$windows" 2>&1)
-check "hive not closed cleanly: exit code" 1 $?
-contains "hive not closed cleanly: named, and what to do" \
-    "\"$system\" was not closed cleanly" "$err"
-contains "hive not closed cleanly: what to do" "shut it down normally" "$err"
-check "hive not closed cleanly: untouched" "$before" "$(sha256sum "$system" "$software")"
+check "hive not closed cleanly, no log: exit code" 1 $?
+contains "hive not closed cleanly, no log: named, and why" \
+    "\"$system\" was not closed cleanly: its last write was not completed (Windows was not shut down, or was hibernated), and there is no log beside it" "$err"
+contains "hive not closed cleanly, no log: what to do" "shut it down normally" "$err"
+check "hive not closed cleanly, no log: untouched" "$before" "$(sha256sum "$system" "$software")"
+# The log of the hive's last write beside it, as a write Windows XP was cut short in leaves it
+# (XP numbers its log one below the hive): completed from it, and said.
+mv "$work/system.log" "$system.LOG"
+err=$(echo | "$program" --headless --windows "$windows" 2>&1)
+check "hive completed from its log: exit code" 0 $?
+contains "hive completed from its log: said" \
+    "the last write to \"$system\" had not been completed (Windows or a program writing it was stopped during it); it was completed from its log \"$system.LOG\"" "$err"
+check "hive completed from its log: what it holds" "$(cat "$work/after.reg")" "$(export_system)"
 cp "$work/system.good" "$system"
 
 cp "$software" "$work/software.good"

@@ -10,8 +10,9 @@ repeats="${1:-300}"
 build="${BENCH_BUILD:-build-bench}"
 tools/setup.sh build bench
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j2 --target calvenor bench_registry bench_hive bench_window \
-    bench_pictures floor_fltk make_xp_installation >/dev/null
+cmake --build "$build" -j2 --target calvenor bench_registry bench_hive bench_hive_engine \
+    bench_journal bench_hive_clicks bench_window bench_pictures floor_fltk make_xp_installation \
+    >/dev/null
 
 echo "== machine"
 echo "cpus: $(nproc), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
@@ -27,6 +28,13 @@ echo "== pictures, drawn when first shown (median of 20)"
 echo "== an XP installation's hives (--windows), SOFTWARE of about 10 MB (median of 30)"
 echo "hive folder file system: $(df -T /var/tmp | awk 'NR==2 {print $2}')"
 "$build/bench/bench_hive" 30
+"$build/bench/bench_journal" 50
+
+echo "== the hive engine in memory, on a hive of 50 KB and one of 73 MB"
+"$build/bench/bench_hive_engine" 73
+
+echo "== 100 clicks on one check box through the program (--windows --headless, best of 3)"
+"$build/bench/bench_hive_clicks" "$build/calvenor" 100
 
 work=$(mktemp -d)
 trap 'kill "${xvfb:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT

@@ -38,10 +38,12 @@ declare -A groups=(
             fonts-liberation"
     # The rest of ./test: fixtures built with mingw-w64, window tests under Xvfb driven by real
     # X input, screenshots compared and looked at, hives checked with the standard tools
-    # (hivexregedit), a hive's header edited (python3), another user and a read-only mount
-    # (setpriv, unshare: util-linux).
+    # (hivexregedit, reglookup, chntpw's reged), a hive's header edited (python3), another user
+    # and a read-only mount (setpriv, unshare: util-linux), faults injected into the program
+    # (strace) and an NTFS volume to run it on (ntfs-3g).
     [test]="libgtest-dev mingw-w64 xvfb xauth x11-utils xdotool imagemagick libxtst-dev
-            libwin-hivex-perl libhivex-bin python3 util-linux $wayland"
+            libwin-hivex-perl libhivex-bin python3 util-linux strace reglookup chntpw ntfs-3g
+            $wayland"
     # The fuzz targets and the sanitizer build.
     [fuzz]="clang @clang-rt"
     # Wine where 32-bit programs run (the i386 architecture is added first) ...

@@ -32,12 +32,32 @@ run "50 kills" "$faults" kill 50
 run "50 power cuts" "$faults" cut 50
 run "2 x 1000 concurrent writes" "$faults" concurrent 2 1000
 run "4 x 500 concurrent writes" "$faults" concurrent 4 500
-# Hives: writers killed at random moments, and dying at each step of a commit (a power cut
-# before the new file is synced loses its tail).
+# Hives: writers killed at random moments, and dying before each call of a commit in turn
+# (logs, group record, headers, bins, flushes); each hive judged by XP's rules and the
+# program's open. Power cuts after each call are replayed in the unit tests (JournalTest).
 run "hives: 50 kills" "$hive_faults" kill 50
 run "hives: 50 deaths inside commits" "$hive_faults" steps 50
-# A control run: a torn hive put in place must be found, or the hive runs prove nothing.
+# A control run: a writer without the journal dying in its bins must be found, or the hive
+# runs prove nothing.
 run "hives: the checker finds a torn hive" "$hive_faults" control 10
+# The program itself under strace: a failed call (ENOSPC) or a kill at each write, flush,
+# chmod, rename, link and unlink of a click and of an import touching both hives, then the
+# next open; each hive judged by the index checker, reglookup and reged -x, both hives as
+# before or as after, the exit status and message telling the truth. Then on ntfs-3g, where
+# rename is link and unlink steps.
+if [[ -x "$build/calvenor" ]] && command -v strace reglookup reged >/dev/null; then
+    cmake --build "$build" -j"$(nproc)" --target make_xp_installation hive_check >/dev/null || exit 1
+    for op in click import; do
+        for fault in error kill; do
+            run "hives: $op, $fault injected at each call" \
+                python3 tools/faults/hive_inject.py "$build" --op "$op" --fault "$fault"
+        done
+    done
+    if command -v mkntfs ntfs-3g >/dev/null && [[ -e /dev/fuse ]]; then
+        run "hives on ntfs-3g: import, kill at each call" \
+            python3 tools/faults/hive_inject.py "$build" --op import --fault kill --ntfs
+    fi
+fi
 
 # A control run: under a disk that acknowledges syncs without writing, the cut checker must
 # find acknowledged writes missing; if it does not, the power-cut runs prove nothing.

@@ -109,6 +109,14 @@ class Applier {
             skipped.push_back(At(entry.line) + entry.reason);
             return kSuccess;
         }
+        // An installation's control sets, Select and the hives' top-level keys stay, whatever a
+        // file says: without them Windows does not start.
+        if (entry.kind == Entry::Kind::DeleteKey && tree_.NeededToStart(entry.key)) {
+            skipped.push_back(At(entry.line) + "skipped deleting a key Windows needs to start: [-" +
+                              KeyName(entry.key).substr(1));
+            keyRefused_ = false;
+            return kSuccess;
+        }
         const long status = Write(entry);
         if (status == kSuccess) return kSuccess;
         // A registry that takes no writes at all fails the import; others refuse one entry.

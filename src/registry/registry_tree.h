@@ -44,6 +44,13 @@ class RegistryTree : public RegistryBackend {
     virtual long CreateKeyPath(const std::string& path) = 0;
     // Deletes the key with all its subkeys and values; a missing key is kFileNotFound.
     virtual long DeleteKeyTree(const std::string& path) = 0;
+    // Whether Windows needs the key to start (an installation's control sets and what is
+    // directly in them, Select, a hive's top-level keys): DeleteKeyTree refuses it, and an
+    // import skips deleting it.
+    virtual bool NeededToStart(const std::string& path) {
+        (void)path;
+        return false;
+    }
     // Writes a value under an existing key.
     virtual long PutValue(const std::string& path, const std::string& name, std::uint32_t type,
                           const std::vector<std::uint8_t>& data) = 0;

@@ -78,11 +78,11 @@ std::string Apply(const std::string& text, const std::string& source, HiveKey* s
     return "";
 }
 
-// 6,000 device keys in a control set with 30,000 values, as Enum\PCI holds them on a used
-// machine: 2,000 devices, each with a class and two instances of 7 values.
-void Devices(HiveKey& set) {
+// Device keys in a control set, as Enum\PCI holds them on a used machine: each device with a
+// class and two instances of 7 values.
+void Devices(HiveKey& set, int devices) {
     HiveKey& pci = set.Path(u"Enum\\PCI");
-    for (int device = 0; device < 2000; ++device) {
+    for (int device = 0; device < devices; ++device) {
         char name[64];
         std::snprintf(name, sizeof name, "VEN_%04X&DEV_%04X&SUBSYS_%08X", 0x1000 + device % 97,
                       device, 0x10000 * device + 0x1043);
@@ -207,9 +207,9 @@ std::string MakeXpInstallation(const std::string& windowsFolder, const std::stri
             if (!problem.empty()) return problem;
         }
     }
-    if (options.largeSystem) {
-        Devices(system.Child(u"ControlSet001"));
-        Devices(system.Child(u"ControlSet002"));
+    if (options.devices > 0) {
+        Devices(system.Child(u"ControlSet001"), options.devices);
+        Devices(system.Child(u"ControlSet002"), options.devices);
     }
     if (options.unusualNames) {
         Names(system.Path(u"ControlSet002\\Services\\wdm_au8830"), software);

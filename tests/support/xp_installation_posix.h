@@ -16,8 +16,9 @@ struct XpOptions {
     // Keys of filler under SOFTWARE\Classes, about 560 bytes of hive each (60,000: a SOFTWARE
     // of about 33 MB).
     int fillerKeys = 0;
-    // A SYSTEM of about 12 MB: 6,000 device keys with 30,000 values in each control set.
-    bool largeSystem = false;
+    // Devices in both control sets' Enum\PCI, each a key with a class and two instance keys of
+    // 7 values, about 3 KB of hive (2,000: a SYSTEM of about 12 MB, 12,024 keys, 60,066 values).
+    int devices = 0;
     // Keys and values named outside ASCII and Windows-1252 (the driver's key's subkey Grüße,
     // SOFTWARE's Names), and names Unicode takes for one that Windows keeps apart (Grüße and
     // GRÜSSE, µ and Μ).

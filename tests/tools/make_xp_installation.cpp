@@ -1,6 +1,7 @@
-// make_xp_installation WINDOWS_FOLDER [FILLER_KEYS] [--large-system] [--names] [--big-data]
-// [--minor N]: a generated XP installation with the card's driver (tests/support/
-// xp_installation_posix.h), for the command-line tests, the fault runs and the benchmarks.
+// make_xp_installation WINDOWS_FOLDER [FILLER_KEYS] [--devices N] [--large-system] [--names]
+// [--big-data] [--minor N] (--large-system: 2,000 devices, a 12 MB SYSTEM): a generated XP
+// installation with the card's driver (tests/support/ xp_installation_posix.h), for the
+// command-line tests, the fault runs and the benchmarks.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -14,7 +15,9 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--large-system") {
-            options.largeSystem = true;
+            options.devices = 2000;
+        } else if (arg == "--devices" && i + 1 < argc) {
+            options.devices = std::atoi(argv[++i]);
         } else if (arg == "--names") {
             options.unusualNames = true;
         } else if (arg == "--big-data") {
@@ -31,8 +34,8 @@ int main(int argc, char** argv) {
     }
     if (!ok || folder.empty()) {
         std::fprintf(stderr,
-                     "usage: make_xp_installation WINDOWS_FOLDER [FILLER_KEYS] [--large-system] "
-                     "[--names] [--big-data] [--minor N]\n");
+                     "usage: make_xp_installation WINDOWS_FOLDER [FILLER_KEYS] [--devices N] "
+                     "[--large-system] [--names] [--big-data] [--minor N]\n");
         return 2;
     }
     const std::string error =

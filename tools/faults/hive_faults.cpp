@@ -2,20 +2,21 @@
 // using the registry layer as the windows do) and a checker:
 //
 //   hive_faults kill ROUNDS    the writer killed (SIGKILL) at a random moment of a storm
-//   hive_faults steps ROUNDS   the writer dies at each step of a commit in turn (before the
-//                              new file, after writing it, after syncing it, after the
-//                              rename, after syncing the folder); dying after writing it, the
-//                              new file also loses a random tail, as unsynced data does when
-//                              the power fails
-//   hive_faults control ROUNDS a control run: the writer dies after writing the new file, whose
-//                              tail is lost, and that torn file is then put in the hive's
-//                              place, as a writer in place would leave it; the checker must
-//                              find the damage (the run fails when it does not)
+//   hive_faults steps ROUNDS   the writer dies before each call of a commit in turn (its logs'
+//                              writes and flushes, the group record's, each hive's raised
+//                              header, bins and completed header, and theirs)
+//   hive_faults control ROUNDS a control run: the writer writes a commit's bins in place
+//                              without its log or raised header, as a writer with no journal
+//                              would, and dies halfway through them; the checker must find the
+//                              damage (the run fails when it does not)
 //
-// After each round the hives must open (every check passes, libhivex reads every key) and
-// hold exactly the acknowledged writes, or those and the unit in flight. Units are single
-// writes (to either hive) or groups of four made together (Reset All's way), which land in
-// one hive whole or not at all. Options: --dir DIR (kept), --seed N.
+// After each round both hives are judged twice: by Windows XP's rules for a hive and its log
+// (written apart, tests/support/xp_boot_posix.h), which must load each, and by the program's
+// open (every check passes, libhivex reads every key), which must hold exactly the acknowledged
+// writes, or those and the unit in flight. Where the two differ, it is the group the program's
+// record completes. Units are single writes (to either hive) or groups of four made together
+// (Reset All's way), across both hives, which land whole or not at all. Options: --dir DIR
+// (kept), --seed N.
 #include <hivex.h>
 #include <poll.h>
 #include <signal.h>
@@ -28,19 +29,23 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <random>
 #include <string>
+#include <vector>
 
-#include "registry/hive/hive_file.h"
+#include "registry/hive/hive_journal.h"
 #include "registry/hive/hive_registry.h"
 #include "settings/registry.h"
 #include "settings/schema.h"
+#include "support/xp_boot_posix.h"
 #include "support/xp_installation_posix.h"
 
 namespace fs = std::filesystem;
-using platform::HiveFile;
 using platform::HiveRegistry;
+namespace hive = platform::hive;
 
 namespace {
 
@@ -61,10 +66,10 @@ bool InGroup(long seq) {
 long UnitEnd(long seq) {
     return StartsGroup(seq) ? seq + kGroupSize - 1 : seq;
 }
-// Groups stay in the SYSTEM hive (a group is one commit of one hive); every fifth single write
-// goes to SOFTWARE.
+// Every fifth single write goes to SOFTWARE, and the second write of each group: a group is
+// one commit of both hives.
 int SlotOf(long seq) {
-    if (!InGroup(seq) && seq % 5 == 1)
+    if ((!InGroup(seq) && seq % 5 == 1) || (InGroup(seq) && seq % kGroupSize == 1))
         return kSystemSlots + static_cast<int>(seq / 5 % kSoftwareSlots);
     return static_cast<int>((static_cast<unsigned long>(seq) * 2654435761u >> 7) % kSystemSlots);
 }
@@ -106,29 +111,100 @@ bool WriteAll(int fd, const void* data, std::size_t size) {
     return ::write(fd, data, size) == static_cast<ssize_t>(size);
 }
 
-// The step a writer of the steps mode dies at: of its commit number dieAt.
-int gDieStep = 0;
+// The call of a commit a writer of the steps mode dies before: call dieCall of its commit
+// number dieAt. A commit begins with its first log's write.
+int gDieCall = 0;
 long gDieAt = 0;
-long gCommits = 0;
-std::string gNewFile;
-unsigned gTail = 0;
 // The control run expects damage: the checker's findings are its success, not news.
 bool gQuiet = false;
 
-void DieAtStep(int step) {
-    if (step == 1) ++gCommits;
-    if (gCommits != gDieAt || step != gDieStep) return;
-    if (step == 2) {
-        // The power fails before the new file is synced: its tail never reached the disk.
-        for (const char* hive : {"SYSTEM", "SOFTWARE"}) {
-            const std::string path = HiveFile::NewFileName(gNewFile + hive);
-            std::error_code error;
-            const auto size = fs::file_size(path, error);
-            if (!error) fs::resize_file(path, size - size * (gTail % 100) / 100, error);
-        }
-    }
-    ::_exit(9);
+bool IsLog(int fd) {
+    char link[512] = {};
+    ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), link, sizeof link - 1);
+    const std::string path = link;
+    return path.size() > 4 && path.compare(path.size() - 4, 4, ".LOG") == 0;
 }
+
+class DyingCalls : public hive::FileCalls {
+  public:
+    ssize_t Write(int fd, const void* data, std::size_t size, off_t offset) override {
+        if (offset == 0 && IsLog(fd) && !inCommit_) {
+            inCommit_ = true;
+            ++commits_;
+            calls_ = 0;
+        }
+        Step();
+        return FileCalls::Write(fd, data, size, offset);
+    }
+    int Sync(int fd) override { return Step(), FileCalls::Sync(fd); }
+    int SyncData(int fd) override { return Step(), FileCalls::SyncData(fd); }
+    int Truncate(int fd, off_t size) override { return Step(), FileCalls::Truncate(fd, size); }
+    int Allocate(int fd, off_t offset, off_t size) override {
+        return Step(), FileCalls::Allocate(fd, offset, size);
+    }
+    int Create(int folder, const char* name) override {
+        return Step(), FileCalls::Create(folder, name);
+    }
+    int Remove(int folder, const char* name) override {
+        return Step(), FileCalls::Remove(folder, name);
+    }
+    // Called when a unit's commit has returned. A commit with fewer calls than dieCall moves
+    // the death on to the next one.
+    void EndCommit() {
+        if (inCommit_ && commits_ == gDieAt && calls_ < gDieCall) ++gDieAt;
+        inCommit_ = false;
+    }
+
+  private:
+    void Step() {
+        if (inCommit_ && commits_ == gDieAt && ++calls_ == gDieCall) ::_exit(9);
+    }
+    bool inCommit_ = false;
+    long commits_ = 0;
+    int calls_ = 0;
+};
+
+// A writer without a journal in its commit number dieAt: its logs and headers are not written,
+// and it dies having written all its bins but the last run, which holds the cells the others
+// now point to.
+class UnloggedCalls : public hive::FileCalls {
+  public:
+    ssize_t Write(int fd, const void* data, std::size_t size, off_t offset) override {
+        if (IsLog(fd) && offset == 0 && !inCommit_) {
+            inCommit_ = true;
+            ++commits_;
+        }
+        if (commits_ != gDieAt) return FileCalls::Write(fd, data, size, offset);
+        if (!IsLog(fd) && offset != 0) {
+            queued_.push_back({fd, offset, std::string(static_cast<const char*>(data), size)});
+        }
+        return static_cast<ssize_t>(size);
+    }
+    int SyncData(int fd) override {
+        if (commits_ == gDieAt && !queued_.empty()) {
+            for (std::size_t i = 0; i + 1 < queued_.size(); ++i) {
+                FileCalls::Write(queued_[i].fd, queued_[i].data.data(), queued_[i].data.size(),
+                                 queued_[i].offset);
+            }
+            ::_exit(9);
+        }
+        return FileCalls::SyncData(fd);
+    }
+    void EndCommit() { inCommit_ = false; }
+
+  private:
+    struct Queued {
+        int fd;
+        off_t offset;
+        std::string data;
+    };
+    bool inCommit_ = false;
+    long commits_ = 0;
+    std::vector<Queued> queued_;
+};
+
+DyingCalls* gDying = nullptr;
+UnloggedCalls* gUnlogged = nullptr;
 
 [[noreturn]] void Writer(const std::string& windows, long seq, int ackFd) {
     std::string error;
@@ -153,6 +229,8 @@ void DieAtStep(int step) {
         } else {
             StoreSeq(registry, seq);
         }
+        if (gDying) gDying->EndCommit();
+        if (gUnlogged) gUnlogged->EndCommit();
         if (failures) ::_exit(12);
         if (!WriteAll(ackFd, &seq, sizeof seq)) ::_exit(13);
     }
@@ -161,12 +239,45 @@ void DieAtStep(int step) {
 // Opens the hives as the program does and compares every slot: exactly the acknowledged
 // writes, or those and the unit in flight. Returns 1 if the unit in flight landed, 0 if not,
 // -1 for a failure.
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 int Check(const std::string& windows, const std::map<int, long>& acked, long inflight) {
+    // What Windows XP would load at boot, before the program's open completes anything.
+    const std::string config = windows + "/system32/config/";
+    const bool record = fs::exists(config + hive::kGroupRecord);
+    testing_support::XpLoad xp[2];
+    const char* const kHives[2] = {"SYSTEM", "SOFTWARE"};
+    for (int i = 0; i < 2; ++i) {
+        xp[i] = testing_support::XpLoadsHive(ReadFile(config + kHives[i]),
+                                             ReadFile(config + kHives[i] + ".LOG"));
+        if (!xp[i].loaded) {
+            if (!gQuiet)
+                std::fprintf(stderr, "check: XP would not load %s: %s\n", kHives[i],
+                             xp[i].why.c_str());
+            return -1;
+        }
+    }
     std::string error;
     auto hives = HiveRegistry::Open(windows, HiveRegistry::Access::ReadWrite, &error);
     if (!hives) {
         if (!gQuiet) std::fprintf(stderr, "check: %s\n", error.c_str());
         return -1;
+    }
+    // The program reads what XP reads, but for a group its record completes.
+    for (int i = 0; i < 2; ++i) {
+        const std::string file = ReadFile(config + kHives[i]);
+        const std::uint32_t size =
+            hive::Le32(reinterpret_cast<const std::uint8_t*>(file.data()) + hive::field::kBinsSize);
+        if (file.substr(hive::kBaseBlockSize, size) != xp[i].bins && !record) {
+            if (!gQuiet) {
+                std::fprintf(stderr, "check: XP would read %s otherwise than the program\n",
+                             kHives[i]);
+            }
+            return -1;
+        }
     }
     // libhivex reads every key of both.
     for (const std::string& path : {hives->system_path(), hives->software_path()}) {
@@ -218,7 +329,6 @@ int Run(bool steps, bool control, int rounds, const std::string& given, std::uin
         std::fprintf(stderr, "%s\n", made.c_str());
         return 2;
     }
-    gNewFile = windows + "/system32/config/";
     std::mt19937_64 random(seed);
     std::map<int, long> acked;
     long next = 0;
@@ -232,17 +342,21 @@ int Run(bool steps, bool control, int rounds, const std::string& given, std::uin
     int damageFound = 0;
     for (int round = 1; round <= rounds; ++round) {
         const double delay = std::uniform_real_distribution<double>(0, 0.25)(random);
-        gDieStep = control ? 2 : 1 + (round - 1) % 5;
+        gDieCall = 1 + (round - 1) % 24;
         gDieAt = std::uniform_int_distribution<long>(1, 12)(random);
-        gTail = static_cast<unsigned>(random());
-        gCommits = 0;
         int acks[2];
         if (::pipe(acks) != 0) return 2;
         const pid_t child = ::fork();
         if (child < 0) return 2;
         if (child == 0) {
             ::close(acks[0]);
-            if (steps) HiveFile::fault_hook = DieAtStep;
+            if (control) {
+                gUnlogged = new UnloggedCalls();
+                hive::UseFileCalls(gUnlogged);
+            } else if (steps) {
+                gDying = new DyingCalls();
+                hive::UseFileCalls(gDying);
+            }
             Writer(windows, next, acks[1]);
         }
         ::close(acks[1]);
@@ -274,11 +388,6 @@ int Run(bool steps, bool control, int rounds, const std::string& given, std::uin
         next = UnitEnd(inflight) + 1;
         const bool died =
             WIFSIGNALED(status) || (steps && WIFEXITED(status) && WEXITSTATUS(status) == 9);
-        if (control) {
-            const std::string system = windows + "/system32/config/SYSTEM";
-            std::error_code error;
-            fs::rename(HiveFile::NewFileName(system), system, error);
-        }
         const int result = died ? Check(windows, acked, inflight) : -1;
         if (control) {
             // Each round starts again from a sound installation.
@@ -311,6 +420,7 @@ int Run(bool steps, bool control, int rounds, const std::string& given, std::uin
         mode, totalAcked, passed + failed, landed, Now() - started);
     if (control) {
         std::printf("control: the checker found %d torn hives in %d rounds\n", damageFound, rounds);
+        if (damageFound > 0 && given.empty()) fs::remove_all(dir);
         return damageFound > 0 ? 0 : 1;
     }
     std::printf("hive %s: %d passed, %d failed\n", mode, passed, failed);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The long fault runs: tools/faults/long-run.sh [KILLS [CUTS [WRITES]]] (defaults 1000 1000
 # 10000); WRITES is per process, for two and for four processes. KILLS and CUTS also set the
-# hive runs: writers killed at random, and dying at each step of a commit.
+# hive runs: writers killed at random, and dying before each call of a commit.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 build="${FAULTS_BUILD:-build-faults}"

@@ -6,10 +6,6 @@ namespace platform::hive {
 
 namespace {
 
-std::uint32_t Get32(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 void Put16(std::string& out, std::size_t at, std::uint16_t value) {
     out[at] = static_cast<char>(value & 0xFF);
     out[at + 1] = static_cast<char>(value >> 8);
@@ -53,8 +49,42 @@ std::string SecurityDescriptor() {
 
 std::uint32_t HeaderChecksum(const std::uint8_t* base) {
     std::uint32_t sum = 0;
-    for (std::size_t i = 0; i < 0x1FC; i += 4) sum ^= Get32(base + i);
+    for (std::size_t i = 0; i < field::kChecksum; i += 4) sum ^= Le32(base + i);
+    // Windows never stores these two sums: 0 and -1 mean "not computed" to its loader.
+    if (sum == 0) return 1;
+    if (sum == 0xFFFFFFFF) return 0xFFFFFFFE;
     return sum;
+}
+
+void SetHeaderChecksum(std::uint8_t* base) {
+    PutLe32(base + field::kChecksum, HeaderChecksum(base));
+}
+
+std::string CheckBins(const std::uint8_t* bins, std::uint32_t binsSize,
+                      std::vector<std::uint32_t>* starts) {
+    if (starts) starts->clear();
+    std::uint64_t at = 0;
+    while (at < binsSize) {
+        const std::uint8_t* bin = bins + at;
+        const std::string where = "the hive bin at " + std::to_string(at);
+        if (binsSize - at < field::kBinCells || std::memcmp(bin, "hbin", 4) != 0) {
+            return where + " does not start with \"hbin\"";
+        }
+        if (Le32(bin + field::kBinOffset) != at) return where + " gives another offset";
+        const std::uint32_t size = Le32(bin + field::kBinSize);
+        if (size == 0 || size % kBinAlignment != 0 || size > binsSize - at) {
+            return where + " has a size of " + std::to_string(size) + " bytes";
+        }
+        if (starts) starts->push_back(static_cast<std::uint32_t>(at));
+        at += size;
+    }
+    return "";
+}
+
+std::uint64_t FileTime(std::int64_t unixNanoseconds) {
+    // 100-nanosecond intervals since 1601-01-01.
+    constexpr std::uint64_t kFrom1601To1970 = 116444736000000000ULL;
+    return kFrom1601To1970 + static_cast<std::uint64_t>(unixNanoseconds / 100);
 }
 
 std::string ReadHeader(std::string_view bytes, std::uint64_t fileSize, Header* header) {
@@ -65,15 +95,17 @@ std::string ReadHeader(std::string_view bytes, std::uint64_t fileSize, Header* h
         return "it is too short to be a hive";
     }
     const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    header->sequence1 = Get32(p + 4);
-    header->sequence2 = Get32(p + 8);
-    header->major = Get32(p + 0x14);
-    header->minor = Get32(p + 0x18);
-    header->fileType = Get32(p + 0x1C);
-    header->fileFormat = Get32(p + 0x20);
-    header->rootCell = Get32(p + 0x24);
-    header->binsSize = Get32(p + 0x28);
-    header->checksum = Get32(p + 0x1FC);
+    header->sequence1 = Le32(p + field::kSequence1);
+    header->sequence2 = Le32(p + field::kSequence2);
+    header->timeStamp = Le64(p + field::kTimeStamp);
+    header->major = Le32(p + field::kMajor);
+    header->minor = Le32(p + field::kMinor);
+    header->fileType = Le32(p + field::kFileType);
+    header->fileFormat = Le32(p + field::kFileFormat);
+    header->rootCell = Le32(p + field::kRootCell);
+    header->binsSize = Le32(p + field::kBinsSize);
+    header->cluster = Le32(p + field::kCluster);
+    header->checksum = Le32(p + field::kChecksum);
     header->computedChecksum = HeaderChecksum(p);
     if (header->checksum != header->computedChecksum) return "its header is damaged (checksum)";
     if (header->major != 1 || header->minor < 1 || header->minor > 6) {
@@ -143,7 +175,7 @@ std::string MakeEmptyHive(std::string_view rootName, std::uint32_t minor) {
     Put32(hive, 0x28, kBinSize);
     Put32(hive, 0x2C, 1);
     for (std::size_t i = 0; i < rootName.size() && i < 31; ++i) hive[0x30 + 2 * i] = rootName[i];
-    Put32(hive, 0x1FC, HeaderChecksum(reinterpret_cast<const std::uint8_t*>(hive.data())));
+    SetHeaderChecksum(reinterpret_cast<std::uint8_t*>(hive.data()));
     return hive;
 }
 

@@ -1,32 +1,22 @@
 #include "registry/hive/hive_registry.h"
 
-#include <fcntl.h>
-#include <hivex.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
-#include "platform/posix/posix_platform.h"
-#include "registry/hive/hive_format.h"
 #include "text/ascii.h"
 #include "text/cp1252.h"
+#include "text/windows_names.h"
 
 namespace platform {
 
 namespace {
 
 using namespace winerr;
+using hive::Cell;
+using hive::kNil;
 
 constexpr const char* kCurrentControlSet = "CurrentControlSet";
-// The longest key name Windows accepts.
-constexpr std::size_t kMaxKeyName = 255;
 
 bool IsStringType(std::uint32_t type) {
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
@@ -49,110 +39,24 @@ std::vector<std::uint8_t> ToHive(std::uint32_t type, const std::uint8_t* data, s
 
 // What the ANSI functions return for stored data (RegQueryValueExA): a text's units in
 // Windows-1252, as many bytes as whole units (a unit without a 1252 form becomes '?').
-std::vector<std::uint8_t> FromHive(std::uint32_t type, const char* raw, std::size_t size) {
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(raw);
-    if (!IsStringType(type)) return std::vector<std::uint8_t>(bytes, bytes + size);
+std::vector<std::uint8_t> FromHive(std::uint32_t type, const std::vector<std::uint8_t>& bytes) {
+    if (!IsStringType(type)) return bytes;
     std::u16string units;
-    units.reserve(size / 2);
-    for (std::size_t i = 0; i + 1 < size; i += 2) {
+    units.reserve(bytes.size() / 2);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
         units.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
     }
     const std::string ansi = cp1252::FromUtf16(units);
     return std::vector<std::uint8_t>(ansi.begin(), ansi.end());
 }
 
-// libhivex gives and takes value types as its enum hive_type, which a hive may hold any number
-// in: they are moved as the four bytes they are, never held in the enum in C++.
-static_assert(sizeof(hive_type) == sizeof(std::uint32_t));
-std::uint32_t TypeOf(const hive_set_value& value) {
-    std::uint32_t type = 0;
-    std::memcpy(&type, &value.t, sizeof type);
-    return type;
-}
-void SetType(hive_set_value& value, std::uint32_t type) {
-    std::memcpy(&value.t, &type, sizeof type);
-}
-
-// A string libhivex returns, freed when done.
-std::string Take(char* text) {
-    if (!text) return "";
-    std::string out(text);
-    std::free(text);
-    return out;
-}
-
-// A name this program may give a new key in a hive (UTF-8): printable ASCII and Latin-1,
-// whose upper case and order this program knows as Windows does (hive_order_posix.h).
-bool IsNewKeyName(const std::string& utf8) {
-    bool exact = false;
-    const std::string ansi = cp1252::FromUtf8(utf8, &exact);
-    if (!exact || ansi.empty() || ansi.size() > kMaxKeyName) return false;
-    return std::all_of(ansi.begin(), ansi.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return (byte >= 0x20 && byte < 0x7F) || byte >= 0xA0;
-    });
-}
-
 bool LessFolded(const std::string& a, const std::string& b) {
     return ascii::Fold(a) < ascii::Fold(b);
 }
 
-// The values of a node, copied as libhivex writes them back, freed when done.
-class ValueList {
-  public:
-    ValueList(hive_h* hive, hive_node_h node) {
-        hive_value_h* values = hivex_node_values(hive, node);
-        if (!values) return;
-        for (std::size_t i = 0; values[i] != 0; ++i) {
-            std::uint32_t type = 0;
-            std::size_t length = 0;
-            char* data =
-                hivex_value_value(hive, values[i], reinterpret_cast<hive_type*>(&type), &length);
-            char* key = hivex_value_key(hive, values[i]);
-            if (!data || !key) {
-                std::free(data);
-                std::free(key);
-                std::free(values);
-                return;
-            }
-            list_.push_back(hive_set_value{key, {}, length, data});
-            SetType(list_.back(), type);
-        }
-        std::free(values);
-        ok_ = true;
-    }
-    ~ValueList() {
-        for (auto& value : list_) {
-            std::free(value.key);
-            std::free(value.value);
-        }
-    }
-    ValueList(const ValueList&) = delete;
-    ValueList& operator=(const ValueList&) = delete;
-
-    bool ok() const { return ok_; }
-    std::vector<hive_set_value>& list() { return list_; }
-    // The index of the value with this name (Windows-1252, any ASCII case), or -1.
-    long Find(const std::string& name) const {
-        for (std::size_t i = 0; i < list_.size(); ++i) {
-            if (ascii::EqualNoCase(cp1252::FromUtf8(list_[i].key), name)) {
-                return static_cast<long>(i);
-            }
-        }
-        return -1;
-    }
-    // Whether writing the list back would turn big data (kept in pieces in hives of version
-    // 1.4 on) into one cell, which libhivex does and Windows would misread.
-    bool HasBigData() const {
-        return std::any_of(list_.begin(), list_.end(), [](const hive_set_value& value) {
-            return value.len > hive::kBigDataThreshold;
-        });
-    }
-
-  private:
-    std::vector<hive_set_value> list_;
-    bool ok_ = false;
-};
+bool NamedAs(const std::string& ansi, std::u16string_view name) {
+    return names::Equal(cp1252::ToUtf16(ansi), name);
+}
 
 }  // namespace
 
@@ -167,38 +71,82 @@ long HiveRegistry::Locate(const std::string& path, Location* location) const {
     if (!SplitPath(path, &names)) return kBadPathname;
     location->hive = kRootOnly;
     location->names.clear();
+    location->link = false;
     if (names.empty()) return kSuccess;
-    if (ascii::EqualNoCase(names[0], "SYSTEM")) {
+    if (NamedAs(names[0], u"SYSTEM")) {
         location->hive = kSystem;
-    } else if (ascii::EqualNoCase(names[0], "SOFTWARE")) {
+    } else if (NamedAs(names[0], u"SOFTWARE")) {
         location->hive = kSoftware;
     } else {
         return kFileNotFound;  // the installation's other hives are not opened
     }
     for (std::size_t i = 1; i < names.size(); ++i) {
-        const bool current =
-            location->hive == kSystem && i == 1 && ascii::EqualNoCase(names[i], kCurrentControlSet);
-        location->names.push_back(current ? controlSet_ : cp1252::ToUtf8(names[i]));
+        // CurrentControlSet is a link Windows makes at boot to the set Select\Current names.
+        const bool link =
+            location->hive == kSystem && i == 1 && NamedAs(names[i], u"CurrentControlSet");
+        location->link = location->link || link;
+        location->names.push_back(cp1252::ToUtf16(link ? controlSet_ : names[i]));
     }
     return kSuccess;
 }
 
-long HiveRegistry::Find(const Location& location, std::size_t* node) const {
-    if (location.hive == kRootOnly) {
-        *node = 0;
-        return kSuccess;
-    }
-    hive_h* hive = files_[location.hive]->handle();
+long HiveRegistry::Find(const Location& location, Cell* key) const {
+    *key = kNil;
+    if (location.hive == kRootOnly) return kSuccess;
+    const hive::Hive* hive = files_[location.hive]->hive();
     if (!hive) return kRegistryIoFailed;
-    hive_node_h current = hivex_root(hive);
-    for (const auto& name : location.names) {
-        errno = 0;
-        const hive_node_h child = hivex_node_get_child(hive, current, name.c_str());
-        if (child == 0) return errno == 0 ? kFileNotFound : kRegistryIoFailed;
-        current = child;
+    try {
+        Cell current = hive->root();
+        for (const auto& name : location.names) {
+            current = hive->FindSubkey(current, name);
+            if (current == kNil) return kFileNotFound;
+        }
+        *key = current;
+        return kSuccess;
+    } catch (const hive::Error&) {
+        return kRegistryIoFailed;
     }
-    *node = current;
+}
+
+long HiveRegistry::FindKey(const std::string& path, std::string* stored) {
+    Location location;
+    long status = Locate(path, &location);
+    if (status != kSuccess) return status;
+    stored->clear();
+    if (location.hive == kRootOnly) return kSuccess;
+    const hive::Hive* hive = files_[location.hive]->hive();
+    if (!hive) return kRegistryIoFailed;
+    std::vector<std::string> given;
+    SplitPath(path, &given);
+    std::string spelled = location.hive == kSystem ? "SYSTEM" : "SOFTWARE";
+    try {
+        Cell current = hive->root();
+        for (std::size_t i = 0; i < location.names.size(); ++i) {
+            current = hive->FindSubkey(current, location.names[i]);
+            if (current == kNil) return kFileNotFound;
+            // The name as stored, unless it has a character the ANSI view cannot show.
+            bool exact = false;
+            std::string name = cp1252::FromUtf16(hive->KeyName(current), &exact);
+            if (location.link && i == 0) name = kCurrentControlSet;
+            spelled += "\\" + (exact || (location.link && i == 0) ? name : given[i + 1]);
+        }
+    } catch (const hive::Error&) {
+        return kRegistryIoFailed;
+    }
+    *stored = spelled;
     return kSuccess;
+}
+
+long HiveRegistry::Change(int hive, const std::function<bool(hive::Hive&)>& change) {
+    hive::Hive* target = files_[hive]->hive();
+    if (!target) return kRegistryIoFailed;
+    bool changed = false;
+    try {
+        changed = change(*target);
+    } catch (const hive::Error& error) {
+        return Finish(hive, error.what());
+    }
+    return changed ? Finish(hive, "") : kSuccess;
 }
 
 long HiveRegistry::MakeKeyPath(const std::string& path, std::string* stored) {
@@ -211,167 +159,143 @@ long HiveRegistry::MakeKeyPath(const std::string& path, std::string* stored) {
         stored->clear();
         return kSuccess;
     }
-    hive_h* hive = files_[location.hive]->handle();
-    if (!hive) return kRegistryIoFailed;
-    hive_node_h current = hivex_root(hive);
-    bool created = false;
     for (const auto& name : location.names) {
-        errno = 0;
-        hive_node_h child = hivex_node_get_child(hive, current, name.c_str());
-        if (child == 0 && errno != 0) return Finish(location.hive, false);
-        if (child == 0) {
-            if (!IsNewKeyName(name)) {
-                if (created) Discard(location.hive);
-                return kInvalidParameter;
-            }
-            child = hivex_node_add_child(hive, current, name.c_str());
-            if (child == 0) return Finish(location.hive, false);
-            created = true;
-            // libhivex files it by an order of its own; the commit puts it into Windows'.
-            files_[location.hive]->NoteAddedKey(current, child);
-        }
-        current = child;
+        if (name.size() > hive::kMaxKeyNameLength) return kInvalidParameter;
     }
-    status = created ? Finish(location.hive, true) : kSuccess;
+    status = Change(location.hive, [&](hive::Hive& hive) {
+        Cell key = hive.root();
+        bool created = false;
+        for (const auto& name : location.names) {
+            Cell child = hive.FindSubkey(key, name);
+            if (child == kNil) {
+                child = hive.CreateKey(key, name);
+                created = true;
+            }
+            key = child;
+        }
+        return created;
+    });
     return status == kSuccess ? FindKey(path, stored) : status;
 }
 
 long HiveRegistry::ReadValue(const std::string& path, const std::string& name, std::uint32_t* type,
                              std::vector<std::uint8_t>* data) {
     Location location;
-    std::size_t node = 0;
+    Cell key = kNil;
     long status = Locate(path, &location);
-    if (status == kSuccess) status = Find(location, &node);
+    if (status == kSuccess) status = Find(location, &key);
     if (status == kFileNotFound) return kKeyDeleted;
     if (status != kSuccess) return status;
     if (location.hive == kRootOnly) return kFileNotFound;
-    hive_h* hive = files_[location.hive]->handle();
-    errno = 0;
-    const hive_value_h value = hivex_node_get_value(hive, node, cp1252::ToUtf8(name).c_str());
-    if (value == 0) return errno == 0 ? kFileNotFound : kRegistryIoFailed;
-    std::uint32_t valueType = 0;
-    std::size_t length = 0;
-    char* raw = hivex_value_value(hive, value, reinterpret_cast<hive_type*>(&valueType), &length);
-    if (!raw) return kRegistryIoFailed;
-    *data = FromHive(valueType, raw, length);
-    std::free(raw);
-    *type = valueType;
-    return kSuccess;
+    const hive::Hive& hive = *files_[location.hive]->hive();
+    try {
+        const Cell value = hive.FindValue(key, cp1252::ToUtf16(name));
+        if (value == kNil) return kFileNotFound;
+        *type = hive.ValueType(value);
+        *data = FromHive(*type, hive.ValueData(value));
+        return kSuccess;
+    } catch (const hive::Error&) {
+        return kRegistryIoFailed;
+    }
 }
 
 long HiveRegistry::WriteValue(const std::string& path, const std::string& name, std::uint32_t type,
                               const std::uint8_t* data, std::uint32_t size) {
     Location location;
-    std::size_t node = 0;
+    Cell key = kNil;
     long status = Locate(path, &location);
-    if (status == kSuccess) status = Find(location, &node);
+    if (status == kSuccess) status = Find(location, &key);
     if (status == kFileNotFound) return kKeyDeleted;
     if (status != kSuccess) return status;
     if (location.hive == kRootOnly) return kAccessDenied;
-    hive_h* hive = files_[location.hive]->handle();
-    ValueList values(hive, node);
-    if (!values.ok()) return Finish(location.hive, false);
-    std::vector<std::uint8_t> stored = ToHive(type, data, size);
-    if (files_[location.hive]->minor_version() >= 4 &&
-        (values.HasBigData() || stored.size() > hive::kBigDataThreshold)) {
-        return kCantWrite;
-    }
-    // A value keeps the spelling of its name from when it was first written, as in Windows.
-    const long at = values.Find(name);
-    // Writing back what is there (as the load sequences do) changes nothing: no commit.
-    if (at >= 0) {
-        const hive_set_value& old = values.list()[static_cast<std::size_t>(at)];
-        if (TypeOf(old) == type && old.len == stored.size() &&
-            std::equal(stored.begin(), stored.end(), reinterpret_cast<std::uint8_t*>(old.value))) {
+    if (name.size() > hive::kMaxValueNameLength) return kInvalidParameter;
+    const std::vector<std::uint8_t> stored = ToHive(type, data, size);
+    const std::u16string valueName = cp1252::ToUtf16(name);
+    try {
+        // Writing back what is there (as the load sequences do) changes nothing: no commit.
+        const hive::Hive& hive = *files_[location.hive]->hive();
+        const Cell value = hive.FindValue(key, valueName);
+        if (value != kNil && hive.ValueType(value) == type && hive.ValueData(value) == stored) {
             return kSuccess;
         }
+    } catch (const hive::Error&) {
+        return kRegistryIoFailed;
     }
-    const std::string utf8Name = cp1252::ToUtf8(name);
-    hive_set_value replacement{const_cast<char*>(utf8Name.c_str()),
-                               {},
-                               stored.size(),
-                               reinterpret_cast<char*>(stored.data())};
-    SetType(replacement, type);
-    std::vector<hive_set_value> list = values.list();
-    if (at < 0) {
-        list.push_back(replacement);
-    } else {
-        SetType(list[static_cast<std::size_t>(at)], type);
-        list[static_cast<std::size_t>(at)].len = replacement.len;
-        list[static_cast<std::size_t>(at)].value = replacement.value;
-    }
-    return Finish(location.hive,
-                  hivex_node_set_values(hive, node, list.size(), list.data(), 0) == 0);
+    return Change(location.hive, [&](hive::Hive& hive) {
+        // A value keeps the spelling of its name from when it was first written, as in Windows.
+        hive.SetValue(key, valueName, type, stored.data(),
+                      static_cast<std::uint32_t>(stored.size()));
+        return true;
+    });
 }
 
 long HiveRegistry::EraseValue(const std::string& path, const std::string& name) {
     Location location;
-    std::size_t node = 0;
+    Cell key = kNil;
     long status = Locate(path, &location);
-    if (status == kSuccess) status = Find(location, &node);
+    if (status == kSuccess) status = Find(location, &key);
     if (status == kFileNotFound) return kKeyDeleted;
     if (status != kSuccess) return status;
     if (location.hive == kRootOnly) return kFileNotFound;
-    hive_h* hive = files_[location.hive]->handle();
-    ValueList values(hive, node);
-    if (!values.ok()) return Finish(location.hive, false);
-    const long at = values.Find(name);
-    if (at < 0) return kFileNotFound;
-    if (files_[location.hive]->minor_version() >= 4 && values.HasBigData()) return kCantWrite;
-    std::vector<hive_set_value> list = values.list();
-    list.erase(list.begin() + at);
-    return Finish(location.hive,
-                  hivex_node_set_values(hive, node, list.size(), list.data(), 0) == 0);
+    const std::u16string valueName = cp1252::ToUtf16(name);
+    try {
+        if (files_[location.hive]->hive()->FindValue(key, valueName) == kNil) return kFileNotFound;
+    } catch (const hive::Error&) {
+        return kRegistryIoFailed;
+    }
+    return Change(location.hive,
+                  [&](hive::Hive& hive) { return hive.DeleteValue(key, valueName); });
 }
 
-// --- by path ---
-
-long HiveRegistry::FindKey(const std::string& path, std::string* stored) {
+bool HiveRegistry::NeededToStart(const std::string& path) {
     Location location;
+    if (Locate(path, &location) != kSuccess) return false;
+    if (location.hive == kRootOnly || location.names.size() <= 1) return true;
+    if (location.hive != kSystem || location.names.size() > 2) return false;
+    // ControlSetNNN, as Select's values name the sets (CurrentControlSet is one).
+    const std::u16string& set = location.names[0];
+    return set.size() == 13 && names::Equal(set.substr(0, 10), u"ControlSet") &&
+           std::all_of(set.begin() + 10, set.end(),
+                       [](char16_t c) { return c >= u'0' && c <= u'9'; });
+}
+
+long HiveRegistry::RemoveKeyTree(const std::string& path) {
+    Location location;
+    Cell key = kNil;
     long status = Locate(path, &location);
+    // Neither the root nor what Windows needs to start can go.
+    if (status == kSuccess && NeededToStart(path)) return kAccessDenied;
+    if (status == kSuccess) status = Find(location, &key);
     if (status != kSuccess) return status;
-    stored->clear();
-    if (location.hive == kRootOnly) return kSuccess;
-    hive_h* hive = files_[location.hive]->handle();
-    if (!hive) return kRegistryIoFailed;
-    std::vector<std::string> names;
-    SplitPath(path, &names);
-    std::string spelled = location.hive == kSystem ? "SYSTEM" : "SOFTWARE";
-    hive_node_h current = hivex_root(hive);
-    for (std::size_t i = 0; i < location.names.size(); ++i) {
-        errno = 0;
-        const hive_node_h child = hivex_node_get_child(hive, current, location.names[i].c_str());
-        if (child == 0) return errno == 0 ? kFileNotFound : kRegistryIoFailed;
-        const bool link =
-            location.hive == kSystem && i == 0 && ascii::EqualNoCase(names[1], kCurrentControlSet);
-        spelled += "\\" + (link ? std::string(kCurrentControlSet)
-                                : cp1252::FromUtf8(Take(hivex_node_name(hive, child))));
-        current = child;
-    }
-    *stored = spelled;
-    return kSuccess;
+    return Change(location.hive, [&](hive::Hive& hive) {
+        hive.DeleteKey(key);
+        return true;
+    });
 }
 
 long HiveRegistry::SubKeys(const std::string& path, std::vector<std::string>* names) {
     names->clear();
     Location location;
-    std::size_t node = 0;
+    Cell key = kNil;
     long status = Locate(path, &location);
-    if (status == kSuccess) status = Find(location, &node);
+    if (status == kSuccess) status = Find(location, &key);
     if (status != kSuccess) return status;
     if (location.hive == kRootOnly) {
         *names = {"SOFTWARE", "SYSTEM"};
         return kSuccess;
     }
-    hive_h* hive = files_[location.hive]->handle();
-    hive_node_h* children = hivex_node_children(hive, node);
-    if (!children) return kRegistryIoFailed;
+    const hive::Hive& hive = *files_[location.hive]->hive();
     bool link = false;
-    for (std::size_t i = 0; children[i] != 0; ++i) {
-        names->push_back(cp1252::FromUtf8(Take(hivex_node_name(hive, children[i]))));
-        link = link || ascii::EqualNoCase(names->back(), kCurrentControlSet);
+    try {
+        for (const Cell child : hive.Subkeys(key)) {
+            const std::u16string name = hive.KeyName(child);
+            link = link || names::Equal(name, u"CurrentControlSet");
+            names->push_back(cp1252::FromUtf16(name));
+        }
+    } catch (const hive::Error&) {
+        names->clear();
+        return kRegistryIoFailed;
     }
-    std::free(children);
     // CurrentControlSet is a link Windows makes at boot, not a key in the file.
     if (location.hive == kSystem && location.names.empty() && !link) {
         names->push_back(kCurrentControlSet);
@@ -383,33 +307,25 @@ long HiveRegistry::SubKeys(const std::string& path, std::vector<std::string>* na
 long HiveRegistry::Values(const std::string& path, std::vector<StoredValue>* values) {
     values->clear();
     Location location;
-    std::size_t node = 0;
+    Cell key = kNil;
     long status = Locate(path, &location);
-    if (status == kSuccess) status = Find(location, &node);
+    if (status == kSuccess) status = Find(location, &key);
     if (status != kSuccess || location.hive == kRootOnly) return status;
-    ValueList list(files_[location.hive]->handle(), node);
-    if (!list.ok()) return kRegistryIoFailed;
-    for (const auto& value : list.list()) {
-        values->push_back(StoredValue{cp1252::FromUtf8(value.key), TypeOf(value),
-                                      FromHive(TypeOf(value), value.value, value.len)});
+    const hive::Hive& hive = *files_[location.hive]->hive();
+    try {
+        for (const Cell value : hive.Values(key)) {
+            const std::uint32_t type = hive.ValueType(value);
+            values->push_back(StoredValue{cp1252::FromUtf16(hive.ValueName(value)), type,
+                                          FromHive(type, hive.ValueData(value))});
+        }
+    } catch (const hive::Error&) {
+        values->clear();
+        return kRegistryIoFailed;
     }
     std::stable_sort(
         values->begin(), values->end(),
         [](const StoredValue& a, const StoredValue& b) { return LessFolded(a.name, b.name); });
     return kSuccess;
-}
-
-long HiveRegistry::RemoveKeyTree(const std::string& path) {
-    Location location;
-    std::size_t node = 0;
-    long status = Locate(path, &location);
-    if (status == kSuccess && (location.hive == kRootOnly || location.names.empty())) {
-        return kAccessDenied;  // neither the root nor a hive's own root can go
-    }
-    if (status == kSuccess) status = Find(location, &node);
-    if (status != kSuccess) return status;
-    return Finish(location.hive,
-                  hivex_node_delete_child(files_[location.hive]->handle(), node) == 0);
 }
 
 }  // namespace platform

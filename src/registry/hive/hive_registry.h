@@ -1,12 +1,14 @@
 // The registry of a real Windows XP installation, from Linux: its SYSTEM and SOFTWARE hives
-// opened with libhivex behind the same operations as the embedded store. HKLM\SYSTEM\... is
-// the SYSTEM hive, HKLM\SOFTWARE\... the SOFTWARE hive; SYSTEM\CurrentControlSet is the
-// control set that SYSTEM\Select's value Current names, as Windows links it at boot. Key and
-// value names compare without regard to ASCII case. Texts are held in the hives as UTF-16LE
-// and seen here as the ANSI registry functions of a Western European XP see them
-// (Windows-1252): a REG_SZ of N bytes is stored as N UTF-16 units, with exactly the
-// terminator the caller passed, or none. Every change is committed by writing the hive anew
-// (HiveFile); a group of writes (Together, AllOrNone) commits once.
+// opened with the hive engine (hive_keys.h) behind the same operations as the embedded store.
+// HKLM\SYSTEM\... is the SYSTEM hive, HKLM\SOFTWARE\... the SOFTWARE hive;
+// SYSTEM\CurrentControlSet is the control set that SYSTEM\Select's value Current names, as
+// Windows links it at boot. Key and value names compare as Windows compares them (its
+// upper-case table). Texts are held in the hives as UTF-16LE and seen here as the ANSI registry
+// functions of a Western European XP see them (Windows-1252): a REG_SZ of N bytes is stored as
+// N UTF-16 units, with exactly the terminator the caller passed, or none. Every change is
+// committed in place after its log, as Windows XP writes a hive (hive_journal.h): the bins the
+// engine marked dirty, nothing else; a group of writes (Together, AllOrNone) commits once, all
+// or none across both hives.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +37,12 @@ class HiveRegistry : public PathRegistry {
     // is written then. The hives are locked against other calvenors while open.
     static std::unique_ptr<HiveRegistry> Open(const std::string& windowsFolder, Access access,
                                               std::string* error);
+    // What opening found and did that the user should know (a hive completed from its log, a
+    // control set Windows boots that is not the one changed here), each a sentence.
+    const std::vector<std::string>& notices() const { return notices_; }
+    // Whether a commit could neither be written nor put back: the installation then holds it
+    // or not, as its next open finds, and nothing more is written.
+    bool in_doubt() const { return doubt_; }
     ~HiveRegistry() override;
     HiveRegistry(const HiveRegistry&) = delete;
     HiveRegistry& operator=(const HiveRegistry&) = delete;
@@ -49,6 +57,9 @@ class HiveRegistry : public PathRegistry {
     long SubKeys(const std::string& path, std::vector<std::string>* names) override;
     long Values(const std::string& path, std::vector<StoredValue>* values) override;
     long AllOrNone(const std::function<long()>& body) override;
+    // The hives' roots and top-level keys (the control sets, Select, ...) and what is directly
+    // in a control set (Control, Enum, Services, Hardware Profiles).
+    bool NeededToStart(const std::string& path) override;
 
   private:
     static constexpr int kSystem = 0;
@@ -56,16 +67,20 @@ class HiveRegistry : public PathRegistry {
     static constexpr int kRootOnly = -1;
 
     // A key: which hive (kRootOnly for HKEY_LOCAL_MACHINE itself) and its names inside it
-    // (UTF-8, as libhivex takes them; CurrentControlSet already replaced).
+    // (CurrentControlSet already replaced by the set it stands for, link set then).
     struct Location {
         int hive = kRootOnly;
-        std::vector<std::string> names;
+        std::vector<std::u16string> names;
+        bool link = false;
     };
     HiveRegistry() = default;
     std::string CheckKinds(const std::string& configFolder);
+    // A warning when Windows boots another control set than the one changed here.
+    void CheckBootedSet();
     long Locate(const std::string& path, Location* location) const;
-    // The node of a location; kFileNotFound when a key on the way is missing.
-    long Find(const Location& location, std::size_t* node) const;
+    // The key of a location (kNil for HKEY_LOCAL_MACHINE itself); kFileNotFound when a key on
+    // the way is missing.
+    long Find(const Location& location, hive::Cell* key) const;
     long FindKey(const std::string& path, std::string* stored) override;
     long MakeKeyPath(const std::string& path, std::string* stored) override;
     long RemoveKeyTree(const std::string& path) override;
@@ -74,16 +89,19 @@ class HiveRegistry : public PathRegistry {
     long WriteValue(const std::string& path, const std::string& name, std::uint32_t type,
                     const std::uint8_t* data, std::uint32_t size) override;
     long EraseValue(const std::string& path, const std::string& name) override;
+    // Makes a change to a hive in memory (change tells whether it changed anything) and ends
+    // the write with Finish.
+    long Change(int hive, const std::function<bool(hive::Hive&)>& change);
     // Ends a write to a hive: commits it, unless a group is open (then the group's end does).
-    // A failed libhivex call (ok false) drops the hive's changes instead.
-    long Finish(int hive, bool ok);
-    // Drops a hive's uncommitted changes (now, or at the end of the open group) without
-    // telling a failure: for writes refused after libhivex had begun them.
-    void Discard(int hive);
+    // A failure (the engine's reason) drops the hive's changes instead, and the group's.
+    long Finish(int hive, const std::string& failure);
     long CommitDirty();
     void DropDirty();
 
+    std::unique_ptr<hive::Journal> journal_;
     std::unique_ptr<HiveFile> files_[2];
+    std::vector<std::string> notices_;
+    bool doubt_ = false;
     bool dirty_[2] = {false, false};
     std::string controlSet_;
     bool readOnly_ = false;

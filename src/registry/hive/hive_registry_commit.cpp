@@ -1,7 +1,6 @@
 // The hives' commits: each write's, or a group's once at its end, and dropping what a failed
 // write or group left in memory.
-#include <cerrno>
-#include <cstring>
+#include <vector>
 
 #include "registry/hive/hive_registry.h"
 
@@ -9,12 +8,12 @@ namespace platform {
 
 using namespace winerr;
 
-long HiveRegistry::Finish(int hive, bool ok) {
+long HiveRegistry::Finish(int hive, const std::string& failure) {
     dirty_[hive] = true;
-    if (!ok) {
-        // libhivex may have left the hive half changed: it is read again, and a group it
-        // belongs to is dropped whole.
-        NoteFailure("\"" + files_[hive]->path() + "\": libhivex: " + std::strerror(errno));
+    if (!failure.empty()) {
+        // The hive in memory may be half changed: it is read again, and a group it belongs to
+        // is dropped whole.
+        NoteFailure("\"" + files_[hive]->path() + "\": " + failure);
         if (groupDepth_ == 0) {
             DropDirty();
             ReportFailure();
@@ -29,23 +28,41 @@ long HiveRegistry::Finish(int hive, bool ok) {
     return status;
 }
 
-void HiveRegistry::Discard(int hive) {
-    dirty_[hive] = true;
-    if (groupDepth_ > 0) {
-        broken_ = true;
-    } else {
-        DropDirty();
-    }
-}
-
 long HiveRegistry::CommitDirty() {
-    long status = kSuccess;
+    // One write of every hive changed: all of it or none, across both.
+    std::vector<hive::Journal::Change> changes;
+    std::vector<int> hives;
     for (int hive : {kSystem, kSoftware}) {
         if (!dirty_[hive]) continue;
-        dirty_[hive] = false;
+        hive::Journal::Change change;
         std::string reason;
-        if (!files_[hive]->Commit(&reason)) {
-            NoteFailure(reason);
+        if (!files_[hive]->Prepare(&change, &reason)) {
+            NoteFailure(reason + "; nothing was changed");
+            DropDirty();
+            return kRegistryIoFailed;
+        }
+        changes.push_back(std::move(change));
+        hives.push_back(hive);
+    }
+    std::string reason;
+    const hive::Written written = journal_->Write(changes, &reason);
+    for (const int hive : hives) dirty_[hive] = false;
+    if (written == hive::Written::kDoubt) {
+        // What the disk holds is not known; the engine keeps what was meant, and the journal
+        // takes no more writes.
+        doubt_ = true;
+        NoteFailure(reason);
+        return kRegistryIoFailed;
+    }
+    long status = kSuccess;
+    if (written == hive::Written::kNone) {
+        NoteFailure(reason + "; nothing was changed");
+        status = kRegistryIoFailed;
+    }
+    for (const int hive : hives) {
+        std::string problem;
+        if (!files_[hive]->Finish(written == hive::Written::kAll, &problem)) {
+            NoteFailure(problem);  // it names the file
             status = kRegistryIoFailed;
         }
     }
@@ -58,9 +75,7 @@ void HiveRegistry::DropDirty() {
         if (!dirty_[hive]) continue;
         dirty_[hive] = false;
         std::string reason;
-        if (!files_[hive]->Reload(&reason)) {
-            NoteFailure("cannot read \"" + files_[hive]->path() + "\" again: " + reason);
-        }
+        if (!files_[hive]->Reload(&reason)) NoteFailure(reason);  // it names the file
     }
     broken_ = false;
 }

@@ -1,7 +1,6 @@
 // Opening an installation's hives: finding them, locking them against other calvenors, and
 // every check that must pass before anything may be written.
 #include <fcntl.h>
-#include <hivex.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -10,9 +9,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "platform/posix/posix_platform.h"
 #include "registry/hive/hive_registry.h"
+#include "text/ascii.h"
 
 namespace platform {
 
@@ -22,60 +23,117 @@ std::string Quoted(const std::string& path) {
     return "\"" + path + "\"";
 }
 
-bool HasChild(hive_h* hive, const char* path) {
-    hive_node_h node = hivex_root(hive);
-    std::string rest = path;
-    while (node != 0 && !rest.empty()) {
-        const std::size_t slash = rest.find('\\');
-        node = hivex_node_get_child(hive, node, rest.substr(0, slash).c_str());
-        rest = slash == std::string::npos ? "" : rest.substr(slash + 1);
+// A hibernated Windows resumes from the memory it saved, its hives as they were then, and
+// writes their changed bins over the files at its next flush: whatever was written here in the
+// meantime is lost or, worse, mixed with them. hiberfil.sys at the volume's root begins with
+// "hibr" while such an image waits to be resumed.
+std::string HibernationProblem(const std::string& windowsFolder) {
+    const std::size_t slash = windowsFolder.rfind('/');
+    const std::string root = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : windowsFolder.substr(0, slash);
+    const std::string entry = FindEntryNoCase(root, "hiberfil.sys");
+    if (entry.empty()) return "";
+    const std::string path = (root == "/" ? "" : root) + "/" + entry;
+    const auto unknown = [&](const std::string& why) {
+        return "cannot read " + Quoted(path) + " to tell whether that Windows is hibernated (" +
+               why + "); nothing was changed";
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) return unknown(std::strerror(errno));
+    char head[4] = {};
+    struct stat info {};
+    std::string why;
+    if (::fstat(fd, &info) != 0) {
+        why = std::strerror(errno);
+    } else if (!S_ISREG(info.st_mode)) {
+        why = "it is not a file";
+    } else if (info.st_size >= 4 && ::pread(fd, head, sizeof head, 0) != 4) {
+        why = std::strerror(errno);
     }
-    return node != 0;
+    ::close(fd);
+    if (!why.empty()) return unknown(why);
+    if (!ascii::EqualNoCase(std::string_view(head, sizeof head), "hibr")) return "";
+    return Quoted(path) +
+           " begins with \"hibr\": that Windows is hibernated, and when it resumes it writes "
+           "the registry it kept in memory over any change made here. Start it, shut it down "
+           "(not hibernate) and try again; nothing was changed";
+}
+
+// The key at a path of names under a hive's root; kNil when there is none.
+hive::Cell KeyAt(const hive::Hive& hive, std::u16string_view path) {
+    hive::Cell key = hive.root();
+    while (key != hive::kNil && !path.empty()) {
+        const std::size_t slash = path.find(u'\\');
+        key = hive.FindSubkey(key, path.substr(0, slash));
+        path = slash == std::u16string_view::npos ? u"" : path.substr(slash + 1);
+    }
+    return key;
+}
+
+bool HasChild(const hive::Hive& hive, std::u16string_view path) {
+    return KeyAt(hive, path) != hive::kNil;
 }
 
 }  // namespace
 
 std::string HiveRegistry::CheckKinds(const std::string& configFolder) {
     const std::string what = ": check the hives in " + Quoted(configFolder);
-    hive_h* system = files_[kSystem]->handle();
-    hive_h* software = files_[kSoftware]->handle();
+    const hive::Hive& system = *files_[kSystem]->hive();
+    const hive::Hive& software = *files_[kSoftware]->hive();
     // Each hive has keys the other has not: SYSTEM its Select key, SOFTWARE Microsoft's.
-    if (!HasChild(system, "Select")) {
+    if (!HasChild(system, u"Select")) {
         return Quoted(system_path()) +
-               (HasChild(system, "Microsoft") ? " is a SOFTWARE hive, not the SYSTEM hive"
-                                              : " is not a SYSTEM hive (it has no Select key)") +
+               (HasChild(system, u"Microsoft") ? " is a SOFTWARE hive, not the SYSTEM hive"
+                                               : " is not a SYSTEM hive (it has no Select key)") +
                what;
     }
-    if (HasChild(software, "Select") || !HasChild(software, "Microsoft")) {
+    if (HasChild(software, u"Select") || !HasChild(software, u"Microsoft")) {
         return Quoted(software_path()) +
-               (HasChild(software, "Select")
+               (HasChild(software, u"Select")
                     ? " is a SYSTEM hive, not the SOFTWARE hive"
                     : " is not a SOFTWARE hive (it has no Microsoft key)") +
                what;
     }
     // The control set Windows boots with, as it links CurrentControlSet.
-    const hive_node_h select = hivex_node_get_child(system, hivex_root(system), "Select");
-    const hive_value_h current = hivex_node_get_value(system, select, "Current");
-    std::uint32_t type = 0;  // the enum may be given any number a hive holds
-    std::size_t length = 0;
-    if (current == 0 ||
-        hivex_value_type(system, current, reinterpret_cast<hive_type*>(&type), &length) != 0 ||
-        type != 4 || length != 4) {
+    const hive::Cell current = system.FindValue(KeyAt(system, u"Select"), u"Current");
+    const std::vector<std::uint8_t> data =
+        current == hive::kNil ? std::vector<std::uint8_t>() : system.ValueData(current);
+    if (current == hive::kNil || system.ValueType(current) != 4 || data.size() != 4) {
         return Quoted(system_path()) + " has no number Select\\Current for the control set" + what;
     }
-    const std::int32_t number = hivex_value_dword(system, current);
+    const auto number = static_cast<std::int32_t>(data[0] | (data[1] << 8) | (data[2] << 16) |
+                                                  (static_cast<std::uint32_t>(data[3]) << 24));
     if (number < 1 || number > 999) {
         return Quoted(system_path()) + ": Select\\Current is " + std::to_string(number) +
                ", which names no control set" + what;
     }
     char name[16];
     std::snprintf(name, sizeof name, "ControlSet%03d", static_cast<int>(number));
-    if (hivex_node_get_child(system, hivex_root(system), name) == 0) {
+    const std::string set = name;
+    if (!HasChild(system, std::u16string(set.begin(), set.end()))) {
         return Quoted(system_path()) + ": Select\\Current names " + name +
                ", which the hive does not have" + what;
     }
     controlSet_ = name;
     return "";
+}
+
+void HiveRegistry::CheckBootedSet() {
+    const hive::Hive& system = *files_[kSystem]->hive();
+    const hive::Cell value = system.FindValue(KeyAt(system, u"Select"), u"Default");
+    if (value == hive::kNil || system.ValueType(value) != 4) return;
+    const std::vector<std::uint8_t> data = system.ValueData(value);
+    if (data.size() != 4) return;
+    const auto number = static_cast<std::int32_t>(data[0] | (data[1] << 8) | (data[2] << 16) |
+                                                  (static_cast<std::uint32_t>(data[3]) << 24));
+    char name[16];
+    std::snprintf(name, sizeof name, "ControlSet%03d", static_cast<int>(number));
+    if (number < 1 || number > 999 || controlSet_ == name) return;
+    notices_.push_back(Quoted(system_path()) + ": Windows boots the control set " +
+                       "Select\\Default names, " + name + ", but CurrentControlSet here is " +
+                       controlSet_ + " (Select\\Current): a setting changed here may not be the " +
+                       "one Windows uses");
 }
 
 std::unique_ptr<HiveRegistry> HiveRegistry::Open(const std::string& windowsFolder, Access access,
@@ -101,6 +159,7 @@ std::unique_ptr<HiveRegistry> HiveRegistry::Open(const std::string& windowsFolde
     }
     const std::string configFolder = folder + "/" + system32 + "/" + config;
     std::string paths[2];
+    std::string entries[2];
     const char* const kNames[2] = {"SYSTEM", "SOFTWARE"};
     for (int hive : {kSystem, kSoftware}) {
         const std::string entry = FindEntryNoCase(configFolder, kNames[hive]);
@@ -111,6 +170,7 @@ std::unique_ptr<HiveRegistry> HiveRegistry::Open(const std::string& windowsFolde
                         "/mnt/xp/WINDOWS)");
         }
         paths[hive] = configFolder + "/" + entry;
+        entries[hive] = entry;
     }
 
     std::unique_ptr<HiveRegistry> registry(new HiveRegistry());
@@ -144,16 +204,38 @@ std::unique_ptr<HiveRegistry> HiveRegistry::Open(const std::string& windowsFolde
                             "read-write; --export reads it as it is");
             }
         }
+        if (const std::string problem = HibernationProblem(folder); !problem.empty()) {
+            return fail(problem);
+        }
     }
+    std::string problem;
+    registry->journal_ = hive::Journal::Open(configFolder, {entries[kSystem], entries[kSoftware]},
+                                             !registry->readOnly_, &problem);
+    if (!registry->journal_) return fail(problem);
     for (int hive : {kSystem, kSoftware}) {
-        std::string problem;
-        registry->files_[hive] = HiveFile::Open(paths[hive], !registry->readOnly_, &problem);
+        const auto index = static_cast<std::size_t>(hive);
+        registry->files_[hive] =
+            HiveFile::Load(paths[hive], registry->journal_.get(), index,
+                           registry->journal_->TakeImage(index), !registry->readOnly_, &problem);
         if (!registry->files_[hive]) return fail(problem);
     }
-    if (const std::string problem = registry->CheckKinds(configFolder); !problem.empty()) {
-        return fail(problem);
+    try {
+        problem = registry->CheckKinds(configFolder);
+        if (problem.empty()) registry->CheckBootedSet();
+    } catch (const hive::Error& damaged) {
+        problem = Quoted(configFolder) + ": a hive is damaged: " + damaged.what();
     }
-    for (const auto& file : registry->files_) file->RemoveLeftovers();
+    if (!problem.empty()) return fail(problem);
+    // Only now, every check passed, is anything written: what an interrupted write left is
+    // completed, missing logs made, leftovers of older versions removed.
+    const std::vector<std::string>& found = registry->journal_->notices();
+    registry->notices_.insert(registry->notices_.begin(), found.begin(), found.end());
+    if (!registry->readOnly_) {
+        if (const std::string completed = registry->journal_->Complete(); !completed.empty()) {
+            return fail(completed);
+        }
+        for (const std::string& path : paths) ::unlink(HiveFile::NewFileName(path).c_str());
+    }
     return registry;
 }
 
