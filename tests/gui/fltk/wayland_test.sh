@@ -18,7 +18,7 @@ seed=$2
 scale=${3:-1}
 [[ $scale =~ ^[1-9]$ ]] || { echo "the compositor's scale is a whole number"; exit 2; }
 # shellcheck source=tests/support/checks.sh
-source "$(dirname "${BASH_SOURCE[0]}")/../support/checks.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../../support/checks.sh"
 pids=()
 stop() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
