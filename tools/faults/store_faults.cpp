@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "fault_support.h"
 #include "powercut_vfs.h"
 #include "registry/sqlite/sqlite_store.h"
 #include "settings/registry.h"
@@ -37,6 +38,15 @@ using platform::RegistryBackend;
 using platform::SqliteStore;
 
 namespace {
+
+using faults::Expected;
+using faults::kNamesPerKey;
+using faults::NameOf;
+using faults::Now;
+using faults::ReadAll;
+using faults::StartsGroup;
+using faults::UnitEnd;
+using faults::WriteAll;
 
 // Passes every call on and counts those that failed: what a user would have met as a lost
 // setting, since the layer itself reports nothing.
@@ -83,83 +93,18 @@ class FailureCounter : public RegistryBackend {
 
 const char* const kKeys[] = {schema::kControlPanel, schema::kCustomization,
                              schema::kDriverEqualizer};
-constexpr int kNamesPerKey = 40;
 constexpr int kSlots = 3 * kNamesPerKey;
 
-// Write number seq goes to one of a fixed set of slots (key and value name), as a number or,
-// every seventh time, as a text of up to 3000 characters, so that a value changes type and
-// pages split and overflow.
+// Write number seq goes to one of a fixed set of slots (key and value name).
 int SlotOf(long seq) {
     return static_cast<int>((static_cast<unsigned long>(seq) * 2654435761u >> 7) % kSlots);
 }
 const char* KeyOf(int slot) {
     return kKeys[slot / kNamesPerKey];
 }
-std::string NameOf(int slot) {
-    return "Fault" + std::to_string(slot % kNamesPerKey);
-}
-bool IsText(long seq) {
-    return seq % 7 == 3;
-}
-std::string Expected(long seq) {
-    if (!IsText(seq)) return std::to_string(static_cast<std::int32_t>(seq));
-    const std::size_t length = static_cast<std::size_t>(seq * 7919 % 3000);
-    std::string text = "#" + std::to_string(seq) + ":";
-    while (text.size() < length) text += static_cast<char>('a' + (seq + text.size()) % 26);
-    return text;
-}
-
-// Some writes come in groups of four made together, as Reset All makes its writes: a group
-// is one unit that lands whole or not at all. Every other unit is a single write.
-constexpr long kGroupSize = 4;
-bool StartsGroup(long seq) {
-    return seq % kGroupSize == 0 && seq / kGroupSize % 5 == 2;
-}
-// The last write of the unit that starts at seq.
-long UnitEnd(long seq) {
-    return StartsGroup(seq) ? seq + kGroupSize - 1 : seq;
-}
-
-void StoreSeq(settings::Registry& registry, long seq) {
+void Store(settings::Registry& registry, long seq) {
     const int slot = SlotOf(seq);
-    if (IsText(seq)) {
-        registry.StoreValue(platform::kHKLM, KeyOf(slot), NameOf(slot), Expected(seq),
-                            platform::REG_SZ);
-    } else {
-        registry.StoreValue(platform::kHKLM, KeyOf(slot), NameOf(slot),
-                            static_cast<std::int32_t>(seq), platform::REG_DWORD);
-    }
-}
-
-double Now() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-bool WriteAll(int fd, const void* data, std::size_t size) {
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, bytes, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Reads exactly size bytes; false at end of input.
-bool ReadAll(int fd, void* data, std::size_t size) {
-    auto* bytes = static_cast<char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::read(fd, bytes, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+    faults::StoreSeq(registry, KeyOf(slot), slot, seq);
 }
 
 struct Options {
@@ -199,10 +144,10 @@ std::string MakeDir(const Options& options) {
             const long first = seq;
             seq = UnitEnd(seq);
             registry.Together([&] {
-                for (long s = first; s <= seq; ++s) StoreSeq(registry, s);
+                for (long s = first; s <= seq; ++s) Store(registry, s);
             });
         } else {
-            StoreSeq(registry, seq);
+            Store(registry, seq);
         }
         if (counter.failures) {
             std::fprintf(stderr, "writer: write %ld failed: %s\n", seq, counter.last.c_str());
