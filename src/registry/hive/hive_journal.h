@@ -131,6 +131,7 @@ class Journal {
     std::string ReadHive(Hive& hive);
     std::string ReadLogFile(const Hive& hive, std::string* bytes) const;
     std::string Recover();
+    class Recovery;  // what Recover reads and decides (hive_journal.cpp)
     void Remember(Hive& hive);
     bool Unchanged(const Hive& hive) const;
     std::string Prepare(const Change& change, std::uint64_t time, Plan* plan) const;
