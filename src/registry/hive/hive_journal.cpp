@@ -293,11 +293,13 @@ class Journal::Recovery {
   private:
     enum class State { kDone, kPending, kUntouched, kOther };
 
+    // The header of a hive's image as it stands in memory (completed ones included).
     Header HeaderOf(std::size_t i) const;
     // The hive's log applied in memory, and what Complete is to write kept.
     std::string Finish(std::size_t i, std::string raised, std::string done);
     // Where each hive the record names stands; whether the whole group can be finished.
     bool FindGroup();
+    // Each hive of the group not yet done finished from its log, and the user told.
     std::string FinishWholeGroup();
     // Windows has written a hive of the group since: a hive whose header the group had
     // raised it completed, the others it never knew of.
