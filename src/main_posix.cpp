@@ -264,18 +264,21 @@ int Export(platform::RegistryTree& tree, const std::string& file,
     return 0;
 }
 
-}  // namespace
+// The registry the program works on: the store, or an installation's hives. The path comes
+// before the tree, whose write-failure calls name it, so that it outlives the tree.
+struct Opened {
+    std::string path;  // as messages name it
+    std::unique_ptr<platform::RegistryTree> tree;
+    std::vector<std::string> exportKeys;
+    platform::HiveRegistry* installation = nullptr;  // the hives, when those are open
+    std::string notices;  // what opening the hives found and did, for the window
+};
 
-int main(int argc, char** argv) {
-    Options options;
-    if (const int code = Parse(argc, argv, options); code != 0) return code < 0 ? 0 : code;
-
-    std::string path = options.store;
+// Opens the store or the installation's hives: 0, or the exit status of a failure (told).
+int OpenRegistry(Options& options, Opened* opened) {
+    opened->path = options.store;
     std::string error;
-    std::unique_ptr<platform::RegistryTree> tree;  // the store, or the installation's hives
-    std::vector<std::string> exportKeys = {options.exportKey};
-    platform::HiveRegistry* installation = nullptr;
-    std::string notices;
+    opened->exportKeys = {options.exportKey};
     if (!options.windows.empty()) {
         // An export only reads: the hives may then be on a read-only mount.
         const auto access = options.exportFile.empty() ? platform::HiveRegistry::Access::ReadWrite
@@ -286,71 +289,100 @@ int main(int argc, char** argv) {
         // booted) is said first, and shown in the window.
         for (const auto& notice : hives->notices()) {
             Fail(notice, 0);
-            notices += (notices.empty() ? "" : "\n\n") + notice;
+            opened->notices += (opened->notices.empty() ? "" : "\n\n") + notice;
         }
-        installation = hives.get();
-        path = options.windows;
+        opened->installation = hives.get();
+        opened->path = options.windows;
         options.windowsDir = options.windows;
-        if (!options.exportKeyGiven) exportKeys = CardKeys();
-        tree = std::move(hives);
+        if (!options.exportKeyGiven) opened->exportKeys = CardKeys();
+        opened->tree = std::move(hives);
     } else {
-        if (path.empty()) {
-            if (const int code = DefaultStore(path); code != 0) return code;
+        if (opened->path.empty()) {
+            if (const int code = DefaultStore(opened->path); code != 0) return code;
         }
-        tree = platform::SqliteStore::Open(path, &error);
-        if (!tree) return Fail(error, 1);
+        opened->tree = platform::SqliteStore::Open(opened->path, &error);
+        if (!opened->tree) return Fail(error, 1);
     }
+    return 0;
+}
 
-    if (!options.importFile.empty()) {
-        // A failure underneath is told with its reason; the import's message refers to it.
-        tree->OnWriteFailure([&](const std::string& reason) {
-            Fail("cannot save settings to \"" + path + "\": " + reason, 0);
-        });
-        const int code = Import(*tree, options.importFile);
-        return installation && installation->in_doubt() ? kImportInDoubt : code;
-    }
-    if (!options.exportFile.empty()) return Export(*tree, options.exportFile, exportKeys);
+// What failed when a setting could not be saved, naming where it was to go.
+std::string SaveTo(const std::string& path, const std::string& reason) {
+    return "save settings to \"" + path + "\": " + reason;
+}
 
-    std::string windowsDir = options.windowsDir;
-    if (windowsDir.empty() && options.store.empty()) windowsDir = DefaultWindowsFolder(path);
-    platform::PosixPlatform machine(platform::NtVersionQuery(*tree), windowsDir, ProgramFolder());
-    settings::Registry registry(*tree);
-    // The panel writes each setting as it changes and the layer reports nothing, so a registry
-    // that cannot be written must be told here, or the user's changes vanish unseen.
-    if (tree->read_only()) {
-        std::cerr << "calvenor: \"" << path << "\" is read-only: changes will not be saved\n";
-    }
-    const auto saveTo = [&path](const std::string& reason) {
-        return "save settings to \"" + path + "\": " + reason;
-    };
+// The panel driven by commands on standard input, answering on standard output.
+int RunHeadless(settings::Registry& registry, platform::PosixPlatform& machine, Opened& opened) {
+    opened.tree->OnWriteFailure([&path = opened.path](const std::string& reason) {
+        Fail("cannot " + SaveTo(path, reason), 0);
+    });
+    gui::HeadlessPrompter prompter(std::cout);
+    ui::App app(registry, machine, prompter);
+    gui::Headless driver(app, prompter, std::cout);
+    app.Open<main_window::FrmMain>().Show();
+    app.Collect();
+    return driver.Run(std::cin);
+}
 
-    if (options.headless) {
-        tree->OnWriteFailure(
-            [&](const std::string& reason) { Fail("cannot " + saveTo(reason), 0); });
-        gui::HeadlessPrompter prompter(std::cout);
-        ui::App app(registry, machine, prompter);
-        gui::Headless driver(app, prompter, std::cout);
-        app.Open<main_window::FrmMain>().Show();
-        app.Collect();
-        return driver.Run(std::cin);
-    }
-
+// The panel in its window; a failed save is told there as well as on standard error.
+int RunWindow(settings::Registry& registry, platform::PosixPlatform& machine, Opened& opened) {
     if (!gui::HasDisplay()) {
         return Fail(std::string("no display to open the window on (set ") +
                         gui::DisplayVariables() + ", or use --headless)",
                     1);
     }
     gui::FltkPrompter prompter;
-    tree->OnWriteFailure([&](const std::string& reason) {
-        Fail("cannot " + saveTo(reason), 0);
+    opened.tree->OnWriteFailure([&path = opened.path, &prompter](const std::string& reason) {
+        Fail("cannot " + SaveTo(path, reason), 0);
         prompter.Show({ui::kAppTitle,
-                       "Cannot " + saveTo(reason) + ".\n\nChanges made now will not be kept.",
+                       "Cannot " + SaveTo(path, reason) + ".\n\nChanges made now will not be kept.",
                        ui::Icon::Critical});
     });
     ui::App app(registry, machine, prompter);
     gui::FltkAdapter adapter(app);
     app.Open<main_window::FrmMain>().Show();
     app.Collect();
-    if (!notices.empty()) prompter.Show({ui::kAppTitle, notices, ui::Icon::Information});
+    if (!opened.notices.empty()) {
+        prompter.Show({ui::kAppTitle, opened.notices, ui::Icon::Information});
+    }
     return adapter.Run();
+}
+
+// The panel over the registry opened, headless or in a window.
+int RunPanel(const Options& options, Opened& opened) {
+    std::string windowsDir = options.windowsDir;
+    if (windowsDir.empty() && options.store.empty()) windowsDir = DefaultWindowsFolder(opened.path);
+    platform::PosixPlatform machine(platform::NtVersionQuery(*opened.tree), windowsDir,
+                                    ProgramFolder());
+    settings::Registry registry(*opened.tree);
+    // The panel writes each setting as it changes and the layer reports nothing, so a registry
+    // that cannot be written must be told here, or the user's changes vanish unseen.
+    if (opened.tree->read_only()) {
+        std::cerr << "calvenor: \"" << opened.path
+                  << "\" is read-only: changes will not be saved\n";
+    }
+    if (options.headless) return RunHeadless(registry, machine, opened);
+    return RunWindow(registry, machine, opened);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (const int code = Parse(argc, argv, options); code != 0) return code < 0 ? 0 : code;
+
+    Opened opened;
+    if (const int code = OpenRegistry(options, &opened); code != 0) return code;
+
+    if (!options.importFile.empty()) {
+        // A failure underneath is told with its reason; the import's message refers to it.
+        opened.tree->OnWriteFailure([&](const std::string& reason) {
+            Fail("cannot save settings to \"" + opened.path + "\": " + reason, 0);
+        });
+        const int code = Import(*opened.tree, options.importFile);
+        return opened.installation && opened.installation->in_doubt() ? kImportInDoubt : code;
+    }
+    if (!options.exportFile.empty())
+        return Export(*opened.tree, options.exportFile, opened.exportKeys);
+    return RunPanel(options, opened);
 }

@@ -269,85 +269,139 @@ std::string Journal::ReadLogFile(const Hive& hive, std::string* bytes) const {
     return ReadAll(hive.logFd, bytes);
 }
 
-std::string Journal::Recover() {
+// What opening completes: the group record's entries, the logs that may be needed and what
+// each says, and where each hive a group names stands.
+class Journal::Recovery {
+  public:
+    explicit Recovery(Journal& journal)
+        : journal_(journal),
+          hives_(journal.hives_),
+          logs_(hives_.size()),
+          parsed_(hives_.size()),
+          logProblems_(hives_.size()) {}
+
     // The group record, if a group was cut short (or its record outlived it).
-    std::string recordText;
-    const int record = ::openat(folderFd_, kGroupRecord, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (record < 0 && errno != ENOENT) {
-        return "cannot read " + Quoted(folder_ + "/" + kGroupRecord) + ": " + Why();
+    std::string ReadRecord();
+    // The logs that may be needed: those of hives not completed, and all where a group was.
+    std::string ReadLogs();
+    // A group: every hive it names finished from its log, as long as nothing but this program
+    // has written them since.
+    std::string FinishGroup();
+    // Each hive left with its last write not completed, by the rule Windows applies at boot.
+    std::string FinishInterrupted();
+
+  private:
+    enum class State { kDone, kPending, kUntouched, kOther };
+
+    // The header of a hive's image as it stands in memory (completed ones included).
+    Header HeaderOf(std::size_t i) const;
+    // The hive's log applied in memory, and what Complete is to write kept.
+    std::string Finish(std::size_t i, std::string raised, std::string done);
+    // Where each hive the record names stands; whether the whole group can be finished.
+    bool FindGroup();
+    // Each hive of the group not yet done finished from its log, and the user told.
+    std::string FinishWholeGroup();
+    // Windows has written a hive of the group since: a hive whose header the group had
+    // raised it completed, the others it never knew of.
+    void NoteGroupMissed();
+    // Said after a notice of something completed when nothing is written.
+    std::string Finished() const {
+        return journal_.writable_ ? "" : " (in what is read here; nothing was written)";
     }
-    std::vector<RecordEntry> entries;
+
+    Journal& journal_;
+    std::vector<Hive>& hives_;
+    std::vector<RecordEntry> entries_;
+    std::vector<std::string> logs_;
+    std::vector<Log> parsed_;
+    std::vector<std::string> logProblems_;
+    std::vector<std::pair<std::size_t, State>> group_;
+};
+
+std::string Journal::Recovery::ReadRecord() {
+    std::string recordText;
+    const int record =
+        ::openat(journal_.folderFd_, kGroupRecord, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (record < 0 && errno != ENOENT) {
+        return "cannot read " + Quoted(journal_.folder_ + "/" + kGroupRecord) + ": " + Why();
+    }
     if (record >= 0) {
         const std::string problem = ReadAll(record, &recordText);
         ::close(record);
         if (!problem.empty()) {
-            return "cannot read " + Quoted(folder_ + "/" + kGroupRecord) + ": " + problem;
+            return "cannot read " + Quoted(journal_.folder_ + "/" + kGroupRecord) + ": " + problem;
         }
-        removeRecord_ = true;
-        if (!ParseRecord(recordText, &entries)) entries.clear();
+        journal_.removeRecord_ = true;
+        if (!ParseRecord(recordText, &entries_)) entries_.clear();
     }
-    // The logs that may be needed: those of hives not completed, and all where a group was.
-    std::vector<std::string> logs(hives_.size());
-    std::vector<Log> parsed(hives_.size());
-    std::vector<std::string> logProblems(hives_.size());
+    return "";
+}
+
+std::string Journal::Recovery::ReadLogs() {
     for (std::size_t i = 0; i < hives_.size(); ++i) {
         Hive& hive = hives_[i];
         const bool dirty = Le32(Bytes(hive.header) + field::kSequence1) !=
                            Le32(Bytes(hive.header) + field::kSequence2);
-        if (!dirty && entries.empty()) continue;
+        if (!dirty && entries_.empty()) continue;
         if (hive.logMissing) {
-            logProblems[i] = "there is no log beside it";
+            logProblems_[i] = "there is no log beside it";
             continue;
         }
-        if (const std::string problem = ReadLogFile(hive, &logs[i]); !problem.empty()) {
+        if (const std::string problem = journal_.ReadLogFile(hive, &logs_[i]); !problem.empty()) {
             return "cannot read " + Quoted(hive.logPath) + ": " + problem;
         }
-        logProblems[i] = ReadLog(logs[i], &parsed[i]);
-        if (!logProblems[i].empty()) {
-            logProblems[i] =
-                "its log " + Quoted(hive.logPath) + " cannot complete it (" + logProblems[i] + ")";
+        logProblems_[i] = ReadLog(logs_[i], &parsed_[i]);
+        if (!logProblems_[i].empty()) {
+            logProblems_[i] =
+                "its log " + Quoted(hive.logPath) + " cannot complete it (" + logProblems_[i] + ")";
         }
     }
-    const auto headerOf = [&](std::size_t i) {
-        Header header;
-        ReadHeader(hives_[i].image, hives_[i].image.size(), &header);
-        return header;
-    };
-    const auto finish = [&](std::size_t i, std::string raised, std::string done) -> std::string {
-        Hive& hive = hives_[i];
-        if (const std::string problem = ApplyLog(parsed[i], &hive.image); !problem.empty()) {
-            return Quoted(hive.path) + kNotClosed + ", and its log " + Quoted(hive.logPath) +
-                   " cannot complete it (" + problem + ")" + kShutDown;
-        }
-        std::memcpy(hive.image.data(), done.data(), kSectorSize);
-        CheckBins(Bytes(hive.image) + kBaseBlockSize, parsed[i].header.binsSize, &hive.bins);
-        hive.finish = true;
-        hive.raisedHeader = std::move(raised);
-        hive.finishHeader = std::move(done);
-        hive.finishRuns = RunsOf(parsed[i]);
-        hive.finishBytes = std::string(parsed[i].data);
-        return "";
-    };
-    const std::string finished = writable_ ? "" : " (in what is read here; nothing was written)";
+    return "";
+}
 
-    // A group: every hive it names finished from its log, as long as nothing but this program
-    // has written them since.
-    enum class State { kDone, kPending, kUntouched, kOther };
-    std::vector<std::pair<std::size_t, State>> group;
-    bool whole = !entries.empty();
-    for (const RecordEntry& entry : entries) {
+Header Journal::Recovery::HeaderOf(std::size_t i) const {
+    Header header;
+    ReadHeader(hives_[i].image, hives_[i].image.size(), &header);
+    return header;
+}
+
+std::string Journal::Recovery::Finish(std::size_t i, std::string raised, std::string done) {
+    Hive& hive = hives_[i];
+    if (const std::string problem = ApplyLog(parsed_[i], &hive.image); !problem.empty()) {
+        return Quoted(hive.path) + kNotClosed + ", and its log " + Quoted(hive.logPath) +
+               " cannot complete it (" + problem + ")" + kShutDown;
+    }
+    std::memcpy(hive.image.data(), done.data(), kSectorSize);
+    CheckBins(Bytes(hive.image) + kBaseBlockSize, parsed_[i].header.binsSize, &hive.bins);
+    hive.finish = true;
+    hive.raisedHeader = std::move(raised);
+    hive.finishHeader = std::move(done);
+    hive.finishRuns = RunsOf(parsed_[i]);
+    hive.finishBytes = std::string(parsed_[i].data);
+    return "";
+}
+
+std::string Journal::Recovery::FinishGroup() {
+    if (FindGroup()) return FinishWholeGroup();
+    if (!entries_.empty()) NoteGroupMissed();
+    return "";
+}
+
+bool Journal::Recovery::FindGroup() {
+    bool whole = !entries_.empty();
+    for (const RecordEntry& entry : entries_) {
         std::size_t i = 0;
         while (i < hives_.size() && hives_[i].name != entry.name) ++i;
         const bool recorded =
-            i < hives_.size() && logProblems[i].empty() &&
-            parsed[i].header.sequence1 == entry.sequence &&
-            parsed[i].header.timeStamp == entry.time && logs[i].size() >= entry.logSize &&
-            Digest(std::string_view(logs[i]).substr(0, entry.logSize)) == entry.digest;
+            i < hives_.size() && logProblems_[i].empty() &&
+            parsed_[i].header.sequence1 == entry.sequence &&
+            parsed_[i].header.timeStamp == entry.time && logs_[i].size() >= entry.logSize &&
+            Digest(std::string_view(logs_[i]).substr(0, entry.logSize)) == entry.digest;
         if (!recorded) {
             whole = false;
             continue;
         }
-        const Header header = headerOf(i);
+        const Header header = HeaderOf(i);
         State state = State::kOther;
         if (header.sequence1 == header.sequence2) {
             if (header.sequence1 == entry.sequence && header.timeStamp == entry.time) {
@@ -355,76 +409,79 @@ std::string Journal::Recover() {
             } else if (header.sequence1 == entry.oldSequence && header.timeStamp == entry.oldTime) {
                 state = State::kUntouched;
             }
-        } else if (LogFinishes(parsed[i], header).empty()) {
+        } else if (LogFinishes(parsed_[i], header).empty()) {
             state = State::kPending;
         }
         whole = whole && state != State::kOther;
-        group.push_back({i, state});
+        group_.push_back({i, state});
     }
-    if (whole) {
-        bool any = false;
-        for (const auto& [i, state] : group) {
-            if (state == State::kDone) continue;
-            any = true;
-            const Header header = headerOf(i);
-            std::string logHeader = logs[i].substr(0, kSectorSize);
-            PutLe32(Bytes(logHeader) + field::kFileType, kPrimaryFile);
-            const std::uint32_t sequence = parsed[i].header.sequence1;
-            const std::uint64_t time = parsed[i].header.timeStamp;
-            std::string problem;
-            if (state == State::kUntouched) {
-                problem = finish(i, WithNumbers(logHeader, sequence, header.sequence2, time),
-                                 WithNumbers(logHeader, sequence, sequence, time));
-            } else {
-                problem = finish(i, "",
-                                 WithNumbers(hives_[i].header, header.sequence1, header.sequence1,
-                                             header.timeStamp));
-            }
-            if (!problem.empty()) return problem;
-        }
-        if (any) {
-            std::string names;
-            for (std::size_t k = 0; k < group.size(); ++k) {
-                names += (k == 0                  ? ""
-                          : k + 1 == group.size() ? " and "
-                                                  : ", ") +
-                         Quoted(hives_[group[k].first].path);
-            }
-            notices_.push_back("a group of changes to " + names +
-                               " (Reset All or an import) was cut short; it was completed in "
-                               "each from its log" +
-                               finished);
-        }
-    } else if (!entries.empty()) {
-        // Windows has written a hive of the group since: a hive whose header the group had
-        // raised it completed, the others it never knew of.
-        bool reached = false, missed = false;
-        for (const auto& [i, state] : group) {
-            reached = reached || state == State::kDone || state == State::kPending;
-            missed = missed || state == State::kUntouched;
-        }
-        if (reached && missed) {
-            std::string names;
-            for (const auto& [i, state] : group) {
-                if (state == State::kUntouched) {
-                    names += (names.empty() ? "" : " and ") + Quoted(hives_[i].path);
-                }
-            }
-            notices_.push_back(
-                "a group of changes (Reset All or an import) was cut short and "
-                "Windows has used the installation since: " +
-                names + " did not get its part of it");
-        }
-    }
+    return whole;
+}
 
-    // Each hive left with its last write not completed, by the rule Windows applies at boot.
+std::string Journal::Recovery::FinishWholeGroup() {
+    bool any = false;
+    for (const auto& [i, state] : group_) {
+        if (state == State::kDone) continue;
+        any = true;
+        const Header header = HeaderOf(i);
+        std::string logHeader = logs_[i].substr(0, kSectorSize);
+        PutLe32(Bytes(logHeader) + field::kFileType, kPrimaryFile);
+        const std::uint32_t sequence = parsed_[i].header.sequence1;
+        const std::uint64_t time = parsed_[i].header.timeStamp;
+        std::string problem;
+        if (state == State::kUntouched) {
+            problem = Finish(i, WithNumbers(logHeader, sequence, header.sequence2, time),
+                             WithNumbers(logHeader, sequence, sequence, time));
+        } else {
+            problem = Finish(i, "",
+                             WithNumbers(hives_[i].header, header.sequence1, header.sequence1,
+                                         header.timeStamp));
+        }
+        if (!problem.empty()) return problem;
+    }
+    if (any) {
+        std::string names;
+        for (std::size_t k = 0; k < group_.size(); ++k) {
+            names += (k == 0                   ? ""
+                      : k + 1 == group_.size() ? " and "
+                                               : ", ") +
+                     Quoted(hives_[group_[k].first].path);
+        }
+        journal_.notices_.push_back("a group of changes to " + names +
+                                    " (Reset All or an import) was cut short; it was completed in "
+                                    "each from its log" +
+                                    Finished());
+    }
+    return "";
+}
+
+void Journal::Recovery::NoteGroupMissed() {
+    bool reached = false, missed = false;
+    for (const auto& [i, state] : group_) {
+        reached = reached || state == State::kDone || state == State::kPending;
+        missed = missed || state == State::kUntouched;
+    }
+    if (!reached || !missed) return;
+    std::string names;
+    for (const auto& [i, state] : group_) {
+        if (state == State::kUntouched) {
+            names += (names.empty() ? "" : " and ") + Quoted(hives_[i].path);
+        }
+    }
+    journal_.notices_.push_back(
+        "a group of changes (Reset All or an import) was cut short and "
+        "Windows has used the installation since: " +
+        names + " did not get its part of it");
+}
+
+std::string Journal::Recovery::FinishInterrupted() {
     for (std::size_t i = 0; i < hives_.size(); ++i) {
         Hive& hive = hives_[i];
-        const Header header = headerOf(i);
+        const Header header = HeaderOf(i);
         if (hive.finish || header.sequence1 == header.sequence2) continue;
-        std::string problem = logProblems[i];
+        std::string problem = logProblems_[i];
         if (problem.empty()) {
-            problem = LogFinishes(parsed[i], header);
+            problem = LogFinishes(parsed_[i], header);
             if (!problem.empty()) {
                 problem =
                     "its log " + Quoted(hive.logPath) + " cannot complete it (" + problem + ")";
@@ -432,15 +489,24 @@ std::string Journal::Recover() {
         }
         if (!problem.empty())
             return Quoted(hive.path) + kNotClosed + ", and " + problem + kShutDown;
-        problem = finish(
+        problem = Finish(
             i, "", WithNumbers(hive.header, header.sequence1, header.sequence1, header.timeStamp));
         if (!problem.empty()) return problem;
-        notices_.push_back("the last write to " + Quoted(hive.path) +
-                           " had not been completed (Windows or a program writing it was "
-                           "stopped during it); it was completed from its log " +
-                           Quoted(hive.logPath) + ", as Windows completes it at boot" + finished);
+        journal_.notices_.push_back("the last write to " + Quoted(hive.path) +
+                                    " had not been completed (Windows or a program writing it "
+                                    "was stopped during it); it was completed from its log " +
+                                    Quoted(hive.logPath) + ", as Windows completes it at boot" +
+                                    Finished());
     }
     return "";
+}
+
+std::string Journal::Recover() {
+    Recovery recovery(*this);
+    if (const std::string problem = recovery.ReadRecord(); !problem.empty()) return problem;
+    if (const std::string problem = recovery.ReadLogs(); !problem.empty()) return problem;
+    if (const std::string problem = recovery.FinishGroup(); !problem.empty()) return problem;
+    return recovery.FinishInterrupted();
 }
 
 std::string Journal::Complete() {

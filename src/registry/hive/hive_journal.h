@@ -131,9 +131,21 @@ class Journal {
     std::string ReadHive(Hive& hive);
     std::string ReadLogFile(const Hive& hive, std::string* bytes) const;
     std::string Recover();
+    class Recovery;  // what Recover reads and decides (hive_journal.cpp)
     void Remember(Hive& hive);
     bool Unchanged(const Hive& hive) const;
     std::string Prepare(const Change& change, std::uint64_t time, Plan* plan) const;
+    // The steps of Write. First its checks and each hive's plan: false and the reason when
+    // nothing is to be written.
+    bool PlanWrite(const std::vector<Change>& changes, std::vector<Plan>* plans,
+                   std::string* reason);
+    // Then the calls on the disk, each step "" or why it failed, naming the file.
+    std::string WriteLogs(const std::vector<Plan>& plans) const;
+    // made: whether the record's file was created (and so is to be removed on a failure).
+    std::string WriteRecord(const std::vector<Plan>& plans, bool* made) const;
+    std::string RaiseHeaders(const std::vector<Plan>& plans) const;
+    std::string WriteBins(const std::vector<Plan>& plans) const;
+    std::string CompleteHeaders(const std::vector<Plan>& plans) const;
     Written Undo(std::vector<Plan>& plans, bool touched, bool record, const std::string& why,
                  std::string* reason);
 

@@ -91,6 +91,7 @@ class Hive {
   private:
     Hive() = default;
     std::string Check();
+    class Checker;  // the walk Check makes (hive_load.cpp)
 
     // Names.
     int CompareKeyName(std::u16string_view name, Cell key) const;

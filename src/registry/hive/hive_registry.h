@@ -73,7 +73,22 @@ class HiveRegistry : public PathRegistry {
         std::vector<std::u16string> names;
         bool link = false;
     };
+    // Where an installation's hives are: its Windows folder (without a trailing slash), the
+    // system32/config folder in it, and each hive's path and entry name there.
+    struct Place {
+        std::string folder;
+        std::string configFolder;
+        std::string paths[2];
+        std::string entries[2];
+    };
     HiveRegistry() = default;
+    // The steps of Open, each "" or the message it fails with.
+    static std::string FindHives(const std::string& windowsFolder, Place* place);
+    std::string Lock(const Place& place);
+    // Why the hives may not be written here (a read-only mount or file, a hibernated Windows).
+    static std::string WriteProblem(const Place& place);
+    // The journal and both hives read, and checked to be an installation's SYSTEM and SOFTWARE.
+    std::string LoadHives(const Place& place);
     std::string CheckKinds(const std::string& configFolder);
     // A warning when Windows boots another control set than the one changed here.
     void CheckBootedSet();

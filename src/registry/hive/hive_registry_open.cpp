@@ -136,96 +136,116 @@ void HiveRegistry::CheckBootedSet() {
                        "one Windows uses");
 }
 
+std::string HiveRegistry::FindHives(const std::string& windowsFolder, Place* place) {
+    std::string& folder = place->folder;
+    folder = windowsFolder;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return "cannot open the Windows folder " + Quoted(windowsFolder) + ": " +
+               (errno ? std::strerror(errno) : "not a folder");
+    }
+    const std::string system32 = FindEntryNoCase(folder, "system32");
+    const std::string config =
+        system32.empty() ? "" : FindEntryNoCase(folder + "/" + system32, "config");
+    if (config.empty()) {
+        return Quoted(folder) +
+               " has no system32/config folder: give the Windows folder of an XP "
+               "installation (such as /mnt/xp/WINDOWS)";
+    }
+    place->configFolder = folder + "/" + system32 + "/" + config;
+    const char* const kNames[2] = {"SYSTEM", "SOFTWARE"};
+    for (int hive : {kSystem, kSoftware}) {
+        const std::string entry = FindEntryNoCase(place->configFolder, kNames[hive]);
+        if (entry.empty()) {
+            return "there is no " + std::string(kNames[hive]) + " hive in " +
+                   Quoted(place->configFolder) +
+                   ": give the Windows folder of an XP installation (such as "
+                   "/mnt/xp/WINDOWS)";
+        }
+        place->paths[hive] = place->configFolder + "/" + entry;
+        place->entries[hive] = entry;
+    }
+    return "";
+}
+
+std::string HiveRegistry::Lock(const Place& place) {
+    // Another calvenor on these hives would write over this one's changes, and this one over
+    // its: the folder is locked while the hives are open (shared by readers).
+    lock_ = ::open(place.configFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lock_ < 0) return "cannot open " + Quoted(place.configFolder) + ": " + std::strerror(errno);
+    if (::flock(lock_, (readOnly_ ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) {
+            return Quoted(place.paths[kSystem]) +
+                   " is in use by another calvenor (its hives are locked while it runs): "
+                   "close that one first; nothing was changed";
+        }
+        return "cannot lock " + Quoted(place.configFolder) + ": " + std::strerror(errno);
+    }
+    return "";
+}
+
+std::string HiveRegistry::WriteProblem(const Place& place) {
+    struct statvfs volume {};
+    if (::statvfs(place.configFolder.c_str(), &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0) {
+        return Quoted(place.paths[kSystem]) +
+               " is on a file system mounted read-only: mount it read-write to change "
+               "settings (mount -o remount,rw, or ntfs-3g without -o ro); --export "
+               "reads it as it is";
+    }
+    for (const std::string& path :
+         {place.configFolder, place.paths[kSystem], place.paths[kSoftware]}) {
+        if (::access(path.c_str(), W_OK) != 0) {
+            return Quoted(path) + " cannot be written (" + std::strerror(errno) +
+                   "): run as a user who may change the installation, or mount it "
+                   "read-write; --export reads it as it is";
+        }
+    }
+    return HibernationProblem(place.folder);
+}
+
+std::string HiveRegistry::LoadHives(const Place& place) {
+    std::string problem;
+    journal_ =
+        hive::Journal::Open(place.configFolder, {place.entries[kSystem], place.entries[kSoftware]},
+                            !readOnly_, &problem);
+    if (!journal_) return problem;
+    for (int hive : {kSystem, kSoftware}) {
+        const auto index = static_cast<std::size_t>(hive);
+        files_[hive] = HiveFile::Load(place.paths[hive], journal_.get(), index,
+                                      journal_->TakeImage(index), !readOnly_, &problem);
+        if (!files_[hive]) return problem;
+    }
+    try {
+        problem = CheckKinds(place.configFolder);
+        if (problem.empty()) CheckBootedSet();
+    } catch (const hive::Error& damaged) {
+        problem = Quoted(place.configFolder) + ": a hive is damaged: " + damaged.what();
+    }
+    return problem;
+}
+
 std::unique_ptr<HiveRegistry> HiveRegistry::Open(const std::string& windowsFolder, Access access,
                                                  std::string* error) {
     const auto fail = [&](const std::string& message) {
         if (error) *error = message;
         return std::unique_ptr<HiveRegistry>();
     };
-    std::string folder = windowsFolder;
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-        return fail("cannot open the Windows folder " + Quoted(windowsFolder) + ": " +
-                    (errno ? std::strerror(errno) : "not a folder"));
+    Place place;
+    if (const std::string problem = FindHives(windowsFolder, &place); !problem.empty()) {
+        return fail(problem);
     }
-    const std::string system32 = FindEntryNoCase(folder, "system32");
-    const std::string config =
-        system32.empty() ? "" : FindEntryNoCase(folder + "/" + system32, "config");
-    if (config.empty()) {
-        return fail(Quoted(folder) +
-                    " has no system32/config folder: give the Windows folder of an XP "
-                    "installation (such as /mnt/xp/WINDOWS)");
-    }
-    const std::string configFolder = folder + "/" + system32 + "/" + config;
-    std::string paths[2];
-    std::string entries[2];
-    const char* const kNames[2] = {"SYSTEM", "SOFTWARE"};
-    for (int hive : {kSystem, kSoftware}) {
-        const std::string entry = FindEntryNoCase(configFolder, kNames[hive]);
-        if (entry.empty()) {
-            return fail("there is no " + std::string(kNames[hive]) + " hive in " +
-                        Quoted(configFolder) +
-                        ": give the Windows folder of an XP installation (such as "
-                        "/mnt/xp/WINDOWS)");
-        }
-        paths[hive] = configFolder + "/" + entry;
-        entries[hive] = entry;
-    }
-
     std::unique_ptr<HiveRegistry> registry(new HiveRegistry());
     registry->readOnly_ = access == Access::ReadOnly;
-    // Another calvenor on these hives would write over this one's changes, and this one over
-    // its: the folder is locked while the hives are open (shared by readers).
-    registry->lock_ = ::open(configFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (registry->lock_ < 0) {
-        return fail("cannot open " + Quoted(configFolder) + ": " + std::strerror(errno));
-    }
-    if (::flock(registry->lock_, (registry->readOnly_ ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK) {
-            return fail(Quoted(paths[kSystem]) +
-                        " is in use by another calvenor (its hives are locked while it runs): "
-                        "close that one first; nothing was changed");
-        }
-        return fail("cannot lock " + Quoted(configFolder) + ": " + std::strerror(errno));
-    }
+    if (const std::string problem = registry->Lock(place); !problem.empty()) return fail(problem);
     if (!registry->readOnly_) {
-        struct statvfs volume {};
-        if (::statvfs(configFolder.c_str(), &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0) {
-            return fail(Quoted(paths[kSystem]) +
-                        " is on a file system mounted read-only: mount it read-write to change "
-                        "settings (mount -o remount,rw, or ntfs-3g without -o ro); --export "
-                        "reads it as it is");
-        }
-        for (const std::string& path : {configFolder, paths[kSystem], paths[kSoftware]}) {
-            if (::access(path.c_str(), W_OK) != 0) {
-                return fail(Quoted(path) + " cannot be written (" + std::strerror(errno) +
-                            "): run as a user who may change the installation, or mount it "
-                            "read-write; --export reads it as it is");
-            }
-        }
-        if (const std::string problem = HibernationProblem(folder); !problem.empty()) {
+        if (const std::string problem = WriteProblem(place); !problem.empty()) {
             return fail(problem);
         }
     }
-    std::string problem;
-    registry->journal_ = hive::Journal::Open(configFolder, {entries[kSystem], entries[kSoftware]},
-                                             !registry->readOnly_, &problem);
-    if (!registry->journal_) return fail(problem);
-    for (int hive : {kSystem, kSoftware}) {
-        const auto index = static_cast<std::size_t>(hive);
-        registry->files_[hive] =
-            HiveFile::Load(paths[hive], registry->journal_.get(), index,
-                           registry->journal_->TakeImage(index), !registry->readOnly_, &problem);
-        if (!registry->files_[hive]) return fail(problem);
+    if (const std::string problem = registry->LoadHives(place); !problem.empty()) {
+        return fail(problem);
     }
-    try {
-        problem = registry->CheckKinds(configFolder);
-        if (problem.empty()) registry->CheckBootedSet();
-    } catch (const hive::Error& damaged) {
-        problem = Quoted(configFolder) + ": a hive is damaged: " + damaged.what();
-    }
-    if (!problem.empty()) return fail(problem);
     // Only now, every check passed, is anything written: what an interrupted write left is
     // completed, missing logs made, leftovers of older versions removed.
     const std::vector<std::string>& found = registry->journal_->notices();
@@ -234,7 +254,7 @@ std::unique_ptr<HiveRegistry> HiveRegistry::Open(const std::string& windowsFolde
         if (const std::string completed = registry->journal_->Complete(); !completed.empty()) {
             return fail(completed);
         }
-        for (const std::string& path : paths) ::unlink(HiveFile::NewFileName(path).c_str());
+        for (const std::string& path : place.paths) ::unlink(HiveFile::NewFileName(path).c_str());
     }
     return registry;
 }
