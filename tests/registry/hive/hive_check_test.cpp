@@ -2,12 +2,13 @@
 // broken each: the faults the program's hive writes have shown (hashes taken over UTF-8, hashes
 // of untouched siblings rewritten, lf hints of UTF-8 bytes, names equal to Windows made twice,
 // a header not finished as Windows finishes it) and damage of every other kind.
+#include "registry/hive/hive_check.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "registry/hive/hive_check.h"
 #include "support/hive_writer.h"
 #include "text/windows_names.h"
 
