@@ -36,6 +36,8 @@ double Now() {
     return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
 }
 
+constexpr double kWindowTimeoutMs = 60000;
+
 struct Program {
     std::string name, title, floor;
     std::vector<std::string> command;
@@ -135,6 +137,20 @@ void RunOnce(Display* display, Program& p, int idleSeconds, bool record) {
     }
     double mapped = -1;
     while (mapped < 0) {
+        // A program that ends, or shows no window within a minute, must not hang the run.
+        if (!XPending(display)) {
+            int status = 0;
+            const bool ended = ::waitpid(child, &status, WNOHANG) == child;
+            if (ended || Now() - start > kWindowTimeoutMs) {
+                ::kill(-child, SIGKILL);
+                std::fprintf(stderr, "bench_window: %s %s without a window titled \"%s\"\n",
+                             p.name.c_str(), ended ? "ended" : "ran a minute", p.title.c_str());
+                std::exit(1);
+            }
+            pollfd fd{ConnectionNumber(display), POLLIN, 0};
+            ::poll(&fd, 1, 100);
+            continue;
+        }
         XEvent event;
         XNextEvent(display, &event);
         if (event.type == MapNotify && HasTitle(display, event.xmap.window, p.title)) {
