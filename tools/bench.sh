@@ -83,7 +83,7 @@ PY
 # build under 32-bit Wine where the kernel runs 32-bit programs, and the x86_64 build under
 # 64-bit Wine. Each mode has its prefix and its Wine server, whose services are started before
 # the first measured run.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+Xvfb -noreset -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do
     [[ -s "$work/display" ]] && break

@@ -36,7 +36,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 "$(units 1024)x$(units 768)x24" -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+Xvfb -noreset -displayfd 3 -screen 0 "$(units 1024)x$(units 768)x24" -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
 export DISPLAY=:$(head -n1 "$work/display")

@@ -36,7 +36,7 @@ if [[ -z "${CALVENOR_XVFB:-}" ]]; then
     # Everything from here on runs on a display of its own: the window tests need one, and
     # Wine's desktop process, started by the first Wine process, must find it from the start.
     export CALVENOR_XVFB=1
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$root/tools/test-windows.sh" "$@"
+    exec xvfb-run -a -s "-noreset -screen 0 1024x768x24" "$root/tools/test-windows.sh" "$@"
 fi
 
 build=$root/build-win

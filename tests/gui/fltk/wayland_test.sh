@@ -51,7 +51,7 @@ stored() {
         tr -d '\r' | grep "^\"$1\"=" || echo "(none)"
 }
 
-Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+Xvfb -noreset -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
 until_true 10 test -s "$work/display" || { echo "Xvfb did not start"; exit 1; }
 DISPLAY=:$(head -n1 "$work/display")
