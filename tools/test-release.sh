@@ -116,7 +116,7 @@ check "the exe is stripped" "" "$(i686-w64-mingw32-objdump -h "$exe" | grep -o -
 check "the exe has no symbol table" "0" "$(i686-w64-mingw32-objdump -f "$exe" | grep -c 'HAS_SYMS')"
 check "the exe is for i686" "pei-i386" "$(i686-w64-mingw32-objdump -f "$exe" | sed -n 's/.*file format //p')"
 # Only Windows XP's own DLLs: the Windows suite checks each function against XP's exports.
-check "the exe's DLLs" "ADVAPI32.DLL COMCTL32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL VERSION.DLL" \
+check "the exe's DLLs" "ADVAPI32.DLL COMCTL32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL USER32.DLL UXTHEME.DLL VERSION.DLL" \
     "$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^\tDLL Name: //p' | tr "[:lower:]" "[:upper:]" | LC_ALL=C sort -u |
         tr '\n' ' ' | sed 's/ $//')"
 # The version resource, read by the program's own PE reader.
