@@ -82,22 +82,56 @@ echo "fact user-data=$(find /home/ada -name machine.db -printf '%P\n')"
 EOF
 }
 
+# Runs the steps in ROOT with /proc and /dev mounted there. In a mount namespace of its own the
+# mounts end with it; where none can be made private (this script itself run in a chroot, whose
+# / is not a mount point) they are made here, /dev as a slave so that taking it down cannot
+# reach the machine's own /dev, and taken down after.
+run_steps() {
+    local root=$1 status
+    if unshare --mount --propagation private true 2>/dev/null; then
+        unshare --mount --propagation private bash -c '
+            mount -t proc proc "$1/proc" && mount --rbind /dev "$1/dev" &&
+                chroot "$1" /bin/bash /tmp/install/steps.sh' _ "$root"
+        return
+    fi
+    echo "(no private mount namespace here: /proc and /dev mounted in the root and taken down after)"
+    trap 'unmount_root "$root"' INT TERM
+    mount -t proc proc "$root/proc" && mount --rbind /dev "$root/dev" &&
+        mount --make-rslave "$root/dev" && chroot "$root" /bin/bash /tmp/install/steps.sh
+    status=$?
+    unmount_root "$root"
+    trap - INT TERM
+    return $status
+}
+
+unmount_root() {
+    umount -R "$1/dev" 2>/dev/null
+    umount "$1/proc" 2>/dev/null
+}
+
+# Deletes a root, never through a mount left in it (a /dev bound there is the machine's own).
+remove_root() {
+    if grep -q -F " $1/" /proc/self/mounts; then
+        echo "check-install.sh: $1 still has mounts; left in place" >&2
+        return 1
+    fi
+    rm -rf --one-file-system "$1"
+}
+
 for suite in "$@"; do
     start=$SECONDS
     tarball=$(root_tarball "$suite") || { check "$suite: a root made by mmdebstrap" made failed; continue; }
     root=$(mktemp -d /var/tmp/calvenor-root.XXXXXX)
     if ! tar -C "$root" --zstd -xf "$tarball"; then
         check "$suite: the root unpacked from $tarball" 0 1
-        rm -rf "$root"
+        remove_root "$root"
         continue
     fi
     mkdir -p "$root/tmp/install"
     cp "$deb" "$root/tmp/install/"
     cp /etc/resolv.conf "$root/etc/resolv.conf"
     inside >"$root/tmp/install/steps.sh"
-    facts=$(unshare --mount --propagation private bash -c '
-        mount -t proc proc "$1/proc" && mount --rbind /dev "$1/dev" &&
-            chroot "$1" /bin/bash /tmp/install/steps.sh' _ "$root" 2>&1)
+    facts=$(run_steps "$root" 2>&1)
     fact() { sed -n "s/^fact $1=//p" <<<"$facts"; }
     version=$(dpkg-deb -f "$deb" Version)
     check "$suite: apt-get install ./$(basename "$deb")" 0 "$(fact install)"
@@ -121,7 +155,7 @@ for suite in "$@"; do
     if [[ $(fact update) == failed || $(fact install) != 0 ]]; then
         grep -v '^fact ' <<<"$facts" | tail -20
     fi
-    rm -rf "$root"
+    remove_root "$root"
     echo "$suite: $((SECONDS - start)) s"
 done
 finish
