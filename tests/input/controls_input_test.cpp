@@ -129,7 +129,9 @@ TEST_F(Input, ButtonsOpenWindowsThatEnterAndEscapeClose) {
     screen_ = panel_.WaitFor([](const Screen& s) { return !s.Boxes().empty(); });
     ASSERT_EQ(screen_.Boxes().size(), 1u);
     EXPECT_EQ(screen_.Boxes().front()->title, "Information");
+    // Under load a key can take longer to arrive than the quiet spell After() takes for idle.
     x_.Key("Return");
+    panel_.WaitFor([](const Screen& s) { return s.Boxes().empty(); });
     After("Enter on the message");
     EXPECT_TRUE(screen_.Boxes().empty());
 
@@ -143,7 +145,7 @@ TEST_F(Input, ButtonsOpenWindowsThatEnterAndEscapeClose) {
     EXPECT_TRUE(screen_.FindWindow("frmAbout")->shown);
     // Escape in a window of its own closes it, and the main window is back.
     x_.Key("Escape");
-    After("Escape in About");
+    AfterClosing("frmAbout", "Escape in About");
     EXPECT_TRUE(screen_.FindWindow("frmAbout") == nullptr ||
                 !screen_.FindWindow("frmAbout")->shown);
     EXPECT_TRUE(screen_.FindWindow(kMain)->shown);
@@ -186,16 +188,17 @@ TEST_F(Input, TextBoxAndIconList) {
         if (attempt == 0) {
             // Escape presses Cancel: the window goes and nothing is written.
             x_.Key("Escape");
-            After("Escape in the mixer window");
+            AfterClosing("frmAC97Mixer", "Escape in the mixer window");
         } else {
             // OK on a path that does not start: the window says so and stores nothing.
             Click("frmAC97Mixer.cmdOK");
             screen_ = panel_.WaitFor([](const Screen& s) { return !s.Boxes().empty(); });
             ASSERT_EQ(screen_.Boxes().size(), 1u);
             x_.Key("Return");
+            panel_.WaitFor([](const Screen& s) { return s.Boxes().empty(); });
             After("OK on a bad path");
             x_.Key("Escape");
-            After("Escape after the message");
+            AfterClosing("frmAC97Mixer", "Escape after the message");
         }
         EXPECT_TRUE(screen_.FindWindow("frmAC97Mixer") == nullptr ||
                     !screen_.FindWindow("frmAC97Mixer")->shown);

@@ -51,6 +51,16 @@ class Input : public ::testing::Test {
         stored_ = now;
     }
 
+    // After a gesture that closes `window`: its closing is waited for first, since under load a
+    // key can take longer to arrive than the quiet spell After() takes for idle.
+    void AfterClosing(const std::string& window, const std::string& gesture) {
+        panel_.WaitFor([&window](const Screen& s) {
+            const Window* w = s.FindWindow(window);
+            return w == nullptr || !w->shown;
+        });
+        After(gesture);
+    }
+
     // What the widget shows is what the model holds.
     void Agrees(const std::string& name, const std::string& gesture) {
         const Control& c = C(name);
