@@ -71,9 +71,12 @@ apt-get remove -y -qq calvenor >/tmp/apt-remove.log 2>&1
 echo "fact remove=$?"
 status=$(dpkg-query -W -f='${db:Status-Status}' calvenor 2>/dev/null)
 echo "fact after=${status:-not-installed}"
-# What the package put in place and was not there before: all of it gone.
+# What the package put in place and was not there before: all of it gone, but folders that a
+# package it pulled in also ships (on Debian 13 FLTK's dependencies bring the hicolor theme).
 comm -13 /tmp/before /tmp/shipped | while read -r path; do
-    [[ -e $path || -L $path ]] && echo "fact left=$path"
+    [[ -e $path || -L $path ]] || continue
+    dpkg -S "$path" >/dev/null 2>&1 && [[ -d $path && ! -L $path ]] && continue
+    echo "fact left=$path"
 done
 # Nor anything else by its name, but the user's own store, which stays as any program's user
 # data does.
