@@ -4,6 +4,9 @@
 # opening and the full load), start-up (headless, and to the window mapped under Xvfb), peak
 # memory, and the size of the executables. Figures only; nothing here passes or fails.
 #   tools/bench.sh [REPEATS]   (default 300 for the layer, 30 for start-ups)
+# With BENCH_BEFORE=REV, the program as it was at commit REV is built in a worktree of its own
+# (build-bench-before/) and measured in the same run beside today's: the registry layer one
+# after the other, start-ups interleaved, so a change is seen before and after under one load.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repeats="${1:-300}"
@@ -13,6 +16,18 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j2 --target calvenor bench_registry bench_hive bench_hive_engine \
     bench_journal bench_hive_clicks bench_window bench_pictures floor_fltk make_xp_installation \
     >/dev/null
+before="${BENCH_BEFORE:-}"
+before_tree="build-bench-before/tree"
+if [[ -n $before ]]; then
+    before=$(git rev-parse --short "$before^{commit}")
+    if [[ -d $before_tree ]]; then
+        git -C "$before_tree" checkout -q --detach "$before"
+    else
+        git worktree add -q --detach "$before_tree" "$before"
+    fi
+    cmake -S "$before_tree" -B build-bench-before/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build build-bench-before/linux -j2 --target calvenor bench_registry >/dev/null
+fi
 
 echo "== machine"
 echo "cpus: $(nproc), $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
@@ -21,6 +36,10 @@ echo "store folder file system: $(df -T /tmp | awk 'NR==2 {print $2}')"
 
 echo "== registry layer (median of $repeats)"
 "$build/bench/bench_registry" "$repeats"
+if [[ -n $before ]]; then
+    echo "== registry layer at $before (median of $repeats)"
+    build-bench-before/linux/bench/bench_registry "$repeats"
+fi
 
 echo "== pictures, drawn when first shown (median of 20)"
 "$build/bench/bench_pictures" 20 | tail -1
@@ -41,21 +60,26 @@ trap 'kill "${xvfb:-0}" 2>/dev/null || true; rm -rf "$work"' EXIT
 "$build/calvenor" --store "$work/seeded.db" --import data/seed.reg
 
 echo "== start-up (median of 30 runs; peak memory is the largest maximum RSS)"
-python3 - "$build/calvenor" "$work/seeded.db" <<'PY'
+headless=("$build/calvenor")
+[[ -z $before ]] || headless+=("build-bench-before/linux/calvenor")
+python3 - "$work/seeded.db" "${headless[@]}" <<'PY'
 import os, subprocess, sys, time, statistics
-exe, db = sys.argv[1], sys.argv[2]
-times, rss = [], []
-for _ in range(32):
-    start = time.perf_counter()
-    p = subprocess.Popen([exe, "--headless", "--store", db], stdin=subprocess.DEVNULL,
-                         stdout=subprocess.DEVNULL)
-    _, status, usage = os.wait4(p.pid, 0)
-    times.append((time.perf_counter() - start) * 1000)
-    rss.append(usage.ru_maxrss / 1024)
-times = times[2:]
-print(f"headless, exec to end of the load sequence and exit: median {statistics.median(times):.1f} ms"
-      f" (min {min(times):.1f}, max {max(times):.1f}); peak memory {max(rss):.1f} MB"
-      f"  targets < 20 ms, < 15 MB")
+db, exes = sys.argv[1], sys.argv[2:]
+times, rss = {e: [] for e in exes}, {e: [] for e in exes}
+for run in range(32):
+    for exe in exes:  # interleaved, so that the machine's load touches each alike
+        start = time.perf_counter()
+        p = subprocess.Popen([exe, "--headless", "--store", db], stdin=subprocess.DEVNULL,
+                             stdout=subprocess.DEVNULL)
+        _, status, usage = os.wait4(p.pid, 0)
+        if run >= 2:
+            times[exe].append((time.perf_counter() - start) * 1000)
+            rss[exe].append(usage.ru_maxrss / 1024)
+for exe in exes:
+    t = times[exe]
+    print(f"{exe}: headless, exec to end of the load sequence and exit: median "
+          f"{statistics.median(t):.1f} ms (min {min(t):.1f}, max {max(t):.1f}); peak memory "
+          f"{max(rss[exe]):.1f} MB  targets < 20 ms, < 15 MB")
 PY
 
 echo "== start-up on an XP installation's hives, SOFTWARE of about 10 MB (median of 30 runs)"
@@ -89,9 +113,11 @@ for _ in $(seq 100); do
     [[ -s "$work/display" ]] && break
     sleep 0.05
 done
-export DISPLAY=":$(head -1 "$work/display")"
+DISPLAY=":$(head -1 "$work/display")"
+export DISPLAY
 programs=("calvenor|Calvenor XP|floor FLTK|$build/calvenor --store $work/seeded.db"
           "floor FLTK|Floor FLTK||$build/bench/floor/floor_fltk")
+[[ -z $before ]] || programs+=("calvenor at $before|Calvenor XP|floor FLTK,calvenor|build-bench-before/linux/calvenor --store $work/seeded.db")
 # shellcheck source=tools/wine-mode.sh
 source tools/wine-mode.sh
 wine_modes=(win64)
@@ -109,6 +135,12 @@ for wine_mode in "${wine_modes[@]}"; do
     cmake -S . -B "$wbuild" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-$arch.cmake" \
         -DCMAKE_BUILD_TYPE=Release -DCALVENOR_TESTS=OFF >/dev/null
     cmake --build "$wbuild" -j2 --target CalvenorXP floor_win32 >/dev/null
+    if [[ -n $before ]]; then
+        cmake -S "$before_tree" -B "build-bench-before/$arch" \
+            -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-$arch.cmake" -DCMAKE_BUILD_TYPE=Release \
+            -DCALVENOR_TESTS=OFF >/dev/null
+        cmake --build "build-bench-before/$arch" -j2 --target CalvenorXP >/dev/null
+    fi
     wine_env=(env WINELOADER="$loader" WINEPREFIX="$PWD/$wbuild/wineprefix" WINEARCH="$winearch"
               WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=")
     (
@@ -129,6 +161,7 @@ for wine_mode in "${wine_modes[@]}"; do
     programs+=("CalvenorXP.exe ($mode)|Calvenor XP|floor Win32 ($mode),winecfg ($mode)|$run $wbuild/CalvenorXP.exe"
                "floor Win32 ($mode)|Floor Win32||$run $wbuild/bench/floor/floor_win32.exe"
                "winecfg ($mode)|Wine configuration||$run winecfg")
+    [[ -z $before ]] || programs+=("CalvenorXP.exe ($mode) at $before|Calvenor XP|floor Win32 ($mode),CalvenorXP.exe ($mode)|$run build-bench-before/$arch/CalvenorXP.exe")
 done
 echo "== start-up to the window mapped and painted (Xvfb), each beside its floor; idle CPU with the window open"
 "$build/bench/bench_window" --runs "${WINDOW_RUNS:-20}" --idle 10 "${programs[@]}"
