@@ -1,6 +1,7 @@
 // The cost of drawing the product's pictures at the sizes the windows show them (96 dpi:
 // 15 twips a pixel; tool icons 32 x 32), and a fingerprint of each picture's pixels, so that a
-// change to the rasterizer can be checked to draw exactly what it drew before.
+// change to the rasterizer can be checked to draw exactly what it drew before. The last line
+// also gives what the General tab's pictures cost a start, where most come baked.
 //
 //   bench_pictures [REPEATS]     (default 20; each figure is the median)
 #include <time.h>
@@ -61,7 +62,7 @@ const Shown kShown[] = {
 
 int main(int argc, char** argv) {
     const int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20;
-    double generalTab = 0, mainWindow = 0, all = 0, generalTabFirst = 0;
+    double generalTab = 0, mainWindow = 0, all = 0, generalTabFirst = 0, generalTabStart = 0;
     std::printf("%-11s %9s %10s %10s  %-18s  %s\n", "picture", "size", "ms", "first ms", "shown on",
                 "pixels");
     for (const Shown& s : kShown) {
@@ -69,7 +70,7 @@ int main(int argc, char** argv) {
         std::uint64_t print = 0;
         for (int i = 0; i < repeats; ++i) {
             const double start = Now();
-            const ui::Image image = ui::RenderPicture(s.name, s.width, s.height);
+            const ui::Image image = ui::DrawPicture(s.name, s.width, s.height);
             times.push_back(Now() - start);
             print = Fingerprint(image);
         }
@@ -81,13 +82,18 @@ int main(int argc, char** argv) {
         std::printf("%-11s %9s %10.3f %10.3f  %-18s  %016llx\n", s.name, size.c_str(), median,
                     first, s.where, static_cast<unsigned long long>(print));
         const std::string where = s.where;
-        if (where == "main, General tab") generalTab += median, generalTabFirst += first;
+        if (where == "main, General tab") {
+            generalTab += median, generalTabFirst += first;
+            const double start = Now();
+            const ui::Image image = ui::RenderPicture(s.name, s.width, s.height);
+            generalTabStart += Now() - start;
+        }
         if (where.rfind("main", 0) == 0) mainWindow += median;
         all += median;
     }
     std::printf(
-        "pictures (median of %d): General tab %.2f ms (first drawn, at start: %.2f ms), whole "
-        "main window %.2f ms, every window %.2f ms\n",
-        repeats, generalTab, generalTabFirst, mainWindow, all);
+        "pictures (median of %d): General tab %.2f ms (first drawn %.2f ms; at start, baked: "
+        "%.3f ms), whole main window %.2f ms, every window %.2f ms\n",
+        repeats, generalTab, generalTabFirst, generalTabStart, mainWindow, all);
     return 0;
 }

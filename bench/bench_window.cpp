@@ -125,6 +125,14 @@ long Ticks(pid_t pid) {
 // Starts the program, waits for its window and its drawing, optionally watches it idle, and
 // ends it.
 void RunOnce(Display* display, Program& p, int idleSeconds, bool record) {
+    // The pointer waits in the screen's bottom right corner, where no window opens: left at the
+    // centre of the screen it lay over a program that centres its window and not over one the
+    // system places at the top left, and the first alone paid for the pointer coming in (hover
+    // drawing, tooltips made).
+    const int screen = DefaultScreen(display);
+    XWarpPointer(display, None, DefaultRootWindow(display), 0, 0, 0, 0,
+                 DisplayWidth(display, screen) - 1, DisplayHeight(display, screen) - 1);
+    XSync(display, False);
     const double start = Now();
     const pid_t child = ::fork();
     if (child == 0) {

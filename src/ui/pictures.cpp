@@ -6,6 +6,7 @@
 #include <map>
 #include <utility>
 
+#include "ui/baked_pictures.h"
 #include "ui/canvas.h"
 
 namespace ui {
@@ -466,13 +467,19 @@ const std::map<std::string, Design>& Designs() {
 
 }  // namespace
 
-Image RenderPicture(const std::string& name, int width, int height) {
+Image DrawPicture(const std::string& name, int width, int height) {
     const auto& designs = Designs();
     const auto it = designs.find(name);
     if (it == designs.end() || width < 1 || height < 1) return {};
     Canvas canvas(width, height, it->second.width, it->second.height);
     it->second.draw(canvas);
     return canvas.Finish();
+}
+
+Image RenderPicture(const std::string& name, int width, int height) {
+    Image baked;
+    if (FindBakedPicture(name, width, height, &baked)) return baked;
+    return DrawPicture(name, width, height);
 }
 
 const std::vector<std::string>& PictureNames() {

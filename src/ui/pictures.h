@@ -18,9 +18,13 @@ struct Image {
 
 // Draws the named picture at the given size, keeping its proportions and centring it; the
 // uncovered parts are transparent. An unknown name or a size below 1 gives an empty image.
+Image DrawPicture(const std::string& name, int width, int height);
+
+// The named picture at the given size: a copy of the one drawn when the program was built
+// where that size was baked in (baked_pictures.h), else DrawPicture's.
 Image RenderPicture(const std::string& name, int width, int height);
 
-// Every name RenderPicture knows.
+// Every name DrawPicture knows.
 const std::vector<std::string>& PictureNames();
 
 }  // namespace ui

@@ -62,11 +62,11 @@ TEST(Pictures, BandsOfAnyHeightDrawTheSamePixels) {
     for (const std::string& name : ui::PictureNames()) {
         for (const auto& [w, h] : sizes) {
             ui::drawing::Canvas::bandSamples = 1;  // one row of pixels a band
-            const ui::Image rows = ui::RenderPicture(name, w, h);
+            const ui::Image rows = ui::DrawPicture(name, w, h);
             ui::drawing::Canvas::bandSamples = 1 << 30;  // the whole picture in one
-            const ui::Image whole = ui::RenderPicture(name, w, h);
+            const ui::Image whole = ui::DrawPicture(name, w, h);
             ui::drawing::Canvas::bandSamples = usual;
-            const ui::Image usualBands = ui::RenderPicture(name, w, h);
+            const ui::Image usualBands = ui::DrawPicture(name, w, h);
             ASSERT_EQ(rows.rgba.size(), static_cast<std::size_t>(w) * h * 4) << name;
             EXPECT_TRUE(rows.rgba == whole.rgba) << name << " at " << w << "x" << h;
             EXPECT_TRUE(usualBands.rgba == whole.rgba) << name << " at " << w << "x" << h;
@@ -81,9 +81,9 @@ TEST(Pictures, NarrowedRowsDrawExactlyWhatTestingEverySampleDraws) {
                                                     {81, 121}, {213, 210}, {17, 45}, {1, 1}};
     for (const std::string& name : ui::PictureNames()) {
         for (const auto& [w, h] : sizes) {
-            const ui::Image narrowed = ui::RenderPicture(name, w, h);
+            const ui::Image narrowed = ui::DrawPicture(name, w, h);
             ui::drawing::Canvas::narrowRows = false;
-            const ui::Image exhaustive = ui::RenderPicture(name, w, h);
+            const ui::Image exhaustive = ui::DrawPicture(name, w, h);
             ui::drawing::Canvas::narrowRows = true;
             ASSERT_EQ(narrowed.rgba.size(), exhaustive.rgba.size()) << name;
             std::size_t differ = 0;
