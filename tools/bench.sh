@@ -106,7 +106,8 @@ PY
 # under Wine, with Wine's own winecfg as a peer, in every mode this machine runs: the i686
 # build under 32-bit Wine where the kernel runs 32-bit programs, and the x86_64 build under
 # 64-bit Wine. Each mode has its prefix and its Wine server, whose services are started before
-# the first measured run.
+# the first measured run. Each group is run on its own, its Wine server ended after it: Wine's
+# background work after a program ends fell on whatever ran next, the other toolkit's runs too.
 Xvfb -noreset -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
 for _ in $(seq 100); do
@@ -118,11 +119,14 @@ export DISPLAY
 programs=("calvenor|Calvenor XP|floor FLTK|$build/calvenor --store $work/seeded.db"
           "floor FLTK|Floor FLTK||$build/bench/floor/floor_fltk")
 [[ -z $before ]] || programs+=("calvenor at $before|Calvenor XP|floor FLTK,calvenor|build-bench-before/linux/calvenor --store $work/seeded.db")
+window_runs() { "$build/bench/bench_window" --runs "${WINDOW_RUNS:-20}" --idle 10 "$@"; }
+echo "== start-up to the window mapped and painted (Xvfb), each beside its floor; idle CPU with the window open"
+echo "-- the Linux window"
+window_runs "${programs[@]}"
 # shellcheck source=tools/wine-mode.sh
 source tools/wine-mode.sh
 wine_modes=(win64)
 if runs_32bit; then wine_modes=(win32 win64); fi
-prefixes=()
 wbuilds=()
 for wine_mode in "${wine_modes[@]}"; do
     # shellcheck source=tools/wine-mode.sh
@@ -155,17 +159,18 @@ for wine_mode in "${wine_modes[@]}"; do
         wineserver -p </dev/null >/dev/null 2>&1
         "$loader" cmd.exe /c exit </dev/null >/dev/null 2>&1
     )
-    prefixes+=("$PWD/$wbuild/wineprefix")
     wbuilds+=("$wbuild")
     run="${wine_env[*]} $loader"
-    programs+=("CalvenorXP.exe ($mode)|Calvenor XP|floor Win32 ($mode),winecfg ($mode)|$run $wbuild/CalvenorXP.exe"
+    programs=("CalvenorXP.exe ($mode)|Calvenor XP|floor Win32 ($mode),winecfg ($mode)|$run $wbuild/CalvenorXP.exe"
                "floor Win32 ($mode)|Floor Win32||$run $wbuild/bench/floor/floor_win32.exe"
                "winecfg ($mode)|Wine configuration||$run winecfg")
     [[ -z $before ]] || programs+=("CalvenorXP.exe ($mode) at $before|Calvenor XP|floor Win32 ($mode),CalvenorXP.exe ($mode)|$run build-bench-before/$arch/CalvenorXP.exe")
+    echo "-- the Windows window, $mode mode ($arch build)"
+    status=0
+    window_runs "${programs[@]}" || status=$?
+    WINEPREFIX="$PWD/$wbuild/wineprefix" wineserver -k 2>/dev/null || true
+    [[ $status -eq 0 ]] || exit "$status"
 done
-echo "== start-up to the window mapped and painted (Xvfb), each beside its floor; idle CPU with the window open"
-"$build/bench/bench_window" --runs "${WINDOW_RUNS:-20}" --idle 10 "${programs[@]}"
-for prefix in "${prefixes[@]}"; do WINEPREFIX=$prefix wineserver -k 2>/dev/null || true; done
 
 echo "== executables"
 size_line() {
