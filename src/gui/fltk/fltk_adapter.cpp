@@ -353,6 +353,8 @@ void FltkAdapter::ApplyForm(View& view) {
     if (form.visible() && !window->shown()) {
         Place(view);
         window->show();
+        SendRequests();
+        SetUpFocus();
         focus = true;
     } else if (!form.visible() && window->shown()) {
         window->hide();

@@ -114,6 +114,7 @@ ui::Answer FltkPrompter::Show(const ui::Message& message) {
     Fl::screen_work_area(sx, sy, sw, sh);
     window->position(sx + (sw - width) / 2, sy + (sh - height) / 2);
     window->show();
+    SetUpFocus();
     if (first != nullptr) first->take_focus();
     while (!answered && window->shown()) Fl::wait();
     window->hide();

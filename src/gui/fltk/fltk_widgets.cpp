@@ -82,13 +82,19 @@ void SetUpLook() {
     Fl_Tooltip::size(kFontSize);
     Fl_Tooltip::color(fl_rgb_color(255, 255, 225));
     Fl_Tooltip::delay(0.6f);
-    Fl::visible_focus(1);
     // A desktop matches the windows to the program's menu entry by their class
     // (StartupWMClass) and shows them with the icon the Windows build has in its title bar.
     Fl_Window::default_xclass("calvenor");
     const ui::Image icon = ui::RenderPicture("general", 48, 48);
     const Fl_RGB_Image image(icon.rgba.data(), icon.width, icon.height, 4);
     Fl_Window::default_icon(&image);
+}
+
+void SetUpFocus() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    Fl::visible_focus(1);
 }
 
 // ---- Pictures --------------------------------------------------------------------------

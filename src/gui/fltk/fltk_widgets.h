@@ -39,6 +39,16 @@ constexpr int kFontSize = 11;
 // Scheme, colours and fonts shared by every window; safe to call more than once.
 void SetUpLook();
 
+// Controls show the keyboard focus and take it when clicked, as on Windows, whatever FLTK's
+// own preferences say. Setting that reads those preferences from their files, so it is done
+// once a window is on screen, before anything is drawn; safe to call more than once.
+void SetUpFocus();
+
+// Sends the requests made so far to the display (a window's map request goes with FLTK's
+// first drawing otherwise), so that the display and the window manager act on them while the
+// program goes on.
+void SendRequests();
+
 // The screen's pixels one of FLTK's units covers (fltk_scale.cpp): where drawing happens now,
 // and in a window's screen; 1 with FLTK 1.3, which does not scale.
 float DrawingScale();
