@@ -26,6 +26,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -122,6 +123,31 @@ long Ticks(pid_t pid) {
     return utime + stime;
 }
 
+// The machine's busy and total CPU time so far, from /proc/stat, in ticks.
+std::pair<long long, long long> CpuTicks() {
+    std::ifstream stat("/proc/stat");
+    std::string cpu;
+    long long busy = 0, total = 0, value = 0;
+    stat >> cpu;
+    for (int field = 0; field < 8 && stat >> value; ++field) {
+        total += value;
+        if (field != 3 && field != 4) busy += value;  // all but idle and waiting for I/O
+    }
+    return {busy, total};
+}
+
+// Waits, up to 5 s, for a tenth of a second in which the machine is all but idle: what a run
+// leaves behind (Wine's server and services finishing with a killed program, winecfg's most of
+// all) would otherwise fall on the next program's run.
+void WaitForQuiet() {
+    for (int waited = 0; waited < 5000; waited += 100) {
+        const auto [busy0, total0] = CpuTicks();
+        ::usleep(100000);
+        const auto [busy1, total1] = CpuTicks();
+        if (total1 <= total0 || (busy1 - busy0) * 20 <= total1 - total0) return;
+    }
+}
+
 // Starts the program, waits for its window and its drawing, optionally watches it idle, and
 // ends it.
 void RunOnce(Display* display, Program& p, int idleSeconds, bool record) {
@@ -181,6 +207,7 @@ void RunOnce(Display* display, Program& p, int idleSeconds, bool record) {
     rusage usage{};
     ::wait4(child, &status, 0, &usage);
     p.peakKb = std::max(p.peakKb, usage.ru_maxrss);
+    WaitForQuiet();
 }
 
 }  // namespace
