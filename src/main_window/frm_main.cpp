@@ -100,38 +100,41 @@ void FrmMain::cmdOK_Click() {
 // handlers write back what was read and bring labels, pictures and enabled states into line;
 // the steps keep the order in which those writes reach the registry.
 void FrmMain::LoadSettings(bool overrideForm) {
-    txtAppPath->SetText(app().platform().StartFolder());
-    general.ReadSettings();
-    ac97.ReadSettings();
-    digital.ReadSettings();
-    midi.ReadSettings();
-    a3d.ReadSettings();
-    // The override leaves the tray box as the user sees it.
-    if (!overrideForm) general.LoadTray();
-    cmdOverride->SetVisible(false);
-    // The three values a fresh installation lacks.
-    midi.CreateMissingHighPerformance();
-    general.CreateMissingSplashFlags();
+    // The load reads and writes some forty values in a few keys: each key is opened once.
+    app().registry().KeepKeysOpen([this, overrideForm] {
+        txtAppPath->SetText(app().platform().StartFolder());
+        general.ReadSettings();
+        ac97.ReadSettings();
+        digital.ReadSettings();
+        midi.ReadSettings();
+        a3d.ReadSettings();
+        // The override leaves the tray box as the user sees it.
+        if (!overrideForm) general.LoadTray();
+        cmdOverride->SetVisible(false);
+        // The three values a fresh installation lacks.
+        midi.CreateMissingHighPerformance();
+        general.CreateMissingSplashFlags();
 
-    ac97.ShowLevels();
-    midi.ShowEffectLevels();
-    digital.ShowRate();
-    midi.ShowEffectsSwitch();
-    ac97.Show3DSwitch();
-    general.ShowSplashFlags();
-    ac97.ShowOptions();
-    digital.ShowDetection();
-    midi.ShowPolyphony();
-    a3d.ShowSpeakerType();
-    midi.ShowHighPerformance();
-    const std::string driverFile = a3d.ShowVersions();
+        ac97.ShowLevels();
+        midi.ShowEffectLevels();
+        digital.ShowRate();
+        midi.ShowEffectsSwitch();
+        ac97.Show3DSwitch();
+        general.ShowSplashFlags();
+        ac97.ShowOptions();
+        digital.ShowDetection();
+        midi.ShowPolyphony();
+        a3d.ShowSpeakerType();
+        midi.ShowHighPerformance();
+        const std::string driverFile = a3d.ShowVersions();
 
-    // The override measures the driver before it unlocks Reset and locks the "Enable" boxes;
-    // both forms lock them whether or not the driver could be measured.
-    if (overrideForm) ShowDriverSize(driverFile);
-    cmdReset->SetEnabled(true);
-    digital.LockEnableBoxes();
-    if (!overrideForm) ShowDriverSize(driverFile);
+        // The override measures the driver before it unlocks Reset and locks the "Enable" boxes;
+        // both forms lock them whether or not the driver could be measured.
+        if (overrideForm) ShowDriverSize(driverFile);
+        cmdReset->SetEnabled(true);
+        digital.LockEnableBoxes();
+        if (!overrideForm) ShowDriverSize(driverFile);
+    });
 }
 
 // The size of the very file whose version is shown, found by the same search; the advice

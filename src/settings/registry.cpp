@@ -55,12 +55,42 @@ std::optional<std::int16_t> ParseInt16(std::string_view text) {
     return static_cast<std::int16_t>(*number);
 }
 
+void Registry::KeepKeysOpen(const std::function<void()>& body) {
+    if (keeping_) {
+        body();
+        return;
+    }
+    struct Closer {
+        Registry& registry;
+        ~Closer() {
+            for (const KeptKey& kept : registry.kept_) registry.backend_.CloseKey(kept.key);
+            registry.kept_.clear();
+            registry.keeping_ = false;
+        }
+    } closer{*this};
+    keeping_ = true;
+    body();
+}
+
+HKey Registry::OpenKey(HKey root, const std::string& path) {
+    for (const KeptKey& kept : kept_) {
+        if (kept.root == root && kept.path == path) return kept.key;
+    }
+    HKey key = 0;
+    if (backend_.OpenKey(root, path, kKeyAllAccess, &key) != kSuccess) key = 0;
+    if (keeping_ && key != 0) kept_.push_back({root, path, key});
+    return key;
+}
+
+void Registry::CloseKey(HKey key) {
+    if (!keeping_) backend_.CloseKey(key);
+}
+
 void Registry::Store(HKey root, const std::string& path, const std::string& name,
                      const RegValue& value, std::uint32_t type) {
-    HKey key = 0;
-    backend_.OpenKey(root, path, kKeyAllAccess, &key);
+    const HKey key = OpenKey(root, path);
     if (key != 0) StoreOpenValue(key, name, type, value);
-    backend_.CloseKey(key);
+    CloseKey(key);
 }
 
 void Registry::StoreValue(HKey root, const std::string& path, const std::string& name,
@@ -97,40 +127,41 @@ long Registry::StoreOpenValue(HKey key, const std::string& name, std::uint32_t t
 
 RegValue Registry::FetchValue(HKey root, const std::string& path, const std::string& name) {
     RegValue value;
-    HKey key = 0;
-    backend_.OpenKey(root, path, kKeyAllAccess, &key);
+    const HKey key = OpenKey(root, path);
     if (key != 0) FetchOpenValue(key, name, value);
-    backend_.CloseKey(key);
+    CloseKey(key);
     return value;
 }
 
 long Registry::FetchOpenValue(HKey key, const std::string& name, RegValue& value) {
+    value = RegValue();
+    // One query reads a value that fits this buffer, as the settings do; a longer one is
+    // asked for its size and read again whole.
+    std::uint8_t small[256];
+    std::vector<std::uint8_t> large;
+    std::uint8_t* data = small;
     std::uint32_t type = 0;
-    std::uint32_t size = 0;
-    long status = backend_.QueryValue(key, name, &type, nullptr, &size);
+    std::uint32_t size = sizeof small;
+    long status = backend_.QueryValue(key, name, &type, data, &size);
+    if (status == platform::winerr::kMoreData) {
+        status = backend_.QueryValue(key, name, &type, nullptr, &size);
+        if (status != kSuccess) return status;
+        large.assign(size, 0);
+        data = large.data();
+        status = backend_.QueryValue(key, name, &type, data, &size);
+    }
     if (status != kSuccess) return status;
     if (type == REG_SZ) {
-        std::vector<std::uint8_t> buffer(size, 0);
-        status = backend_.QueryValue(key, name, &type, buffer.data(), &size);
-        if (status != kSuccess || type != REG_SZ) {
-            value = RegValue();
-            return status != kSuccess ? status : -1;
-        }
-        value = RegValue::Text(std::string(buffer.begin(), buffer.begin() + size));
-        return status;
+        value = RegValue::Text(std::string(data, data + size));
+        return kSuccess;
     }
-    if (type == REG_DWORD) {
-        std::uint8_t data[4] = {0, 0, 0, 0};
-        size = 4;
-        status = backend_.QueryValue(key, name, &type, data, &size);
-        if (status == kSuccess && type == REG_DWORD && size == 4) {
-            const std::uint32_t bits = data[0] | (data[1] << 8) | (data[2] << 16) |
-                                       (static_cast<std::uint32_t>(data[3]) << 24);
-            value = RegValue::Number(static_cast<std::int32_t>(bits));
-        }
-        return status;
+    if (type == REG_DWORD && size == 4) {
+        const std::uint32_t bits = data[0] | (data[1] << 8) | (data[2] << 16) |
+                                   (static_cast<std::uint32_t>(data[3]) << 24);
+        value = RegValue::Number(static_cast<std::int32_t>(bits));
+        return kSuccess;
     }
-    value = RegValue();
+    // Other types, and a double word of the wrong length, are not settings.
     return -1;
 }
 
@@ -141,10 +172,9 @@ void Registry::EnsureKey(HKey root, const std::string& path) {
 }
 
 void Registry::EraseValue(HKey root, const std::string& path, const std::string& name) {
-    HKey key = 0;
-    backend_.OpenKey(root, path, kKeyAllAccess, &key);
+    const HKey key = OpenKey(root, path);
     if (key != 0) backend_.DeleteValue(key, name);
-    backend_.CloseKey(key);
+    CloseKey(key);
 }
 
 namespace {

@@ -1,5 +1,6 @@
 // The one gateway to the registry. Every call opens its key, does one thing and closes it
-// again, reports nothing, and reads what it cannot read as empty.
+// again (or, inside KeepKeysOpen, leaves it open for the next call), reports nothing, and
+// reads what it cannot read as empty.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "registry/registry_backend.h"
 
@@ -67,13 +69,30 @@ class Registry {
     // follows the rules above.
     void Together(const std::function<void()>& body) { backend_.Together(body); }
 
+    // Runs body with each key that a read, write or erase opens kept open until body ends,
+    // so that a load of many settings from a few keys opens each key once (every open and
+    // close is a round trip to the registry). What each call reads and writes is unchanged.
+    // A key that cannot be opened is not kept: body may make it before its next use.
+    void KeepKeysOpen(const std::function<void()>& body);
+
     platform::RegistryBackend& backend() { return backend_; }
 
   private:
     void Store(HKey root, const std::string& path, const std::string& name, const RegValue& v,
                std::uint32_t type);
+    // The key for one call: a kept one, or newly opened with all access (0 when it cannot be).
+    HKey OpenKey(HKey root, const std::string& path);
+    void CloseKey(HKey key);
+
+    struct KeptKey {
+        HKey root;
+        std::string path;
+        HKey key;
+    };
 
     platform::RegistryBackend& backend_;
+    bool keeping_ = false;
+    std::vector<KeptKey> kept_;
 };
 
 // The binary write pattern: the key is opened with the create call (creating it when

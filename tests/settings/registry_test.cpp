@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,12 +20,13 @@ using namespace platform;
 using settings::RegValue;
 namespace fs = std::filesystem;
 
-// Passes every call on and keeps count of the handles that are open.
+// Passes every call on and keeps count of the handles that are open, of opens and of queries.
 class CountingBackend : public RegistryBackend {
   public:
     explicit CountingBackend(RegistryBackend& inner) : inner_(inner) {}
 
     long OpenKey(HKey root, const std::string& path, std::uint32_t access, HKey* out) override {
+        ++opens;
         return Track(inner_.OpenKey(root, path, access, out), out);
     }
     long CreateKeyEx(HKey root, const std::string& path, std::uint32_t options,
@@ -36,6 +38,7 @@ class CountingBackend : public RegistryBackend {
     }
     long QueryValue(HKey key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
                     std::uint32_t* size) override {
+        ++queries;
         return inner_.QueryValue(key, name, type, data, size);
     }
     long SetValue(HKey key, const std::string& name, std::uint32_t type, const std::uint8_t* data,
@@ -53,6 +56,8 @@ class CountingBackend : public RegistryBackend {
 
     std::set<HKey> open;
     int writes = 0;
+    int opens = 0;
+    int queries = 0;
 
   private:
     long Track(long status, HKey* out) {
@@ -140,6 +145,18 @@ TEST_F(RegistryLayerTest, TextReadsBackEveryStoredByte) {
     // A number stored as REG_SZ goes in as its digits.
     registry_->StoreValue(kHKLM, kKey, "Digits", 48000, REG_SZ);
     EXPECT_EQ(registry_->FetchValue(kHKLM, kKey, "Digits"), RegValue::Text("48000"));
+
+    // A short value is read in one query; texts around and far past that first buffer are
+    // read whole all the same.
+    const int queriesBefore = counting_->queries;
+    registry_->FetchValue(kHKLM, kKey, "Plain");
+    EXPECT_EQ(counting_->queries, queriesBefore + 1);
+    for (std::size_t length : {255u, 256u, 257u, 5000u}) {
+        std::string text(length, 'x');
+        text.back() = 'y';
+        registry_->StoreValue(kHKLM, kKey, "Long", text, REG_SZ);
+        EXPECT_EQ(registry_->FetchValue(kHKLM, kKey, "Long"), RegValue::Text(text)) << length;
+    }
 }
 
 TEST_F(RegistryLayerTest, DwordsAreSignedAndOnlyNumbersAreWritten) {
@@ -164,17 +181,22 @@ TEST_F(RegistryLayerTest, DwordsAreSignedAndOnlyNumbersAreWritten) {
     EXPECT_EQ(registry_->FetchValue(kHKLM, kKey, schema::kSpdifFrequency), RegValue::Number(48000));
     EXPECT_TRUE(registry_->FetchValue(kHKLM, kKey, "Fresh").empty());
 
-    // A double word of the wrong length is not a number.
+    // A double word of the wrong length is not a number, however long.
     ASSERT_EQ(db_->PutValue(kKey, "Short", REG_DWORD, {1, 2}), 0);
     EXPECT_TRUE(registry_->FetchValue(kHKLM, kKey, "Short").empty());
+    ASSERT_EQ(db_->PutValue(kKey, "Long", REG_DWORD, {1, 0, 0, 0, 0, 0, 0, 0}), 0);
+    EXPECT_TRUE(registry_->FetchValue(kHKLM, kKey, "Long").empty());
+    ASSERT_EQ(db_->PutValue(kKey, "Huge", REG_DWORD, std::vector<std::uint8_t>(300, 1)), 0);
+    EXPECT_TRUE(registry_->FetchValue(kHKLM, kKey, "Huge").empty());
 }
 
 TEST_F(RegistryLayerTest, OtherTypesReadAsEmpty) {
     ASSERT_EQ(db_->CreateKeyPath(kKey), 0);
     ASSERT_EQ(db_->PutValue(kKey, "Binary", REG_BINARY, {1, 0, 0, 0}), 0);
+    ASSERT_EQ(db_->PutValue(kKey, "LongBinary", REG_BINARY, std::vector<std::uint8_t>(700, 7)), 0);
     ASSERT_EQ(db_->PutValue(kKey, "Expand", REG_EXPAND_SZ, {'%', 'x', '%', 0}), 0);
     ASSERT_EQ(db_->PutValue(kKey, "Multi", REG_MULTI_SZ, {'a', 0, 0}), 0);
-    for (const char* name : {"Binary", "Expand", "Multi"}) {
+    for (const char* name : {"Binary", "LongBinary", "Expand", "Multi"}) {
         EXPECT_TRUE(registry_->FetchValue(kHKLM, kKey, name).empty()) << name;
         HKey key = 0;
         ASSERT_EQ(db_->OpenKey(kHKLM, kKey, kKeyAllAccess, &key), 0);
@@ -206,6 +228,53 @@ TEST_F(RegistryLayerTest, StoreValueNeedsAnExistingKey) {
     EXPECT_TRUE(registry_->FetchValue(kHKLM, schema::kA3D, schema::kSplashScreen).empty());
     registry_->EraseValue(kHKLM, schema::kA3D, schema::kSplashScreen);  // already gone
     EXPECT_TRUE(db_->KeyExists(schema::kA3D));
+}
+
+TEST_F(RegistryLayerTest, KeysKeptOpenAreOpenedOnceAndClosedAtTheEnd) {
+    ASSERT_EQ(db_->CreateKeyPath(kKey), 0);
+    ASSERT_EQ(db_->PutValue(kKey, "Kept", REG_DWORD, {5, 0, 0, 0}), 0);
+    registry_->KeepKeysOpen([&] {
+        EXPECT_EQ(registry_->FetchValue(kHKLM, kKey, "Kept"), RegValue::Number(5));
+        registry_->StoreValue(kHKLM, kKey, "Kept", 6, REG_DWORD);
+        EXPECT_EQ(registry_->FetchValue(kHKLM, kKey, "Kept"), RegValue::Number(6));
+        registry_->EraseValue(kHKLM, kKey, "Kept");
+        EXPECT_TRUE(registry_->FetchValue(kHKLM, kKey, "Kept").empty());
+        // A body inside another keeps the outer one's keys.
+        registry_->KeepKeysOpen([&] { registry_->StoreValue(kHKLM, kKey, "Inner", 1, REG_DWORD); });
+        EXPECT_EQ(counting_->open.size(), 1u);
+        registry_->StoreValue(kHKLM, kKey, "Inner", 2, REG_DWORD);
+        EXPECT_EQ(counting_->opens, 1);
+
+        // A key that is missing is not kept as missing: once made, it takes the write.
+        registry_->StoreValue(kHKLM, schema::kA3D, schema::kSplashScreen, 1, REG_DWORD);
+        EXPECT_FALSE(db_->KeyExists(schema::kA3D));
+        registry_->EnsureKey(kHKLM, schema::kA3D);
+        registry_->StoreValue(kHKLM, schema::kA3D, schema::kSplashScreen, 1, REG_DWORD);
+        EXPECT_EQ(registry_->FetchValue(kHKLM, schema::kA3D, schema::kSplashScreen),
+                  RegValue::Number(1));
+        EXPECT_EQ(counting_->open.size(), 2u);
+    });
+    // Every write landed and every key is closed (TearDown checks the handles).
+    EXPECT_TRUE(counting_->open.empty());
+    EXPECT_EQ(Raw(kKey, "Inner"), (std::vector<std::uint8_t>{2, 0, 0, 0}));
+    EXPECT_EQ(Raw(schema::kA3D, schema::kSplashScreen), (std::vector<std::uint8_t>{1, 0, 0, 0}));
+
+    // Outside, each call opens its key again.
+    const int opens = counting_->opens;
+    registry_->FetchValue(kHKLM, kKey, "Inner");
+    registry_->FetchValue(kHKLM, kKey, "Inner");
+    EXPECT_EQ(counting_->opens, opens + 2);
+    EXPECT_TRUE(counting_->open.empty());
+
+    // Keys close even when the body ends by an exception.
+    EXPECT_THROW(registry_->KeepKeysOpen([&] {
+        registry_->FetchValue(kHKLM, kKey, "Inner");
+        throw std::runtime_error("stop");
+    }),
+                 std::runtime_error);
+    EXPECT_TRUE(counting_->open.empty());
+    registry_->FetchValue(kHKLM, kKey, "Inner");
+    EXPECT_TRUE(counting_->open.empty());
 }
 
 TEST_F(RegistryLayerTest, KeyNamesInEitherCaseAreOneKey) {
