@@ -258,6 +258,13 @@ std::vector<bool> Wanted(const std::vector<Win32Adapter::Binding>& bindings) {
 void Win32Adapter::MakeShown(View& view) {
     if (!view.form->visible()) return;
     const std::vector<bool> wanted = Wanted(view.bindings);
+    // A new window goes below its siblings: where no control after it in the form's order has
+    // a window yet, that is already its place (the ones that lie under are put back below).
+    std::size_t inPlaceFrom = 0;
+    for (std::size_t i = 0; i < view.bindings.size(); ++i) {
+        const Binding& binding = view.bindings[i];
+        if (binding.hwnd != nullptr && !LiesUnder(*binding.control)) inPlaceFrom = i + 1;
+    }
     std::vector<Binding*> made;
     HWND above = HWND_TOP;
     for (std::size_t i = 0; i < view.bindings.size(); ++i) {
@@ -266,7 +273,7 @@ void Win32Adapter::MakeShown(View& view) {
             CreateBinding(view, binding);
             if (binding.hwnd == nullptr) continue;
             made.push_back(&binding);
-            if (!LiesUnder(*binding.control)) {
+            if (i < inPlaceFrom && !LiesUnder(*binding.control)) {
                 SetWindowPos(binding.hwnd, above, 0, 0, 0, 0,
                              SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
             }
@@ -324,6 +331,8 @@ void Win32Adapter::CreateBinding(View& view, Binding& binding) {
             break;
     }
     n.style |= WS_CHILD | (group ? WS_GROUP : 0);
+    // Made visible at once: showing each one afterwards cost a round trip apiece.
+    if (ui::ShownOnScreen(c)) n.style |= WS_VISIBLE;
 
     const RECT r = Rect(c);
     binding.hwnd = CreateWindowExA(
