@@ -87,6 +87,7 @@ const std::map<std::string, std::set<std::string>>& XpAllowList() {
           "RemoveVectoredExceptionHandler",
           "ResetEvent",
           "ResumeThread",
+          "SearchPathA",
           "SetEvent",
           "SetLastError",
           "SetProcessAffinityMask",

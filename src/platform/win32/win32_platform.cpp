@@ -21,7 +21,32 @@ bool Win32Platform::GetVersionEx(OsVersion& out) {
     return true;
 }
 
+namespace {
+
+// Whether a name ends in an extension of its own: the loader adds ".dll" to one that does not.
+bool HasExtension(const std::string& name) {
+    const auto dot = name.find_last_of('.');
+    const auto slash = name.find_last_of("\\/");
+    return dot != std::string::npos && dot + 1 < name.size() &&
+           (slash == std::string::npos || dot > slash);
+}
+
+// False only where no file of that name is anywhere the version functions look: the folders
+// the path search covers (the program's, the current one, the system folders, the Windows
+// folder and the PATH) hold all of theirs. Each of their own failed searches loads the name as
+// a module in every one of those folders, and falls back to a 16-bit search of its own.
+bool MayExist(const std::string& name) {
+    if (!HasExtension(name)) return true;
+    char found[MAX_PATH + 1] = {};
+    char* part = nullptr;
+    const DWORD length = SearchPathA(nullptr, name.c_str(), nullptr, MAX_PATH, found, &part);
+    return length != 0;
+}
+
+}  // namespace
+
 std::optional<FixedFileVersion> Win32Platform::FileVersion(const std::string& name) {
+    if (!MayExist(name)) return std::nullopt;
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeA(name.c_str(), &ignored);
     if (size == 0) return std::nullopt;

@@ -121,6 +121,44 @@ TEST(PeWriterOnWindows, ThePlatformReadsVersionAndSizeOfTheDriver) {
     EXPECT_EQ(*size.bytes, 747392u);
 }
 
+// The version functions' own answer for a name, as the program shows it.
+std::string ApiVersion(const std::string& name) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(name.c_str(), &ignored);
+    if (size == 0) return "N/A";
+    std::string buffer(size, '\0');
+    if (!GetFileVersionInfoA(name.c_str(), 0, size, buffer.data())) return "N/A";
+    void* block = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(buffer.data(), "\\", &block, &length) || block == nullptr) return "N/A";
+    VS_FIXEDFILEINFO fixed;
+    std::memcpy(&fixed, block, sizeof fixed);
+    return Dotted(fixed.dwFileVersionMS, fixed.dwFileVersionLS);
+}
+
+// Names the version functions search for: the platform finds each one they find (here in the
+// current folder, with or without a folder or an extension in the name) and no other.
+TEST(PeWriterOnWindows, ThePlatformFindsTheVersionOfWhatTheSearchFinds) {
+    TempFolder folder;
+    ASSERT_FALSE(folder.path().empty());
+    ASSERT_EQ(platform::WriteWindowsFiles(folder.path(), platform::SeedWindowsFiles()), "");
+    char previous[MAX_PATH + 1] = {};
+    ASSERT_GT(GetCurrentDirectoryA(MAX_PATH, previous), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryA((folder.path() + "\\system32").c_str()));
+    platform::Win32Platform machine;
+    int found = 0;
+    for (const char* name :
+         {"a3d.dll", "A3DAPI.DLL", "drivers\\adm8830.sys", "a3d", "..\\system32\\a3d.dll",
+          "drivers\\admaud30.sys", "missing.dll", "drivers\\", "a3d.dll."}) {
+        SCOPED_TRACE(name);
+        const std::string expected = ApiVersion(name);
+        if (expected != "N/A") ++found;
+        EXPECT_EQ(detect::FileVersionText(machine, name), expected);
+    }
+    SetCurrentDirectoryA(previous);
+    EXPECT_GE(found, 4);
+}
+
 TEST(PeWriterOnWindows, TheLoaderMapsTheResources) {
     TempFolder folder;
     ASSERT_FALSE(folder.path().empty());
