@@ -21,6 +21,7 @@
 
 #include "platform/win32/windows_api.h"
 #include "ui/app.h"
+#include "ui/screen.h"
 
 namespace gui {
 
@@ -67,6 +68,7 @@ class Win32Adapter : public ui::AppObserver, public ui::Prompter {
     void SyncShownAll(View& view);
     void ApplyForm(View& view);
     void Place(View& view);
+    ui::ScreenBox CentredPlace(const ui::Form& form, int width, int height) const;
     COLORREF PageColor(View& view);
     // Places that rest on the fonts (win32_arrange.cpp).
     void Arrange(View& view);

@@ -196,9 +196,10 @@ void Win32Adapter::Build(ui::Form& form) {
     if (form.resizable) style |= WS_THICKFRAME | WS_MAXIMIZEBOX;
     RECT r = {0, 0, Px(form.width()), Py(form.height())};
     AdjustWindowRectEx(&r, style, FALSE, exStyle);
-    HWND hwnd = CreateWindowExA(exStyle, kFormClass, form.caption().c_str(), style, CW_USEDEFAULT,
-                                CW_USEDEFAULT, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
-                                instance_, nullptr);
+    const ui::ScreenBox place = CentredPlace(form, r.right - r.left, r.bottom - r.top);
+    HWND hwnd =
+        CreateWindowExA(exStyle, kFormClass, form.caption().c_str(), style, place.left, place.top,
+                        place.width, place.height, nullptr, nullptr, instance_, nullptr);
     if (hwnd == nullptr) return;
     view->hwnd = hwnd;
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view.get()));

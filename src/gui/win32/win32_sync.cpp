@@ -277,17 +277,24 @@ void Win32Adapter::ApplyForm(View& view) {
     }
 }
 
-void Win32Adapter::Place(View& view) {
-    RECT r;
-    GetWindowRect(view.hwnd, &r);
+// Centred over its owner, or on the work area, and kept within the work area.
+ui::ScreenBox Win32Adapter::CentredPlace(const ui::Form& form, int width, int height) const {
     RECT area;
     if (!SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0)) {
         area = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     }
     RECT around = area;
-    if (View* owner = ViewOf(ui::CentringOwner(*view.form))) GetWindowRect(owner->hwnd, &around);
-    const ui::ScreenBox place =
-        ui::Centred(r.right - r.left, r.bottom - r.top, Box(around), Box(area));
+    if (View* owner = ViewOf(ui::CentringOwner(form))) GetWindowRect(owner->hwnd, &around);
+    return ui::Centred(width, height, Box(around), Box(area));
+}
+
+// A window is made where it will first show; it is moved only when its size or its owner's
+// place changed in between, as moving it was a round trip to the X server under Wine.
+void Win32Adapter::Place(View& view) {
+    RECT r;
+    GetWindowRect(view.hwnd, &r);
+    const ui::ScreenBox place = CentredPlace(*view.form, r.right - r.left, r.bottom - r.top);
+    if (place.left == r.left && place.top == r.top) return;
     SetWindowPos(view.hwnd, nullptr, place.left, place.top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
