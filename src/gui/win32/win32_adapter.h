@@ -78,6 +78,7 @@ class Win32Adapter : public ui::AppObserver, public ui::Prompter {
     LRESULT Handle(View& view, UINT message, WPARAM wParam, LPARAM lParam);
     bool ColorStatic(View& view, HDC dc, HWND child, LRESULT& brush);
     static void DrawTab(const DRAWITEMSTRUCT& item);
+    static LRESULT DrawIcons(View& view, const NMLVCUSTOMDRAW& draw);
     void Activate(View& view, bool active);
     bool Command(View& view, int id, int code);
     bool Notify(View& view, const NMHDR& header);

@@ -64,26 +64,60 @@ HICON MakeIcon(const std::string& picture, int size) {
     return icon;
 }
 
-int AddPicture(HIMAGELIST images, const std::string& picture, int size, COLORREF background,
-               bool grey, COLORREF face) {
-    ui::Image image = ui::RenderPicture(picture, size, size);
-    if (image.empty() || images == nullptr) return -1;
-    if (grey) {
-        const int fr = GetRValue(face), fg = GetGValue(face), fb = GetBValue(face);
-        for (std::size_t i = 0; i + 3 < image.rgba.size(); i += 4) {
-            std::uint8_t* p = &image.rgba[i];
-            const int luma = (p[0] * 299 + p[1] * 587 + p[2] * 114) / 1000;
-            p[0] = static_cast<std::uint8_t>((luma + fr) / 2);
-            p[1] = static_cast<std::uint8_t>((luma + fg) / 2);
-            p[2] = static_cast<std::uint8_t>((luma + fb) / 2);
+HBITMAP MakeIconStrip(const std::vector<std::string>& pictures, int size, COLORREF background,
+                      bool grey, COLORREF highlight) {
+    const int count = static_cast<int>(pictures.size());
+    if (count == 0 || size <= 0) return nullptr;
+    BITMAPINFO info;
+    std::memset(&info, 0, sizeof info);
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = size * count;
+    info.bmiHeader.biHeight = -2 * size;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP strip = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (strip == nullptr || bits == nullptr) return strip;
+    auto* out = static_cast<std::uint32_t*>(bits);
+    const std::size_t stride = static_cast<std::size_t>(size) * count;
+    auto pixel = [](int r, int g, int b) {
+        return static_cast<std::uint32_t>(b | g << 8 | r << 16);
+    };
+    const int br = GetRValue(background), bg = GetGValue(background), bb = GetBValue(background);
+    const std::uint32_t back = pixel(br, bg, bb);
+    const std::uint32_t mark =
+        pixel(GetRValue(highlight), GetGValue(highlight), GetBValue(highlight));
+    for (int i = 0; i < count; ++i) {
+        const ui::Image image =
+            ui::RenderPicture(pictures[static_cast<std::size_t>(i)], size, size);
+        for (int y = 0; y < size; ++y) {
+            std::uint32_t* normal = out + static_cast<std::size_t>(y) * stride + i * size;
+            std::uint32_t* selected = normal + static_cast<std::size_t>(size) * stride;
+            for (int x = 0; x < size; ++x) {
+                const std::uint8_t* p =
+                    image.empty() ? nullptr
+                                  : &image.rgba[(static_cast<std::size_t>(y) * size + x) * 4];
+                // Clear where the picture is mostly clear, as a masked image list draws it.
+                if (p == nullptr || p[3] < 128) {
+                    normal[x] = selected[x] = back;
+                    continue;
+                }
+                int r = p[0], g = p[1], b = p[2];
+                if (grey) {
+                    const int luma = (r * 299 + g * 587 + b * 114) / 1000;
+                    r = (luma + br) / 2;
+                    g = (luma + bg) / 2;
+                    b = (luma + bb) / 2;
+                }
+                const int a = p[3];
+                normal[x] = pixel((r * a + br * (255 - a)) / 255, (g * a + bg * (255 - a)) / 255,
+                                  (b * a + bb * (255 - a)) / 255);
+                selected[x] = (x + y) % 2 == 1 ? mark : normal[x];
+            }
         }
     }
-    HBITMAP color = MakeBitmap(image, background);
-    HBITMAP mask = MakeMask(image);
-    const int index = ImageList_Add(images, color, mask);
-    DeleteObject(color);
-    DeleteObject(mask);
-    return index;
+    return strip;
 }
 
 // Only the theme's pane is drawn, and into one pixel at the middle of the page: drawing the

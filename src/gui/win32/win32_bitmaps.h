@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/win32/windows_api.h"
 #include "ui/pictures.h"
@@ -18,11 +19,12 @@ HBITMAP MakeMask(const ui::Image& image);
 // The named picture as a square icon; null when there is no such picture.
 HICON MakeIcon(const std::string& picture, int size);
 
-// Adds the named picture to an image list over the background colour, greyed and faded into
-// `face` as a disabled control shows it when `grey`; its index, -1 when there is no such
-// picture.
-int AddPicture(HIMAGELIST images, const std::string& picture, int size, COLORREF background,
-               bool grey = false, COLORREF face = 0);
+// The named pictures side by side as an icon list shows them, over its background colour
+// where they are mostly clear, greyed and faded into the background when `grey`. The second
+// row is the selected look: every other pixel of each picture in the highlight colour. Null
+// when there are no pictures.
+HBITMAP MakeIconStrip(const std::vector<std::string>& pictures, int size, COLORREF background,
+                      bool grey, COLORREF highlight);
 
 // Visual styles paint tab pages lighter than dialogs: the colour the tab control's theme
 // gives the middle of its page; `fallback` without visual styles or when that fails.

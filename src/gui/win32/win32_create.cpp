@@ -135,7 +135,8 @@ void SetUp(Win32Adapter::Binding& binding) {
             break;
         case Kind::IconList: {
             const int size = GetSystemMetrics(SM_CXICON);
-            binding.images = ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, 8, 4);
+            // Empty: it gives the icons their size; they are drawn from a strip of their own.
+            binding.images = ImageList_Create(size, size, ILC_COLOR, 0, 1);
             SendMessageA(h, LVM_SETIMAGELIST, LVSIL_NORMAL,
                          reinterpret_cast<LPARAM>(binding.images));
             break;

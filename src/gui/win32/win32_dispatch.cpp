@@ -38,7 +38,11 @@ LRESULT Win32Adapter::Handle(View& view, UINT message, WPARAM wParam, LPARAM lPa
             if (Command(view, LOWORD(wParam), HIWORD(wParam))) return 0;
             break;
         case WM_NOTIFY:
-            if (lParam != 0 && Notify(view, *reinterpret_cast<const NMHDR*>(lParam))) return 0;
+            if (lParam == 0) break;
+            if (reinterpret_cast<const NMHDR*>(lParam)->code == static_cast<UINT>(NM_CUSTOMDRAW)) {
+                return DrawIcons(view, *reinterpret_cast<const NMLVCUSTOMDRAW*>(lParam));
+            }
+            if (Notify(view, *reinterpret_cast<const NMHDR*>(lParam))) return 0;
             break;
         case WM_HSCROLL:
         case WM_VSCROLL:
@@ -237,6 +241,49 @@ void UnpressOtherTabs(HWND tabs, int page) {
 }
 
 }  // namespace
+
+// An icon list's icons, each copied from the strip its entries were filled with (win32_sync.cpp)
+// after the list has drawn the entry: the selected look while the list has the focus, as the
+// list draws its own.
+LRESULT Win32Adapter::DrawIcons(View& view, const NMLVCUSTOMDRAW& draw) {
+    const Binding* binding = view.WithId(static_cast<int>(draw.nmcd.hdr.idFrom));
+    if (binding == nullptr || binding->control->kind() != Kind::IconList ||
+        binding->bitmap == nullptr) {
+        return CDRF_DODEFAULT;
+    }
+    switch (draw.nmcd.dwDrawStage) {
+        case CDDS_PREPAINT:
+            return CDRF_NOTIFYITEMDRAW;
+        case CDDS_ITEMPREPAINT:
+            return CDRF_NOTIFYPOSTPAINT;
+        case CDDS_ITEMPOSTPAINT:
+            break;
+        default:
+            return CDRF_DODEFAULT;
+    }
+    HWND h = draw.nmcd.hdr.hwndFrom;
+    const int item = static_cast<int>(draw.nmcd.dwItemSpec);
+    if (item < 0 || item >= static_cast<int>(binding->items.size())) return CDRF_DODEFAULT;
+    RECT place = {};
+    place.left = LVIR_ICON;
+    if (!SendMessageA(h, LVM_GETITEMRECT, static_cast<WPARAM>(item),
+                      reinterpret_cast<LPARAM>(&place))) {
+        return CDRF_DODEFAULT;
+    }
+    const int size = GetSystemMetrics(SM_CXICON);
+    const bool selected =
+        GetFocus() == h &&
+        SendMessageA(h, LVM_GETITEMSTATE, static_cast<WPARAM>(item), LVIS_SELECTED) != 0;
+    HDC strip = CreateCompatibleDC(draw.nmcd.hdc);
+    if (strip == nullptr) return CDRF_DODEFAULT;
+    HGDIOBJ old = SelectObject(strip, binding->bitmap);
+    BitBlt(draw.nmcd.hdc, place.left + (place.right - place.left - size) / 2,
+           place.top + (place.bottom - place.top - size) / 2, size, size, strip, item * size,
+           selected ? size : 0, SRCCOPY);
+    SelectObject(strip, old);
+    DeleteDC(strip);
+    return CDRF_DODEFAULT;
+}
 
 bool Win32Adapter::Notify(View& view, const NMHDR& header) {
     if (syncing_) return false;

@@ -51,24 +51,27 @@ void SpreadIcons(HWND h, int count, int size) {
 }
 
 // A disabled list is drawn as a disabled control: on the dialog face, in grey text, with
-// greyed icons.
-void FillIconList(HWND h, HIMAGELIST images, const Control& c, bool enabled) {
+// greyed icons. The icons are drawn by the window (win32_dispatch.cpp) from one strip: the
+// list's own image list drawing cost about 0.4 ms an icon under Wine. Its image list stays,
+// empty, for the size of the icons' places.
+void FillIconList(HWND h, HBITMAP& strip, const Control& c, bool enabled) {
     // Redrawn once when filled, not for every entry and setting.
     SendMessageA(h, WM_SETREDRAW, FALSE, 0);
     SendMessageA(h, LVM_DELETEALLITEMS, 0, 0);
-    if (images != nullptr) ImageList_RemoveAll(images);
     const int size = GetSystemMetrics(SM_CXICON);
     const COLORREF back = GetSysColor(enabled ? COLOR_WINDOW : COLOR_BTNFACE);
     SendMessageA(h, LVM_SETBKCOLOR, 0, back);
     SendMessageA(h, LVM_SETTEXTBKCOLOR, 0, back);
     SendMessageA(h, LVM_SETTEXTCOLOR, 0, GetSysColor(enabled ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
-    const std::vector<std::string> pictures = ui::IconPictures(c);
+    if (strip != nullptr) DeleteObject(strip);
+    strip = win32::MakeIconStrip(ui::IconPictures(c), size, back, !enabled,
+                                 GetSysColor(COLOR_HIGHLIGHT));
     for (std::size_t i = 0; i < c.items.size(); ++i) {
         LVITEMA item;
         std::memset(&item, 0, sizeof item);
         item.mask = LVIF_TEXT | LVIF_IMAGE;
         item.iItem = static_cast<int>(i);
-        item.iImage = win32::AddPicture(images, pictures[i], size, back, !enabled, back);
+        item.iImage = I_IMAGENONE;
         item.pszText = const_cast<char*>(c.items[i].c_str());
         SendMessageA(h, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
     }
@@ -176,7 +179,7 @@ void Win32Adapter::SyncItems(Binding& binding) {
             FillTabs(binding.hwnd, c);
             break;
         case Kind::IconList:
-            FillIconList(binding.hwnd, binding.images, c, enabled);
+            FillIconList(binding.hwnd, binding.bitmap, c, enabled);
             break;
         default:
             break;

@@ -15,8 +15,8 @@ namespace gui {
 struct Win32Adapter::Binding {
     ui::Control* control = nullptr;
     HWND hwnd = nullptr;
-    HFONT font = nullptr;  // a font of its own, when the control names one
-    HBITMAP bitmap = nullptr;
+    HFONT font = nullptr;      // a font of its own, when the control names one
+    HBITMAP bitmap = nullptr;  // a picture's, or an icon list's icons side by side
     HIMAGELIST images = nullptr;
     std::string picture;             // the picture the bitmap shows
     std::vector<std::string> items;  // the entries the native control holds
