@@ -9,17 +9,27 @@
 
 namespace gui::win32 {
 
-HBITMAP MakeBitmap(const ui::Image& image, COLORREF background) {
+namespace {
+
+// A 32-bit bitmap whose rows run top down, so pixel (x, y) is bits[y * width + x].
+HBITMAP MakeTopDownBitmap(int width, int height, void** bits) {
     BITMAPINFO info;
     std::memset(&info, 0, sizeof info);
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = image.width;
-    info.bmiHeader.biHeight = -image.height;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    *bits = nullptr;
+    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+}
+
+}  // namespace
+
+HBITMAP MakeBitmap(const ui::Image& image, COLORREF background) {
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP bitmap = MakeTopDownBitmap(image.width, image.height, &bits);
     if (bitmap == nullptr || bits == nullptr) return bitmap;
     auto* out = static_cast<std::uint8_t*>(bits);
     const int br = GetRValue(background), bg = GetGValue(background), bb = GetBValue(background);
@@ -68,16 +78,8 @@ HBITMAP MakeIconStrip(const std::vector<std::string>& pictures, int size, COLORR
                       bool grey, COLORREF highlight) {
     const int count = static_cast<int>(pictures.size());
     if (count == 0 || size <= 0) return nullptr;
-    BITMAPINFO info;
-    std::memset(&info, 0, sizeof info);
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = size * count;
-    info.bmiHeader.biHeight = -2 * size;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP strip = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HBITMAP strip = MakeTopDownBitmap(size * count, 2 * size, &bits);
     if (strip == nullptr || bits == nullptr) return strip;
     auto* out = static_cast<std::uint32_t*>(bits);
     const std::size_t stride = static_cast<std::size_t>(size) * count;
